@@ -1,0 +1,53 @@
+#pragma once
+// The port through which the core reaches the outside: message boxes, questions, the file-open
+// dialog, the wait cursor, timers and posted work. The desktop tool implements it with Qt, the
+// command line with the terminal, the tests with a scripted host.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kbcfg::store {
+
+// How an OK/Cancel box was left. Closed is the title-bar close box or Escape.
+enum class Answer { Ok, Cancel, Closed };
+
+struct FileChoiceRequest {
+    std::string filter;            // e.g. "All File (*)"
+    std::string proposedName;      // e.g. "kbCfg.bin"
+    std::string defaultExtension;  // e.g. "*.*"
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // A message box with one OK button (the catalogue number, and its text in the current
+    // language); returns when it is closed.
+    virtual void showMessage(int number, const std::string& text) = 0;
+    // A message box with OK and Cancel.
+    virtual Answer askOkCancel(int number, const std::string& text) = 0;
+    // The platform's file-open dialog; nullopt when the user cancels.
+    virtual std::optional<std::filesystem::path> chooseOpenFile(const FileChoiceRequest& request) = 0;
+    virtual void setWaitCursor(bool on) = 0;
+    // Runs task on the UI thread once the current handler has returned.
+    virtual void post(std::function<void()> task) = 0;
+    // A repeating timer on the UI thread; returns its id (> 0).
+    virtual int startTimer(int intervalMs, std::function<void()> tick) = 0;
+    virtual void killTimer(int id) = 0;
+};
+
+// Shows the wait cursor for the lifetime of the guard.
+class WaitCursor {
+public:
+    explicit WaitCursor(Host& host) : host_(host) { host_.setWaitCursor(true); }
+    ~WaitCursor() { host_.setWaitCursor(false); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    Host& host_;
+};
+
+}  // namespace kbcfg::store

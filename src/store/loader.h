@@ -1,0 +1,21 @@
+#pragma once
+// Recognising and checking a configuration file's plain bytes, converting older layouts.
+
+#include <cstdint>
+#include <span>
+
+#include "store/config_image.h"
+
+namespace kbcfg::store {
+
+struct DecodeResult {
+    int message = 0;            // 0 success, else the catalogue message of the failure (3 or 4)
+    std::uint32_t version = 0;  // the file's own version field (0 for a file under 16 bytes)
+    bool ok() const { return message == 0; }
+};
+
+// Fills `image` from the plain (unscrambled) bytes of a configuration file of any known layout.
+// On failure `image` is left as it was.
+DecodeResult decodeImage(std::span<const std::uint8_t> plain, ConfigImage& image);
+
+}  // namespace kbcfg::store

@@ -1,0 +1,52 @@
+#pragma once
+// The catalogue of the 213 texts the tool shows (titles, captions, column headers and messages),
+// in English and Chinese, and the message box behaviour built on it.
+
+#include <string>
+#include <string_view>
+
+#include "store/host.h"
+#include "store/session.h"
+
+namespace kbcfg::store {
+
+inline constexpr int kMessageCount = 213;
+
+enum class Language { English, Chinese };
+
+class MessageCatalogue {
+public:
+    static const MessageCatalogue& english();
+    static const MessageCatalogue& chinese();
+    // The table in use: English from start-up; nothing switches it.
+    static const MessageCatalogue& current();
+
+    Language language() const { return language_; }
+    // Text n (0..212) as UTF-8.
+    const std::string& text(int n) const;
+
+private:
+    MessageCatalogue(Language language, const std::string_view* texts);
+    Language language_;
+    std::string texts_[kMessageCount];
+};
+
+// Text n of the current table.
+const std::string& getMessage(int n);
+
+// A message box with text n and one OK button.
+void showMessage(Host& host, int n);
+
+// Message box modes.
+inline constexpr int kTipPlain = 0;          // single OK
+inline constexpr int kTipBackupAtLogin = 1;  // OK copies `argument` into the backup folder
+inline constexpr int kTipBackupAtExport = 2; // same, after an export from a keyboard
+inline constexpr int kTipConfirm = 3;        // OK/Cancel answer into session.confirmAnswer
+
+// A message box with text n, OK and Cancel, and the effect of the answer given by the mode:
+// modes 1 and 2 copy the configuration file named by `argument` (in session.configFolder) into
+// the backup folder on OK, and on Cancel show message 43; mode 3 sets session.confirmAnswer to 1
+// on OK and 0 on Cancel. Closing the box does nothing.
+void askMessage(Host& host, SessionState& session, int n, const std::string& argument, int mode);
+
+}  // namespace kbcfg::store

@@ -1,0 +1,34 @@
+#pragma once
+// The state the pages of one run share: who is logged in, and where the configuration file, its
+// folder and the plain working copy are.
+
+#include <filesystem>
+#include <string>
+
+namespace kbcfg::store {
+
+struct SessionState {
+    // 1: came through the local-configuration button; 2: through "Export && login", the path
+    // being set already.
+    int mode = 0;
+    // 0 administrator, 1..3 operators; -1 during a login attempt or after it failed to find the
+    // user.
+    int loggedInUser = 0;
+    std::string currentUserName;  // as typed at the successful login (UTF-8)
+    std::filesystem::path configPath;
+    std::filesystem::path configFolder;  // configPath without its file name, trailing separator
+    std::filesystem::path tempPath;      // configFolder + "tem.bin"
+    int confirmAnswer = 0;               // 1 only between an OK in a mode-3 box and its reader
+
+    static SessionState& instance();
+};
+
+inline constexpr const char* kTempFileName = "tem.bin";
+inline constexpr const char* kBackupFolderName = "Backup";
+
+// Sets configPath, configFolder and tempPath for a chosen or exported file.
+void setConfigPaths(SessionState& session, const std::filesystem::path& configPath);
+// configFolder + "Backup" + separator.
+std::filesystem::path backupFolder(const SessionState& session);
+
+}  // namespace kbcfg::store
