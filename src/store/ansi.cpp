@@ -20,7 +20,7 @@ std::size_t utf8SequenceLength(unsigned char c) {
 
 // One iconv descriptor per direction and thread, reopened when the code page changes.
 class Converter {
-public:
+  public:
     Converter(bool toAnsi) : toAnsi_(toAnsi) {}
     ~Converter() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -38,7 +38,7 @@ public:
         return cd_;
     }
 
-private:
+  private:
     bool toAnsi_;
     std::string openFor_;
     iconv_t cd_ = reinterpret_cast<iconv_t>(-1);

@@ -16,8 +16,12 @@ void requireRange(int value, int lo, int hi, const char* what) {
 }
 }  // namespace
 
-void OperatorRecord::clear() { std::memset(p_, 0, kOperatorRecordSize); }
-void DeviceRecord::clear() { std::memset(p_, 0, kDeviceRecordSize); }
+void OperatorRecord::clear() {
+    std::memset(p_, 0, kOperatorRecordSize);
+}
+void DeviceRecord::clear() {
+    std::memset(p_, 0, kDeviceRecordSize);
+}
 
 void ChannelEntry::clear() {
     std::memset(p_, 0, kChannelEntrySize);
@@ -59,13 +63,17 @@ ConfigImage& ConfigImage::instance() {
     return image;
 }
 
-void ConfigImage::zero() { std::memset(buf_.get(), 0, kImageSize); }
+void ConfigImage::zero() {
+    std::memset(buf_.get(), 0, kImageSize);
+}
 
 std::uint32_t ConfigImage::computeChecksum() const {
     return ImageChecksum(std::span<const std::uint8_t>(buf_.get(), kImageSize), length());
 }
 
-void ConfigImage::updateChecksum() { setChecksum(computeChecksum()); }
+void ConfigImage::updateChecksum() {
+    setChecksum(computeChecksum());
+}
 
 OperatorRecord ConfigImage::operatorRecord(int n) {
     requireRange(n, 0, kOperatorCount - 1, "operator record");

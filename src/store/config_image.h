@@ -87,17 +87,17 @@ enum class GroupTable { Input, Output };
 // Base of the record accessors: a pointer to the record's first byte. A const accessor (as the
 // const image hands out) only offers the readers.
 class RecordRef {
-public:
+  public:
     explicit RecordRef(std::uint8_t* p) : p_(p) {}
     const std::uint8_t* data() const { return p_; }
     std::uint8_t* data() { return p_; }
 
-protected:
+  protected:
     std::uint8_t* p_;
 };
 
 class OperatorRecord : public RecordRef {
-public:
+  public:
     static constexpr std::size_t kInUse = 0, kName = 4, kNameWidth = 32, kPassword = 36,
                                  kPasswordWidth = 16;
     using RecordRef::RecordRef;
@@ -111,7 +111,7 @@ public:
 };
 
 class DeviceRecord : public RecordRef {
-public:
+  public:
     static constexpr std::size_t kInUse = 0, kIp = 4, kPort = 72, kUserName = 76,
                                  kUserNameWidth = 32, kPassword = 108, kPasswordWidth = 16,
                                  kDeviceType = 124, kReserved126 = 126, kIndexBase = 128;
@@ -134,7 +134,7 @@ public:
 };
 
 class ChannelEntry : public RecordRef {
-public:
+  public:
     static constexpr std::size_t kIndex = 0, kDeviceSlot = 4, kNumber = 6, kKind = 8,
                                  kOutputPort = 9, kPortFirst = 10, kMatrixLink = 11,
                                  kViaStream = 12;
@@ -161,7 +161,7 @@ public:
 };
 
 class GroupRow : public RecordRef {
-public:
+  public:
     static constexpr std::size_t kParam = 0, kSlots = 4;
     using RecordRef::RecordRef;
     std::uint32_t param() const { return getU32(p_ + kParam); }
@@ -171,7 +171,7 @@ public:
 };
 
 class MatrixRecord : public RecordRef {
-public:
+  public:
     static constexpr std::size_t kDeviceSlot = 0, kCells = 4, kCellSize = 8;
     using RecordRef::RecordRef;
     std::int32_t deviceSlot() const { return getI32(p_ + kDeviceSlot); }
@@ -181,12 +181,12 @@ public:
     std::uint32_t cellValue(int i) const { return getU32(cell(i) + 4); }
     void setCell(int i, std::uint8_t row, std::uint8_t column, std::uint32_t value);
 
-private:
+  private:
     std::uint8_t* cell(int i) const;
 };
 
 class StreamRecord : public RecordRef {
-public:
+  public:
     static constexpr std::size_t kDeviceSlot = 0, kEnabled = 4, kServerIp = 8, kServerPort = 32,
                                  kProtocol = 34;
     using RecordRef::RecordRef;
@@ -206,7 +206,7 @@ public:
 
 // The image. There is one per process (instance()); tests build their own.
 class ConfigImage {
-public:
+  public:
     ConfigImage();
     ConfigImage(const ConfigImage&) = delete;
     ConfigImage& operator=(const ConfigImage&) = delete;
@@ -269,7 +269,7 @@ public:
     void removeMatrixLinks(int op, int slot);
     void removeChannelFromGroups(int op, int position, GroupTable table);
 
-private:
+  private:
     std::uint8_t* at(std::size_t offset) const { return buf_.get() + offset; }
     std::unique_ptr<std::uint8_t[]> buf_;
 };

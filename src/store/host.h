@@ -20,7 +20,7 @@ struct FileChoiceRequest {
 };
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // A message box with one OK button (the catalogue number, and its text in the current
@@ -29,7 +29,8 @@ public:
     // A message box with OK and Cancel.
     virtual Answer askOkCancel(int number, const std::string& text) = 0;
     // The platform's file-open dialog; nullopt when the user cancels.
-    virtual std::optional<std::filesystem::path> chooseOpenFile(const FileChoiceRequest& request) = 0;
+    virtual std::optional<std::filesystem::path> chooseOpenFile(
+        const FileChoiceRequest& request) = 0;
     virtual void setWaitCursor(bool on) = 0;
     // Runs task on the UI thread once the current handler has returned.
     virtual void post(std::function<void()> task) = 0;
@@ -40,13 +41,13 @@ public:
 
 // Shows the wait cursor for the lifetime of the guard.
 class WaitCursor {
-public:
+  public:
     explicit WaitCursor(Host& host) : host_(host) { host_.setWaitCursor(true); }
     ~WaitCursor() { host_.setWaitCursor(false); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     Host& host_;
 };
 

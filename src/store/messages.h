@@ -15,7 +15,7 @@ inline constexpr int kMessageCount = 213;
 enum class Language { English, Chinese };
 
 class MessageCatalogue {
-public:
+  public:
     static const MessageCatalogue& english();
     static const MessageCatalogue& chinese();
     // The table in use: English from start-up; nothing switches it.
@@ -25,7 +25,7 @@ public:
     // Text n (0..212) as UTF-8.
     const std::string& text(int n) const;
 
-private:
+  private:
     MessageCatalogue(Language language, const std::string_view* texts);
     Language language_;
     std::string texts_[kMessageCount];
@@ -38,10 +38,10 @@ const std::string& getMessage(int n);
 void showMessage(Host& host, int n);
 
 // Message box modes.
-inline constexpr int kTipPlain = 0;          // single OK
-inline constexpr int kTipBackupAtLogin = 1;  // OK copies `argument` into the backup folder
-inline constexpr int kTipBackupAtExport = 2; // same, after an export from a keyboard
-inline constexpr int kTipConfirm = 3;        // OK/Cancel answer into session.confirmAnswer
+inline constexpr int kTipPlain = 0;           // single OK
+inline constexpr int kTipBackupAtLogin = 1;   // OK copies `argument` into the backup folder
+inline constexpr int kTipBackupAtExport = 2;  // same, after an export from a keyboard
+inline constexpr int kTipConfirm = 3;         // OK/Cancel answer into session.confirmAnswer
 
 // A message box with text n, OK and Cancel, and the effect of the answer given by the mode:
 // modes 1 and 2 copy the configuration file named by `argument` (in session.configFolder) into

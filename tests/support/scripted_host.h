@@ -15,7 +15,7 @@
 namespace kbcfg::testing {
 
 class ScriptedHost : public store::Host {
-public:
+  public:
     struct Shown {
         int number;
         std::string text;

@@ -12,7 +12,7 @@
 namespace kbcfg::testing {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "kbcfg-test-XXXXXX").string();
         if (!mkdtemp(tmpl.data())) std::abort();
@@ -30,7 +30,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
