@@ -1,0 +1,48 @@
+# Thin wrapper over CMake/Ninja. `make run` and `make test` install what is missing first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build run test check-asan bench fuzz format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@$(BUILD)/bin/kbcfg --help
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+check-asan: deps
+	@cmake -S . -B build-asan -G Ninja -DKBCFG_SANITIZE=ON -DKBCFG_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 900
+
+bench: build
+	@$(BUILD)/bin/kbcfg_bench
+
+# libFuzzer on the loader, with clang, ASan and UBSan, seeded with a file of every layout.
+fuzz: deps
+	@KBCFG_FUZZ_DEPS=1 bash scripts/install-deps
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKBCFG_FUZZ=ON -DKBCFG_TESTS=ON -DKBCFG_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target kbcfg_load_fuzz kbcfg_make_seeds
+	@mkdir -p build-fuzz/corpus && build-fuzz/bin/kbcfg_make_seeds build-fuzz/corpus
+	@build-fuzz/bin/kbcfg_load_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1800000 -rss_limit_mb=4096 \
+		build-fuzz/corpus fuzz/corpus
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	@rm -rf $(BUILD) build-asan build-fuzz
