@@ -1,0 +1,243 @@
+#include "devices/devadd.h"
+
+#include <unordered_map>
+
+#include "store/ansi.h"
+#include "store/files.h"
+#include "store/messages.h"
+#include "store/validators.h"
+
+namespace kbcfg::devices {
+
+using store::Outcome;
+
+namespace msg {
+constexpr int kIpBlankField = 6, kStartIpBlankField = 7, kEndIpBlankField = 8, kRangeNotSameNet = 9,
+              kRangeReversed = 10, kUserNameBlank = 11, kUserNameTooLong = 12, kUserNameChars = 13,
+              kPasswordChars = 16, kPasswordTooLong = 17, kDuplicate = 21, kTableFull = 22,
+              kAdded = 23, kRangeAdded = 24, kPortRange = 31, kAllDuplicates = 187,
+              kSomeDuplicates = 188, kRangeFull = 189;
+constexpr int kTitle = 101, kLabelIp = 76, kLabelStartIp = 84;
+}  // namespace msg
+
+devadd::devadd(store::Host& host, store::SessionState& session, store::ConfigImage& image,
+               int* refreshFlag)
+    : host_(host), session_(session), image_(image), mode_(Mode::Normal) {
+    if (refreshFlag) *refreshFlag = 1;
+}
+
+devadd::devadd(store::Host& host, store::SessionState& session, store::ConfigImage& image,
+               int* refreshFlag, const store::Ipv4Fields& presetIp, int presetPort)
+    : devadd(host, session, image, refreshFlag) {
+    mode_ = Mode::Preset;
+    startIp = presetIp;
+    port = std::to_string(presetPort);
+}
+
+std::string devadd::title() {
+    return store::getMessage(msg::kTitle);
+}
+
+std::string devadd::startIpLabel() const {
+    return store::getMessage(type_ == Type::SingleIp ? msg::kLabelIp : msg::kLabelStartIp);
+}
+
+void devadd::setType(Type type) {
+    if (mode_ == Mode::Preset) return;  // the list is disabled: a found device is one address
+    type_ = type;
+}
+
+Outcome devadd::add() {
+    return type_ == Type::SingleIp ? addSingleDevice() : addDeviceRange();
+}
+
+bool devadd::portValid() {
+    if (store::checkPort(port, store::kDevicePort) == 0) return true;
+    store::showMessage(host_, msg::kPortRange);
+    port = "8000";
+    password.clear();
+    focus = Focus::Port;
+    return false;
+}
+
+void devadd::fillSlot(int slot, std::uint32_t ip) {
+    store::DeviceRecord dev = image_.device(slot);
+    dev.setInUse(1);
+    dev.setIp(ip);
+    dev.setPort(static_cast<std::uint16_t>(store::readNumber(port)));
+    dev.setUserName(store::toAnsi(userName));
+    dev.setPassword(store::toAnsi(password));
+}
+
+Outcome devadd::addSingleDevice() {
+    lastAdded = 0;
+    if (!startIp.complete()) {
+        store::showMessage(host_, msg::kIpBlankField);
+        startIp.clear();
+        focus = Focus::StartIp;
+        return Outcome::Refused;
+    }
+    if (!portValid()) return Outcome::Refused;
+    if (userName.empty()) {
+        store::showMessage(host_, msg::kUserNameBlank);
+        focus = Focus::UserName;
+        return Outcome::Refused;
+    }
+    const std::uint32_t ip = startIp.packed();
+    const bool duplicate = image_.deviceIpExists(ip);
+    if (duplicate) {
+        store::showMessage(host_, msg::kDuplicate);
+        if (mode_ == Mode::Preset) closeRequested = true;
+    }
+    const int slot = image_.findFreeDeviceSlot();
+    if (slot < 0) {
+        store::showMessage(host_, msg::kTableFull);
+        return Outcome::Refused;
+    }
+    if (duplicate) {
+        startIp.clear();
+        password.clear();
+        return Outcome::Refused;
+    }
+    if (const int r = store::checkUserName(userName); r == 1 || r == 2) {
+        store::showMessage(host_, r == 1 ? msg::kUserNameTooLong : msg::kUserNameChars);
+        userName.clear();
+        password.clear();
+        focus = Focus::UserName;
+        return Outcome::Refused;
+    }
+    if (const int r = store::checkPassword(password); r == 1 || r == 2) {
+        store::showMessage(host_, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+        password.clear();
+        focus = Focus::Password;
+        return Outcome::Refused;
+    }
+    fillSlot(slot, ip);
+    // A failed save has said so; the device stays in memory but is not reported as added.
+    if (store::saveChange(host_, session_, image_) != 0) return Outcome::Refused;
+    lastAdded = 1;
+    store::showMessage(host_, msg::kAdded);
+    userName.clear();
+    password.clear();
+    if (mode_ == Mode::Preset) {
+        closeRequested = true;
+        return Outcome::Done;
+    }
+    startIp.clear();
+    return Outcome::Done;
+}
+
+Outcome devadd::addDeviceRange() {
+    lastAdded = 0;
+    if (!startIp.complete()) {
+        store::showMessage(host_, msg::kStartIpBlankField);
+        startIp.clear();
+        endIp.clear();
+        focus = Focus::StartIp;
+        return Outcome::Refused;
+    }
+    if (!endIp.complete()) {
+        store::showMessage(host_, msg::kEndIpBlankField);
+        endIp.clear();
+        focus = Focus::EndIp;
+        return Outcome::Refused;
+    }
+    const auto& s = startIp.octets;
+    const auto& e = endIp.octets;
+    if (s[0] != e[0] || s[1] != e[1] || s[2] != e[2]) {
+        store::showMessage(host_, msg::kRangeNotSameNet);
+        startIp.clear();
+        endIp.clear();
+        focus = Focus::StartIp;
+        return Outcome::Refused;
+    }
+    if (*e[3] < *s[3]) {
+        store::showMessage(host_, msg::kRangeReversed);
+        startIp.clear();
+        endIp.clear();
+        focus = Focus::StartIp;
+        return Outcome::Refused;
+    }
+    if (!portValid()) return Outcome::Refused;
+    if (const int r = store::checkUserName(userName); r != 0) {
+        if (r == 3) {
+            store::showMessage(host_, msg::kUserNameBlank);
+        } else {
+            store::showMessage(host_, r == 1 ? msg::kUserNameTooLong : msg::kUserNameChars);
+            userName.clear();
+            password.clear();
+        }
+        focus = Focus::UserName;
+        return Outcome::Refused;
+    }
+    if (const int r = store::checkPassword(password); r == 1 || r == 2) {
+        store::showMessage(host_, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+        password.clear();
+        focus = Focus::Password;
+        return Outcome::Refused;
+    }
+
+    // One pass over the table instead of a scan per address: how many records (used or free, so
+    // 0.0.0.0 counts while a record is free) hold each address, and a cursor for free slots,
+    // which only fill up during the run.
+    std::unordered_map<std::uint32_t, int> held;
+    held.reserve(store::layout::kDeviceCount * 2);
+    for (int slot = 0; slot < store::layout::kDeviceCount; ++slot) ++held[image_.device(slot).ip()];
+    auto isHeld = [&](std::uint32_t ip) {
+        auto it = held.find(ip);
+        return it != held.end() && it->second > 0;
+    };
+    int freeCursor = 0;
+    auto nextFreeSlot = [&] {
+        while (freeCursor < store::layout::kDeviceCount && image_.device(freeCursor).inUse() != 0)
+            ++freeCursor;
+        return freeCursor < store::layout::kDeviceCount ? freeCursor : -1;
+    };
+
+    const int first = *s[3];
+    const int last = *e[3];
+    const int total = last - first + 1;
+    int duplicates = 0;
+    bool full = false;
+    auto address = [&](int x) {
+        return store::packIp(*s[0], *s[1], *s[2], static_cast<std::uint8_t>(x));
+    };
+    for (int x = first; x <= last; ++x) {
+        const int slot = nextFreeSlot();
+        if (slot < 0) {
+            full = true;
+            break;
+        }
+        while (x <= last && isHeld(address(x))) {
+            ++duplicates;
+            ++x;
+        }
+        if (x > last) break;
+        const std::uint32_t ip = address(x);
+        --held[image_.device(slot).ip()];
+        fillSlot(slot, ip);
+        ++held[ip];
+        ++lastAdded;
+    }
+
+    const bool saved = store::saveChange(host_, session_, image_) == 0;
+    userName.clear();
+    password.clear();
+    if (!saved) return Outcome::Refused;
+    if (full) {
+        store::showMessage(host_, lastAdded == 0 ? msg::kTableFull : msg::kRangeFull);
+        return lastAdded == 0 ? Outcome::Refused : Outcome::Done;
+    }
+    if (duplicates == 0) {
+        store::showMessage(host_, msg::kRangeAdded);
+    } else if (duplicates == total) {
+        store::showMessage(host_, msg::kAllDuplicates);
+    } else {
+        store::showMessage(host_, msg::kSomeDuplicates);
+    }
+    startIp.clear();
+    endIp.clear();
+    return lastAdded > 0 ? Outcome::Done : Outcome::Refused;
+}
+
+}  // namespace kbcfg::devices
