@@ -1,0 +1,266 @@
+#include "channels/userchan.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "store/ansi.h"
+#include "store/files.h"
+#include "store/messages.h"
+#include "store/validators.h"
+
+namespace kbcfg::channels {
+
+using store::Outcome;
+
+namespace msg {
+constexpr int kErrorUser = 14, kNameTooLong = 12, kNameFirst = 60, kNoSuchUser = 61,
+              kChooseToModify = 62, kIndexRange = 63, kIndexExists = 64, kChooseToStart = 65,
+              kSomeNotModified = 66, kChooseToDelete = 67;
+}
+
+namespace {
+
+bool kindBelongs(std::uint8_t kind, ChannelListKind list) {
+    switch (list) {
+        case ChannelListKind::Input:
+            return kind == store::kInputChannel;
+        case ChannelListKind::Output:
+            return kind == store::kOutputChannel;
+        case ChannelListKind::WallScene:
+            return kind == store::kScene || kind == store::kTvWall;
+        default:
+            return false;
+    }
+}
+
+// The index-text check: not empty, digits only, value not 0.
+bool indexTextValid(const std::string& text) {
+    return store::checkDigits(text) == 0 && store::readNumber(text) != 0;
+}
+
+}  // namespace
+
+bool entryListed(const store::ConfigImage& image, const store::ChannelEntry& entry,
+                 ChannelListKind kind) {
+    const int slot = entry.deviceSlot();
+    if (slot < 0 || slot >= store::layout::kDeviceCount) return false;
+    const store::DeviceRecord dev = image.device(slot);
+    return dev.inUse() == 1 && dev.ip() != 0 && entry.index() != 0xFFFFFFFFu &&
+           kindBelongs(entry.kind(), kind);
+}
+
+userchan::userchan(store::Host& host, store::SessionState& session, store::ConfigImage& image)
+    : host_(host), session_(session), image_(image) {
+    if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) {
+        userNameField = session_.currentUserName;
+        userNameEnabled = false;
+    }
+}
+
+std::vector<std::string> userchan::columnCaptions() {
+    return {"",
+            store::getMessage(79),
+            store::getMessage(77),
+            store::getMessage(76),
+            store::getMessage(80),
+            store::getMessage(81)};
+}
+
+void userchan::showChannelList(ChannelListKind kind) {
+    listKind = kind;
+    checkAllState = 0;
+    fillChannelList();
+}
+
+std::optional<int> userchan::resolveListedOperator(bool clearOnAdministrator) {
+    if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) return session_.loggedInUser;
+    const int found = image_.lookupOperator(userNameField);
+    int message = 0;
+    bool clear = true;
+    if (found == -2) {
+        message = msg::kNameTooLong;
+    } else if (found == -1) {
+        message = msg::kNoSuchUser;
+    } else if (found == 0) {
+        message = msg::kErrorUser;
+        clear = clearOnAdministrator;
+    } else {
+        return found;
+    }
+    if (clear) {
+        userNameField.clear();
+        focus = Focus::UserName;
+    }
+    store::showMessage(host_, message);
+    return std::nullopt;
+}
+
+void userchan::fillChannelList() {
+    headerMark = false;
+    rows.clear();
+    listedOperator = 0;
+    if (userNameField.empty()) {
+        store::showMessage(host_, msg::kNameFirst);
+        return;
+    }
+    const std::optional<int> op = resolveListedOperator(true);
+    if (!op) return;
+    listedOperator = *op;
+    for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+        const store::ChannelEntry e = image_.channel(listedOperator, pos);
+        if (!entryListed(image_, e, listKind)) continue;
+        const store::DeviceRecord dev = image_.device(e.deviceSlot());
+        ChannelRow row;
+        row.position = pos;
+        if (listKind == ChannelListKind::Input) row.rowNumber = std::to_string(rows.size());
+        row.indexText = std::to_string(static_cast<std::int32_t>(e.index()));
+        row.port = std::to_string(dev.port());
+        row.ip = store::formatIp(dev.ip());
+        row.name = store::channelDisplayName(e);
+        rows.push_back(std::move(row));
+    }
+}
+
+void userchan::onColumnHeaderClick(int column) {
+    if (column != 0 || rows.empty()) return;
+    const bool check = checkAllState == 0;
+    for (auto& row : rows) row.checked = check;
+    checkAllState = check ? 1 : 0;
+    headerMark = check;
+}
+
+void userchan::onNewIndexChanged() {
+    if (store::readNumber(newIndexField) > kMaxIndex) {
+        store::showMessage(host_, msg::kIndexRange);
+        newIndexField.clear();
+    }
+}
+
+void userchan::untickAll() {
+    for (auto& row : rows) row.checked = false;
+}
+
+Outcome userchan::changeIndexSingle() {
+    ChannelRow* target = nullptr;
+    for (auto& row : rows) {
+        if (row.checked) {
+            target = &row;
+            break;
+        }
+    }
+    if (!target) {
+        store::showMessage(host_, msg::kChooseToModify);
+        return Outcome::Refused;
+    }
+    if (!indexTextValid(newIndexField)) {
+        store::showMessage(host_, msg::kIndexRange);
+        newIndexField.clear();
+        focus = Focus::NewIndex;
+        return Outcome::Refused;
+    }
+    const std::int32_t value = store::readNumber(newIndexField);
+    for (const auto& row : rows) {
+        if (store::readNumber(row.indexText) == value) {
+            store::showMessage(host_, msg::kIndexExists);
+            newIndexField.clear();
+            focus = Focus::NewIndex;
+            return Outcome::Refused;
+        }
+    }
+    target->indexText = newIndexField;
+    image_.channel(listedOperator, target->position).setIndex(static_cast<std::uint32_t>(value));
+    const int saved = store::saveChange(host_, session_, image_);
+    untickAll();
+    return saved == 0 ? Outcome::Done : Outcome::Refused;
+}
+
+std::vector<std::int32_t> renumberBatch(const std::vector<std::int32_t>& old, std::size_t start,
+                                        std::size_t end, std::int32_t value, bool& nearTop) {
+    const std::size_t count = old.size();
+    nearTop = static_cast<std::int64_t>(count) - static_cast<std::int64_t>(start) >=
+              std::int64_t{userchan::kMaxIndex} - value;
+    std::vector<std::int32_t> renumbered = old;
+    // Restarting the scan of the rows above start after every match ends on the smallest value
+    // from v on that none of them shows; v only grows, so one set lookup per step does.
+    const std::unordered_set<std::int32_t> above(old.begin(),
+                                                 old.begin() + static_cast<long>(start));
+    std::int64_t v = value;
+    for (std::size_t r = start; r <= end && r < count; ++r) {
+        while (above.count(static_cast<std::int32_t>(v))) ++v;
+        if (v >= 100'000'000) break;
+        renumbered[r] = static_cast<std::int32_t>(v);
+        ++v;
+    }
+    if (nearTop) {
+        // A row returns to its old index when a later row shows its new one.
+        std::unordered_map<std::int32_t, std::size_t> lastRow;
+        for (std::size_t m = 0; m < count; ++m) lastRow[old[m]] = m;
+        for (std::size_t r = 0; r < count; ++r) {
+            auto it = lastRow.find(renumbered[r]);
+            if (it != lastRow.end() && it->second > r) renumbered[r] = old[r];
+        }
+    }
+    return renumbered;
+}
+
+Outcome userchan::changeIndexBatch() {
+    std::optional<std::size_t> start, end;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (!rows[r].checked) continue;
+        if (!start) {
+            start = r;
+        } else {
+            end = r;
+            break;
+        }
+    }
+    if (!start) {
+        store::showMessage(host_, msg::kChooseToStart);
+        return Outcome::Refused;
+    }
+    if (!end) end = rows.size() - 1;
+    if (!indexTextValid(newIndexField)) {
+        store::showMessage(host_, msg::kIndexRange);
+        newIndexField.clear();
+        focus = Focus::NewIndex;
+        return Outcome::Refused;
+    }
+    std::vector<std::int32_t> old(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) old[r] = store::readNumber(rows[r].indexText);
+    bool nearTop = false;
+    const std::vector<std::int32_t> renumbered =
+        renumberBatch(old, *start, *end, store::readNumber(newIndexField), nearTop);
+    if (nearTop) store::showMessage(host_, msg::kSomeNotModified);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        rows[r].indexText = std::to_string(renumbered[r]);
+        image_.channel(listedOperator, rows[r].position)
+            .setIndex(static_cast<std::uint32_t>(renumbered[r]));
+    }
+    const int saved = store::saveChange(host_, session_, image_);
+    untickAll();
+    return saved == 0 ? Outcome::Done : Outcome::Refused;
+}
+
+Outcome userchan::deleteCheckedChannels() {
+    bool any = false;
+    for (const auto& row : rows) {
+        if (!row.checked) continue;
+        any = true;
+        store::ChannelEntry e = image_.channel(listedOperator, row.position);
+        e.setIndex(0xFFFFFFFFu);
+        e.setDeviceSlot(-1);
+        if (listKind == ChannelListKind::Input)
+            image_.removeChannelFromGroups(listedOperator, row.position, store::GroupTable::Input);
+        else if (listKind == ChannelListKind::Output)
+            image_.removeChannelFromGroups(listedOperator, row.position, store::GroupTable::Output);
+    }
+    const int saved = store::saveChange(host_, session_, image_);
+    if (!any) {
+        store::showMessage(host_, msg::kChooseToDelete);
+        return Outcome::Refused;
+    }
+    fillChannelList();
+    return saved == 0 ? Outcome::Done : Outcome::Refused;
+}
+
+}  // namespace kbcfg::channels
