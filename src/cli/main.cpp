@@ -1,1 +1,91 @@
-int main() { return 0; }
+// kbcfg: the command-line tool. One subcommand per Command class; the dispatcher parses, runs the
+// chosen command with the process's one host, session and image, and maps the outcome to the
+// exit status.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "cli/check_command.h"
+#include "cli/command.h"
+#include "cli/convert_command.h"
+#include "cli/dump_command.h"
+#include "cli/info_command.h"
+#include "cli/new_command.h"
+#include "cli/scramble_command.h"
+#include "cli/terminal_host.h"
+
+namespace kbcfg::cli {
+namespace {
+
+std::vector<std::unique_ptr<Command>> allCommands() {
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<CheckCommand>());
+    commands.push_back(std::make_unique<ConvertCommand>());
+    commands.push_back(std::make_unique<ScrambleCommand>(
+        "decode", "Unscramble a configuration file into its plain bytes (for a hex editor)"));
+    commands.push_back(std::make_unique<ScrambleCommand>(
+        "encode", "Scramble plain bytes into a configuration file"));
+    commands.push_back(std::make_unique<InfoCommand>());
+    commands.push_back(std::make_unique<DumpCommand>());
+    commands.push_back(std::make_unique<NewCommand>());
+    return commands;
+}
+
+int runApp(int argc, char** argv) {
+    CLI::App app{"Configuration files of the network control keyboard", "kbcfg"};
+    app.set_version_flag("--version", "kbcfg 0.1.0");
+    app.require_subcommand(0, 1);
+
+    const auto commands = allCommands();
+    std::map<CLI::App*, Command*> bySubcommand;
+    for (const auto& command : commands) {
+        CLI::App* sub = app.add_subcommand(command->name(), command->description());
+        command->setup(*sub);
+        bySubcommand[sub] = command.get();
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version end well; every other parse error is a usage error.
+        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    }
+
+    const auto chosen = app.get_subcommands();
+    if (chosen.empty()) {
+        std::cerr << app.help();
+        return kExitUsage;
+    }
+
+    TerminalHost host(std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) != 0);
+    Context ctx{host, store::SessionState::instance(), store::ConfigImage::instance()};
+    const int status = bySubcommand.at(chosen.front())->run(ctx);
+    host.runUntilIdle();
+    // Output that never arrived (a full disk behind a redirection) is a failure too.
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "kbcfg: cannot write the output" << std::endl;
+        return kExitFailed;
+    }
+    return status;
+}
+
+}  // namespace
+}  // namespace kbcfg::cli
+
+int main(int argc, char** argv) {
+    try {
+        return kbcfg::cli::runApp(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "kbcfg: " << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "kbcfg: unexpected failure" << std::endl;
+    }
+    return kbcfg::cli::kExitFailed;
+}

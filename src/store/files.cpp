@@ -96,6 +96,16 @@ fs::path resolveTarget(const fs::path& path) {
     return target.is_absolute() ? target : path.parent_path() / target;
 }
 
+// The working copy would overwrite (and after a load delete) a configuration file that is itself
+// named "tem.bin" in its folder.
+bool isWorkingCopy(const SessionState& session) {
+    std::error_code ec;
+    const fs::path config = fs::weakly_canonical(session.configPath, ec);
+    if (ec) return false;
+    const fs::path temp = fs::weakly_canonical(session.tempPath, ec);
+    return !ec && config == temp;
+}
+
 }  // namespace
 
 namespace testing {
@@ -249,6 +259,10 @@ int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
 }
 
 int loadImage(Host& host, const SessionState& session, ConfigImage& image) {
+    if (isWorkingCopy(session)) {
+        showMessage(host, kMessageOpenFailed);
+        return -1;
+    }
     std::vector<std::uint8_t> plain;
     if (scrambleInto(host, session.configPath, session.tempPath, plain) != 0) return -1;
     const DecodeResult result = decodeImage(plain, image);
@@ -262,6 +276,10 @@ int loadImage(Host& host, const SessionState& session, ConfigImage& image) {
 }
 
 int saveImage(Host& host, const SessionState& session, const ConfigImage& image) {
+    if (isWorkingCopy(session)) {
+        showMessage(host, kMessageOpenFailed);
+        return -1;
+    }
     const std::span<const std::uint8_t> plain = image.bytes();
     if (!writeWholeFile(session.tempPath, plain.data(), plain.size())) {
         showMessage(host, kMessageOpenFailed);

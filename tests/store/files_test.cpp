@@ -155,6 +155,19 @@ TEST_F(FilesTest, UnreadableFilesGiveMessage2) {
     EXPECT_THAT(host.numbers(), ElementsAre(2, 2, 2));
 }
 
+TEST_F(FilesTest, AFileNamedLikeTheWorkingCopyIsNeverOverwritten) {
+    const auto scrambledBytes = scrambled(plainImage());
+    writeAll(dir / "tem.bin", scrambledBytes);
+    fs::create_symlink("tem.bin", dir / "link.bin");
+    for (const char* name : {"tem.bin", "link.bin"}) {
+        setConfigPaths(session, dir / name);
+        EXPECT_EQ(loadImage(host, session, *image), -1);
+        EXPECT_EQ(saveImage(host, session, *image), -1);
+    }
+    EXPECT_THAT(host.numbers(), ElementsAre(2, 2, 2, 2));
+    EXPECT_EQ(readAll(dir / "tem.bin"), scrambledBytes);
+}
+
 TEST_F(FilesTest, SaveWritesPlainWorkingCopyAndScrambledFile) {
     ASSERT_EQ(loadPlain(plainImage()), 0);
     image->device(17).setPort(9000);

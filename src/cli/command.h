@@ -1,0 +1,55 @@
+#pragma once
+// One class per command. The dispatcher gives each command its own CLI11 subcommand to declare
+// its arguments on, and runs the one the user named with the process's host, session and image.
+//
+// Commands that open a configuration file derive from FileCommand; the editing commands, which
+// log in to the file first, will get a base of their own on top of it.
+
+#include <string>
+
+#include "store/config_image.h"
+#include "store/session.h"
+
+namespace CLI {
+class App;
+}
+
+namespace kbcfg::cli {
+
+class TerminalHost;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // refused or failed; a message said why
+inline constexpr int kExitUsage = 2;
+
+struct Context {
+    TerminalHost& host;
+    store::SessionState& session;
+    store::ConfigImage& image;
+};
+
+class Command {
+  public:
+    Command(std::string name, std::string description);
+    virtual ~Command() = default;
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+
+    const std::string& name() const { return name_; }
+    const std::string& description() const { return description_; }
+
+    // Declares the command's arguments and options on its subcommand.
+    virtual void setup(CLI::App& app) = 0;
+    // Runs the command once the arguments are parsed; returns the exit status.
+    virtual int run(Context& ctx) = 0;
+
+  protected:
+    // A failure that no catalogue message covers: "kbcfg: what" on stderr.
+    static int fail(const std::string& what);
+
+  private:
+    std::string name_;
+    std::string description_;
+};
+
+}  // namespace kbcfg::cli

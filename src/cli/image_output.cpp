@@ -1,0 +1,16 @@
+#include "cli/image_output.h"
+
+#include <vector>
+
+#include "store/checksum.h"
+#include "store/files.h"
+
+namespace kbcfg::cli {
+
+bool writeScrambledImage(const std::filesystem::path& path, const store::ConfigImage& image) {
+    std::vector<std::uint8_t> bytes(image.bytes().begin(), image.bytes().end());
+    store::scrambleBytes(bytes);
+    return store::writeFileAtomically(path, bytes.data(), bytes.size());
+}
+
+}  // namespace kbcfg::cli

@@ -1,0 +1,100 @@
+#include "cli/terminal_host.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <thread>
+
+namespace kbcfg::cli {
+
+TerminalHost::TerminalHost(std::istream& in, std::ostream& out, std::ostream& err, bool interactive)
+    : in_(in), out_(out), err_(err), interactive_(interactive) {}
+
+bool TerminalHost::isSuccessMessage(int number) {
+    static constexpr std::array kSuccess = {19, 23, 24,  25,  39,  56,  57, 58,
+                                            59, 94, 178, 180, 182, 188, 206};
+    return std::find(kSuccess.begin(), kSuccess.end(), number) != kSuccess.end();
+}
+
+// A text missing from the catalogue must still leave a trace a script can match.
+std::string TerminalHost::lineFor(int number, const std::string& text) {
+    return text.empty() ? "message " + std::to_string(number) : text;
+}
+
+void TerminalHost::showMessage(int number, const std::string& text) {
+    lastMessage_ = number;
+    std::ostream& os = isSuccessMessage(number) ? out_ : err_;
+    os << lineFor(number, text) << std::endl;
+}
+
+store::Answer TerminalHost::askOkCancel(int number, const std::string& text) {
+    lastMessage_ = number;
+    const std::string prompt = lineFor(number, text) + " [OK/Cancel] ";
+    if (assumeYes_) {
+        err_ << prompt << "OK" << std::endl;
+        return store::Answer::Ok;
+    }
+    if (!interactive_) {
+        // Nobody to ask: say what was asked and take the safe answer.
+        err_ << prompt << "Cancel" << std::endl;
+        return store::Answer::Cancel;
+    }
+    err_ << prompt << std::flush;
+    std::string reply;
+    if (!std::getline(in_, reply)) return store::Answer::Cancel;
+    const auto first = reply.find_first_not_of(" \t");
+    const auto last = reply.find_last_not_of(" \t\r");
+    reply = first == std::string::npos ? "" : reply.substr(first, last - first + 1);
+    std::transform(reply.begin(), reply.end(), reply.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return reply == "y" || reply == "yes" || reply == "ok" ? store::Answer::Ok
+                                                           : store::Answer::Cancel;
+}
+
+std::optional<std::filesystem::path> TerminalHost::chooseOpenFile(const store::FileChoiceRequest&) {
+    // Files are named on the command line; there is no dialog to show.
+    return std::nullopt;
+}
+
+void TerminalHost::post(std::function<void()> task) {
+    posted_.push_back(std::move(task));
+}
+
+int TerminalHost::startTimer(int intervalMs, std::function<void()> tick) {
+    const std::chrono::milliseconds interval(std::max(intervalMs, 1));
+    timers_[++lastTimer_] = {interval, std::chrono::steady_clock::now() + interval,
+                             std::move(tick)};
+    return lastTimer_;
+}
+
+void TerminalHost::killTimer(int id) {
+    timers_.erase(id);
+}
+
+void TerminalHost::runPosted() {
+    while (!posted_.empty()) {
+        auto task = std::move(posted_.front());
+        posted_.erase(posted_.begin());
+        task();
+    }
+}
+
+void TerminalHost::runUntilIdle() {
+    runPosted();
+    while (!timers_.empty()) {
+        auto next = std::min_element(
+            timers_.begin(), timers_.end(),
+            [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+        std::this_thread::sleep_until(next->second.due);
+        next->second.due += next->second.interval;
+        // A copy: the tick may kill its own timer.
+        auto tick = next->second.tick;
+        tick();
+        runPosted();
+    }
+}
+
+}  // namespace kbcfg::cli

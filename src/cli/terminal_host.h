@@ -1,0 +1,62 @@
+#pragma once
+// The host of the command line: messages become lines on stdout (successes) or stderr (everything
+// else), questions are asked on the terminal, posted work and timers run after the command.
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <vector>
+
+#include "store/host.h"
+
+namespace kbcfg::cli {
+
+class TerminalHost : public store::Host {
+  public:
+    // interactive: stdin is a terminal, so questions can be asked there.
+    TerminalHost(std::istream& in, std::ostream& out, std::ostream& err, bool interactive);
+
+    // OK to every question without asking.
+    void setAssumeYes(bool on) { assumeYes_ = on; }
+    // The catalogue number of the last message shown or asked, 0 for none.
+    int lastMessage() const { return lastMessage_; }
+
+    void showMessage(int number, const std::string& text) override;
+    store::Answer askOkCancel(int number, const std::string& text) override;
+    std::optional<std::filesystem::path> chooseOpenFile(
+        const store::FileChoiceRequest& request) override;
+    void setWaitCursor(bool) override {}
+    void post(std::function<void()> task) override;
+    int startTimer(int intervalMs, std::function<void()> tick) override;
+    void killTimer(int id) override;
+
+    // Runs the posted tasks, including those they post in turn.
+    void runPosted();
+    // Runs posted tasks and timers until no timer is left.
+    void runUntilIdle();
+
+    // The messages that report success and so belong on stdout.
+    static bool isSuccessMessage(int number);
+
+  private:
+    struct Timer {
+        std::chrono::milliseconds interval;
+        std::chrono::steady_clock::time_point due;
+        std::function<void()> tick;
+    };
+
+    static std::string lineFor(int number, const std::string& text);
+
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool interactive_;
+    bool assumeYes_ = false;
+    int lastMessage_ = 0;
+    std::vector<std::function<void()>> posted_;
+    std::map<int, Timer> timers_;
+    int lastTimer_ = 0;
+};
+
+}  // namespace kbcfg::cli

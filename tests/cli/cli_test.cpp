@@ -1,0 +1,691 @@
+// Runs the built kbcfg on files in a temporary folder and checks what it prints, its exit status
+// and what it leaves on disk.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "store/bytes.h"
+#include "store/checksum.h"
+#include "store/config_image.h"
+#include "store/loader.h"
+#include "support/legacy_files.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace kbcfg::testing {
+namespace {
+
+namespace fs = std::filesystem;
+namespace layout = store::layout;
+using ::testing::HasSubstr;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs kbcfg with stdin from /dev/null (so nothing is ever asked) and both outputs captured
+// (stdout into stdoutTo instead, when given).
+Result kbcfg(const std::vector<std::string>& args, const fs::path& stdoutTo = {}) {
+    static TempDir capture;
+    const fs::path outPath = stdoutTo.empty() ? capture / "stdout" : stdoutTo;
+    const fs::path errPath = capture / "stderr";
+    std::vector<std::string> argv = {KBCFG_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    Result r;
+    const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        r.err = "spawn failed";
+        return r;
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    // A crash shows as 128 + signal, never as one of the tool's own codes.
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    if (stdoutTo.empty()) r.out = readText(outPath);
+    r.err = readText(errPath);
+    return r;
+}
+
+Bytes scrambled(Bytes plain) {
+    store::scrambleBytes(plain);
+    return plain;
+}
+
+Bytes plainBytes(const store::ConfigImage& image) {
+    return Bytes(image.bytes().begin(), image.bytes().end());
+}
+
+// A current-layout image with something in every kind of record, and patterned opaque regions so
+// that any truncation changes the checksum.
+void buildPopulated(store::ConfigImage& image) {
+    image.zero();
+    image.setMagic(layout::kMagic);
+    image.setLength(layout::kLength);
+    image.setVersion(layout::kVersion);
+    for (std::size_t i = 0; i < layout::kKeyboardParamsSize; ++i)
+        image.bytes()[layout::kKeyboardParams + i] = static_cast<std::uint8_t>(i * 7 + 1);
+    for (std::size_t i = layout::kReservedTail; i < layout::kImageSize; ++i)
+        image.bytes()[i] = static_cast<std::uint8_t>(i * 13 + 5);
+
+    auto admin = image.operatorRecord(0);
+    admin.setInUse(1);
+    admin.setName("admin");
+    admin.setPassword("0123456789abcdef");  // full width, no NUL
+    auto op1 = image.operatorRecord(1);
+    op1.setInUse(1);
+    op1.setName("night_shift");
+    op1.setPassword("pw1");
+    for (int op = 1; op <= 3; ++op) {
+        image.clearOperatorTables(op);
+        image.resetOperatorDevices(op);
+    }
+
+    auto d0 = image.device(0);
+    d0.setInUse(1);
+    d0.setIp(store::packIp(198, 51, 100, 10));
+    d0.setPort(8000);
+    d0.setUserName("admin");
+    d0.setPassword("devpass");
+    d0.setDeviceType(400);
+    auto d5 = image.device(5);
+    d5.setInUse(1);
+    d5.setIp(store::packIp(203, 0, 113, 7));
+    d5.setPort(9000);
+    d5.setUserName("viewer");
+
+    image.setUserDevice(1, 0, 0);
+    image.setUserDevice(1, 1, 5);
+    auto s = image.stream(1, 0);
+    s.setDeviceSlot(0);
+    s.setEnabled(1);
+    s.setServerIp(store::packIp(203, 0, 113, 50));
+    s.setServerPort(554);
+    s.setProtocol(1);
+
+    auto in = image.channel(1, 0);
+    in.setIndex(1);
+    in.setDeviceSlot(0);
+    in.setNumber(1);
+    in.setKind(store::kInputChannel);
+    in.setMatrixLink(1 | (2 << 1));
+    auto out = image.channel(1, 1);
+    out.setIndex(1001);
+    out.setDeviceSlot(0);
+    out.setNumber(10);
+    out.setKind(store::kOutputChannel);
+    out.setOutputPort(store::kBnc);
+    out.setPortFirst(9);
+    auto scene = image.channel(1, 7);
+    scene.setIndex(3003);
+    scene.setDeviceSlot(5);
+    scene.setNumber(3);
+    scene.setKind(store::kScene);
+    auto wall = image.channel(1, 8);
+    wall.setIndex(4001);
+    wall.setDeviceSlot(5);
+    wall.setNumber(1);
+    wall.setKind(store::kTvWall);
+
+    image.groupRow(1, store::GroupTable::Input, 2).setSlot(4, 0);
+    image.groupRow(1, store::GroupTable::Output, 0).setSlot(0, 1);
+    auto m = image.matrix(1, 2);
+    m.setDeviceSlot(0);
+    for (int i = 0; i < layout::kMatrixCells; ++i)
+        m.setCell(i, static_cast<std::uint8_t>(i / 8 + 1), static_cast<std::uint8_t>(i % 8 + 1), 0);
+    image.updateChecksum();
+}
+
+Bytes populatedPlain() {
+    store::ConfigImage image;
+    buildPopulated(image);
+    return plainBytes(image);
+}
+
+// Sets the checksum of a plain current-layout file over its own length field.
+void refreshChecksum(Bytes& plain) {
+    const std::uint32_t length = store::getU32(plain.data() + layout::kLengthOffset);
+    store::putU32(plain.data() + layout::kChecksumOffset, store::ImageChecksum(plain, length));
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    fs::path write(const std::string& name, const Bytes& bytes) {
+        const fs::path p = dir / name;
+        writeAll(p, bytes);
+        return p;
+    }
+    fs::path writeConfig(const std::string& name, const Bytes& plain) {
+        return write(name, scrambled(plain));
+    }
+    bool tempLeft() const {
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+            if (entry.path().filename() == "tem.bin") return true;
+        return false;
+    }
+    void TearDown() override { EXPECT_FALSE(tempLeft()) << "tem.bin left behind"; }
+
+    TempDir dir;
+};
+
+// --- usage ----------------------------------------------------------------------------------
+
+TEST_F(CliTest, HelpAndVersionSucceedOnStdout) {
+    Result r = kbcfg({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* command : {"check", "convert", "decode", "encode", "info", "dump", "new"})
+        EXPECT_THAT(r.out, HasSubstr(command));
+    for (const char* command : {"check", "convert", "decode", "encode", "info", "dump", "new"}) {
+        r = kbcfg({command, "--help"});
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_THAT(r.out, HasSubstr(command)) << command;
+    }
+    EXPECT_THAT(kbcfg({"dump", "--help"}).out, HasSubstr("--with-passwords"));
+    EXPECT_THAT(kbcfg({"new", "--help"}).out, HasSubstr("--force"));
+
+    r = kbcfg({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "kbcfg 0.1.0\n");
+}
+
+TEST_F(CliTest, UsageErrorsExitTwo) {
+    const fs::path file = writeConfig("kbCfg.bin", populatedPlain());
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"check"},
+        {"check", file.string(), "extra"},
+        {"convert", file.string()},
+        {"decode", file.string()},
+        {"dump", file.string(), "--no-such-option"},
+        {"new"},
+        {"new", (dir / "x.bin").string(), "--admin"},
+    };
+    for (const auto& args : cases) {
+        const Result r = kbcfg(args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_FALSE(r.err.empty()) << ::testing::PrintToString(args);
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.bin"));
+}
+
+// --- check and bad input ----------------------------------------------------------------------
+
+TEST_F(CliTest, CheckAcceptsCurrentFile) {
+    const Result r = kbcfg({"check", writeConfig("kbCfg.bin", populatedPlain()).string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ok 0x150420\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, CheckUsesTheFilesOwnLengthField) {
+    Bytes plain = populatedPlain();
+    store::putU32(plain.data() + layout::kLengthOffset, 1'000'000);
+    refreshChecksum(plain);
+    const Result r = kbcfg({"check", writeConfig("short.bin", plain).string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ok 0x150420\n");
+}
+
+struct BadFile {
+    std::string name;
+    std::function<Bytes()> make;
+    std::string message;
+};
+
+const std::string kError = "The config file is error!";
+const std::string kOpenFailed = "Open config file failed!";
+const std::string kConvertFailed = "Convert config file from low version failed!";
+
+Bytes flipped(std::size_t offset) {
+    Bytes plain = populatedPlain();
+    plain[offset] ^= 0x5A;
+    return scrambled(plain);
+}
+
+std::vector<BadFile> badFiles() {
+    std::vector<BadFile> cases = {
+        {"empty", [] { return Bytes{}; }, kError},
+        {"fifteen bytes",
+         [] {
+             Bytes b = scrambled(populatedPlain());
+             b.resize(15);
+             return b;
+         },
+         kError},
+        {"truncated",
+         [] {
+             Bytes b = scrambled(populatedPlain());
+             b.resize(1'000'000);
+             return b;
+         },
+         kError},
+        {"size not a multiple of 4",
+         [] {
+             Bytes b = scrambled(populatedPlain());
+             b.pop_back();
+             return b;
+         },
+         kError},
+        {"flipped checksum", [] { return flipped(layout::kChecksumOffset + 1); }, kError},
+        {"bad magic", [] { return flipped(layout::kMagicOffset); }, kError},
+        {"flipped length", [] { return flipped(layout::kLengthOffset); }, kError},
+        {"huge length field",
+         [] {
+             Bytes plain = populatedPlain();
+             store::putU32(plain.data() + layout::kLengthOffset, 0xFFFFFFF0u);
+             return scrambled(plain);
+         },
+         kError},
+        {"length field not a multiple of 4, stale checksum",
+         [] {
+             Bytes plain = populatedPlain();
+             store::putU32(plain.data() + layout::kLengthOffset, layout::kLength - 1);
+             return scrambled(plain);
+         },
+         kError},
+        {"unknown version",
+         [] {
+             Bytes plain = populatedPlain();
+             store::putU32(plain.data() + layout::kVersionOffset, 0x990101);
+             refreshChecksum(plain);
+             return scrambled(plain);
+         },
+         kError},
+        {"not scrambled", [] { return populatedPlain(); }, kError},
+        {"old layout 0x130826 with bad checksum",
+         [] {
+             Bytes plain = populatedPlain();
+             plain.resize(1'463'784);
+             store::putU32(plain.data() + layout::kVersionOffset, 0x130826);
+             store::putU32(plain.data() + layout::kLengthOffset, 1'463'772);
+             return scrambled(plain);
+         },
+         kError},
+        {"old layout 0x120716 that does not hold",
+         [] {
+             Bytes plain = populatedPlain();
+             plain.resize(1'463'400);
+             store::putU32(plain.data() + layout::kVersionOffset, 0x120716);
+             return scrambled(plain);
+         },
+         kConvertFailed},
+    };
+    for (std::size_t offset : {std::size_t{12}, std::size_t{13}, std::size_t{400},
+                               std::size_t{1'000'001}, layout::kImageSize - 1})
+        cases.push_back({"flipped byte at " + std::to_string(offset),
+                         [offset] { return flipped(offset); }, kError});
+    return cases;
+}
+
+TEST_F(CliTest, EveryDamagedFileGivesItsOneMessage) {
+    for (const BadFile& bad : badFiles()) {
+        SCOPED_TRACE(bad.name);
+        const Bytes bytes = bad.make();
+        const fs::path file = write("kbCfg.bin", bytes);
+        for (const char* command : {"check", "info", "dump"}) {
+            const Result r = kbcfg({command, file.string()});
+            EXPECT_EQ(r.status, 1) << command;
+            EXPECT_EQ(r.err, bad.message + "\n") << command;
+            EXPECT_EQ(r.out, "") << command;
+        }
+        const Result r = kbcfg({"convert", file.string(), (dir / "out.bin").string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, bad.message + "\n");
+        EXPECT_FALSE(fs::exists(dir / "out.bin"));
+        EXPECT_EQ(readAll(file), bytes) << "input changed";
+        EXPECT_FALSE(tempLeft());
+    }
+}
+
+TEST_F(CliTest, UnreadableFilesCannotBeOpened) {
+    fs::create_directory(dir / "folder");
+    fs::create_symlink(dir / "nowhere.bin", dir / "dangling.bin");
+    for (const fs::path& file :
+         {dir / "folder", dir / "dangling.bin", dir / "missing" / "kbCfg.bin"}) {
+        SCOPED_TRACE(file.string());
+        for (const char* command : {"check", "info", "dump"}) {
+            const Result r = kbcfg({command, file.string()});
+            EXPECT_EQ(r.status, 1) << command;
+            EXPECT_EQ(r.err, kOpenFailed + "\n") << command;
+        }
+        const Result r = kbcfg({"convert", file.string(), (dir / "out.bin").string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, kOpenFailed + "\n");
+        EXPECT_FALSE(fs::exists(dir / "out.bin"));
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.bin"));
+}
+
+TEST_F(CliTest, TheWorkingCopyItselfIsNeverOpened) {
+    // Loading dir/tem.bin would overwrite and then delete the very file.
+    const Bytes bytes = scrambled(populatedPlain());
+    const fs::path file = write("tem.bin", bytes);
+    const Result r = kbcfg({"check", file.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("tem.bin"));
+    EXPECT_EQ(readAll(file), bytes);
+    fs::remove(file);
+}
+
+TEST_F(CliTest, AnEarlierWorkingCopyStaysWhenTheFileCannotBeRead) {
+    const Bytes other(64, 0x11);
+    const fs::path temp = write("tem.bin", other);
+    EXPECT_EQ(kbcfg({"check", (dir / "missing.bin").string()}).status, 1);
+    EXPECT_EQ(readAll(temp), other);
+    // A load that reads the file writes and then removes the copy, as the login does.
+    EXPECT_EQ(kbcfg({"check", writeConfig("kbCfg.bin", populatedPlain()).string()}).status, 0);
+    EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenFails) {
+    // /dev/full accepts the open and fails every write.
+    if (!fs::exists("/dev/full")) GTEST_SKIP();
+    const fs::path file = writeConfig("kbCfg.bin", populatedPlain());
+    EXPECT_EQ(kbcfg({"dump", file.string()}, "/dev/full").status, 1);
+}
+
+// --- convert --------------------------------------------------------------------------------
+
+TEST_F(CliTest, ConvertOfCurrentFileKeepsEveryByte) {
+    const Bytes plain = populatedPlain();
+    const fs::path in = writeConfig("kbCfg.bin", plain);
+    const fs::path out = dir / "out.bin";
+    Result r = kbcfg({"convert", in.string(), out.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(scrambled(readAll(out)), plain);
+    EXPECT_EQ(kbcfg({"check", out.string()}).out, "ok 0x150420\n");
+
+    // Over an existing file, and over the working copy's name, which the load deletes first.
+    write("old.bin", Bytes(100, 0xEE));
+    r = kbcfg({"convert", in.string(), (dir / "old.bin").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readAll(dir / "old.bin"), readAll(in));
+    r = kbcfg({"convert", in.string(), (dir / "tem.bin").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(fs::exists(dir / "tem.bin"));
+    EXPECT_EQ(readAll(dir / "tem.bin"), readAll(in));
+    fs::remove(dir / "tem.bin");
+}
+
+TEST_F(CliTest, ConvertWritesTheFullLengthAndAFreshChecksum) {
+    Bytes plain = populatedPlain();
+    store::putU32(plain.data() + layout::kLengthOffset, 1'000'000);
+    refreshChecksum(plain);
+    const fs::path out = dir / "out.bin";
+    const Result r = kbcfg({"convert", writeConfig("short.bin", plain).string(), out.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const Bytes written = scrambled(readAll(out));
+    ASSERT_EQ(written.size(), layout::kImageSize);
+    EXPECT_EQ(store::getU32(written.data() + layout::kLengthOffset), layout::kLength);
+    EXPECT_EQ(store::getU32(written.data() + layout::kChecksumOffset),
+              store::ImageChecksum(written, layout::kLength));
+    EXPECT_TRUE(std::equal(written.begin() + 12, written.end(), plain.begin() + 12));
+}
+
+TEST_F(CliTest, ConvertThatCannotWriteLeavesNothing) {
+    const fs::path in = writeConfig("kbCfg.bin", populatedPlain());
+    const Result r = kbcfg({"convert", in.string(), (dir / "missing" / "out.bin").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("out.bin"));
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST_F(CliTest, ConvertOfOlderLayoutsMatchesTheLoad) {
+    for (std::uint32_t version :
+         {0x130826u, 0x120716u, 0x120208u, 0x110607u, 0x110310u, 0x100901u}) {
+        SCOPED_TRACE(::testing::Message() << std::hex << version);
+        // Only what the layout has room for.
+        FileContent content = sampleContent();
+        if (oldLayout(version).matrices == 0) content.matrices.clear();
+        if (oldLayout(version).streams == 0) content.streams.clear();
+        const Bytes old = makeOldFile(version, content);
+        const fs::path in = writeConfig("old.bin", old);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "ok 0x%06x\n", version);
+        EXPECT_EQ(kbcfg({"check", in.string()}).out, expected);
+
+        const fs::path out = dir / "new.bin";
+        const Result r = kbcfg({"convert", in.string(), out.string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(kbcfg({"check", out.string()}).out, "ok 0x150420\n");
+
+        // The written file is what the in-memory decode of the old file gives.
+        store::ConfigImage image;
+        ASSERT_TRUE(store::decodeImage(old, image).ok());
+        image.updateChecksum();
+        EXPECT_TRUE(scrambled(readAll(out)) == plainBytes(image));
+
+        // dump reads the old file and the converted one alike.
+        auto before = nlohmann::json::parse(kbcfg({"dump", in.string()}).out);
+        auto after = nlohmann::json::parse(kbcfg({"dump", out.string()}).out);
+        EXPECT_EQ(before["header"]["fileVersion"], std::string(expected + 3, 8));
+        before.erase("header");
+        after.erase("header");
+        EXPECT_EQ(before, after);
+        EXPECT_EQ(after["operators"][1]["name"], "alice");
+        EXPECT_FALSE(after["devices"].empty());
+    }
+}
+
+// --- decode and encode ----------------------------------------------------------------------
+
+TEST_F(CliTest, DecodeAndEncodeAreTheSameScramble) {
+    Bytes raw(1001);
+    for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<std::uint8_t>(i * 31 + 3);
+    const fs::path in = write("raw.bin", raw);
+    Result r = kbcfg({"decode", in.string(), (dir / "plain.bin").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const Bytes plain = readAll(dir / "plain.bin");
+    EXPECT_EQ(plain, scrambled(raw));
+    EXPECT_EQ(plain.back(), raw.back()) << "a trailing byte is passed through";
+
+    r = kbcfg({"encode", (dir / "plain.bin").string(), (dir / "again.bin").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readAll(dir / "again.bin"), raw);
+
+    // A configuration file decodes to the plain image.
+    const Bytes image = populatedPlain();
+    r = kbcfg({"decode", writeConfig("kbCfg.bin", image).string(), (dir / "img.bin").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readAll(dir / "img.bin"), image);
+}
+
+TEST_F(CliTest, DecodeOfMissingFileFails) {
+    const Result r = kbcfg({"decode", (dir / "nope.bin").string(), (dir / "out.bin").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, kOpenFailed + "\n");
+    EXPECT_FALSE(fs::exists(dir / "out.bin"));
+}
+
+// --- new ------------------------------------------------------------------------------------
+
+TEST_F(CliTest, NewWritesTheFreshImage) {
+    const fs::path file = dir / "kbCfg.bin";
+    Result r = kbcfg({"new", file.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(kbcfg({"check", file.string()}).out, "ok 0x150420\n");
+
+    // Header, administrator, cleared operator tables; nothing else.
+    store::ConfigImage expected;
+    expected.setMagic(layout::kMagic);
+    expected.setLength(layout::kLength);
+    expected.setVersion(layout::kVersion);
+    expected.operatorRecord(0).setInUse(1);
+    expected.operatorRecord(0).setName("admin");
+    for (int op = 1; op <= 3; ++op) {
+        expected.clearOperatorTables(op);
+        expected.resetOperatorDevices(op);
+    }
+    expected.updateChecksum();
+    EXPECT_TRUE(scrambled(readAll(file)) == plainBytes(expected));
+
+    r = kbcfg({"dump", file.string(), "--with-passwords"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["header"]["version"], "0x150420");
+    EXPECT_EQ(doc["header"]["length"], layout::kLength);
+    ASSERT_EQ(doc["operators"].size(), 4u);
+    EXPECT_EQ(doc["operators"][0]["name"], "admin");
+    EXPECT_EQ(doc["operators"][0]["password"], "");
+    EXPECT_EQ(doc["operators"][0]["inUse"], true);
+    for (int op = 1; op <= 3; ++op) EXPECT_EQ(doc["operators"][op]["inUse"], false);
+    EXPECT_TRUE(doc["devices"].empty());
+    ASSERT_EQ(doc["operatorTables"].size(), 3u);
+    for (const auto& t : doc["operatorTables"])
+        for (const char* key :
+             {"devices", "streams", "channels", "inputGroups", "outputGroups", "matrix"})
+            EXPECT_TRUE(t[key].empty()) << key;
+}
+
+TEST_F(CliTest, NewTakesNameAndPassword) {
+    const fs::path file = dir / "kbCfg.bin";
+    const Result r = kbcfg({"new", file.string(), "--admin", "Chief_7", "--password", "s3cr et~!"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto doc = nlohmann::json::parse(kbcfg({"dump", file.string(), "--with-passwords"}).out);
+    EXPECT_EQ(doc["operators"][0]["name"], "Chief_7");
+    EXPECT_EQ(doc["operators"][0]["password"], "s3cr et~!");
+}
+
+TEST_F(CliTest, NewRefusesBadNamesAndPasswords) {
+    const fs::path file = dir / "kbCfg.bin";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--admin", ""}, "Username cannot be blank!"},
+        {{"--admin", "abcdefghijklmnopq"}, "Username cannot be more than 16 characters!"},
+        {{"--admin", "bad name"}, "Username can only be number,alphabet,underline!"},
+        {{"--password", "abcdefghijklmnopq"}, "Password cannot be more than 16 characters!"},
+        {{"--password", "tab\there"}, "Illegal input of password!"},
+        {{"--password", "caf\xC3\xA9"}, "Illegal input of password!"},
+    };
+    for (const auto& [options, message] : cases) {
+        std::vector<std::string> args = {"new", file.string()};
+        args.insert(args.end(), options.begin(), options.end());
+        const Result r = kbcfg(args);
+        EXPECT_EQ(r.status, 1) << message;
+        EXPECT_EQ(r.err, message + "\n");
+        EXPECT_FALSE(fs::exists(file)) << message;
+    }
+    // Exactly 16 characters are fine.
+    EXPECT_EQ(kbcfg({"new", file.string(), "--admin", "abcdefghijklmnop", "--password",
+                     "abcdefghijklmnop"})
+                  .status,
+              0);
+}
+
+TEST_F(CliTest, NewNeedsForceToReplace) {
+    const Bytes old = scrambled(populatedPlain());
+    const fs::path file = write("kbCfg.bin", old);
+    Result r = kbcfg({"new", file.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("--force"));
+    EXPECT_EQ(readAll(file), old);
+
+    r = kbcfg({"new", file.string(), "--force", "--admin", "boss"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto doc = nlohmann::json::parse(kbcfg({"dump", file.string()}).out);
+    EXPECT_EQ(doc["operators"][0]["name"], "boss");
+    EXPECT_TRUE(doc["devices"].empty());
+
+    // A directory is never replaced, forced or not.
+    fs::create_directory(dir / "folder");
+    r = kbcfg({"new", (dir / "folder").string(), "--force"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+// --- info and dump --------------------------------------------------------------------------
+
+TEST_F(CliTest, InfoSummarises) {
+    const Result r = kbcfg({"info", writeConfig("kbCfg.bin", populatedPlain()).string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("0x150420"));
+    EXPECT_THAT(r.out, HasSubstr("admin"));
+    EXPECT_THAT(r.out, HasSubstr("night_shift"));
+    EXPECT_THAT(r.out, HasSubstr("Devices in use: 2 of 3840"));
+    EXPECT_THAT(r.out, HasSubstr("198.51.100.10:8000"));
+    EXPECT_THAT(r.out, HasSubstr("1 input, 1 output, 1 scene, 1 TV wall"));
+    EXPECT_THAT(r.out, HasSubstr("203.0.113.50:554 UDP"));
+    EXPECT_THAT(r.out, ::testing::Not(HasSubstr("0123456789abcdef")));
+}
+
+TEST_F(CliTest, DumpListsTheRecordsInUse) {
+    const fs::path file = writeConfig("kbCfg.bin", populatedPlain());
+    Result r = kbcfg({"dump", file.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, ::testing::Not(HasSubstr("password")));
+    const auto doc = nlohmann::json::parse(r.out);
+
+    EXPECT_EQ(doc["operators"][1]["name"], "night_shift");
+    ASSERT_EQ(doc["devices"].size(), 2u);
+    EXPECT_EQ(doc["devices"][0]["ip"], "198.51.100.10");
+    EXPECT_EQ(doc["devices"][1]["slot"], 5);
+    EXPECT_EQ(doc["devices"][1]["port"], 9000);
+
+    const auto& t = doc["operatorTables"][0];
+    EXPECT_EQ(t["operator"], 1);
+    ASSERT_EQ(t["devices"].size(), 2u);
+    EXPECT_EQ(t["devices"][1]["deviceSlot"], 5);
+    ASSERT_EQ(t["streams"].size(), 1u);
+    EXPECT_EQ(t["streams"][0]["serverIp"], "203.0.113.50");
+    EXPECT_EQ(t["streams"][0]["protocol"], "UDP");
+    ASSERT_EQ(t["channels"].size(), 4u);
+    EXPECT_EQ(t["channels"][0]["matrixRecord"], 2);
+    EXPECT_EQ(t["channels"][1]["name"], "BNC2");
+    EXPECT_EQ(t["channels"][2]["position"], 7);
+    EXPECT_EQ(t["channels"][2]["name"], "Scene 3");
+    EXPECT_EQ(t["channels"][3]["name"], "TV-Wall 1");
+    ASSERT_EQ(t["inputGroups"].size(), 1u);
+    EXPECT_EQ(t["inputGroups"][0]["row"], 2);
+    EXPECT_EQ(t["inputGroups"][0]["slots"][0]["slot"], 4);
+    EXPECT_EQ(t["inputGroups"][0]["slots"][0]["position"], 0);
+    ASSERT_EQ(t["outputGroups"].size(), 1u);
+    ASSERT_EQ(t["matrix"].size(), 1u);
+    EXPECT_EQ(t["matrix"][0]["record"], 2);
+    EXPECT_EQ(t["matrix"][0]["cells"].size(), 64u);
+    for (int op = 1; op <= 2; ++op) EXPECT_TRUE(doc["operatorTables"][op]["channels"].empty());
+
+    r = kbcfg({"dump", file.string(), "--with-passwords"});
+    const auto withPasswords = nlohmann::json::parse(r.out);
+    EXPECT_EQ(withPasswords["operators"][0]["password"], "0123456789abcdef");
+    EXPECT_EQ(withPasswords["devices"][0]["password"], "devpass");
+}
+
+}  // namespace
+}  // namespace kbcfg::testing
