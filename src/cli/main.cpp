@@ -14,6 +14,7 @@
 #include "cli/check_command.h"
 #include "cli/command.h"
 #include "cli/convert_command.h"
+#include "cli/device_command.h"
 #include "cli/dump_command.h"
 #include "cli/info_command.h"
 #include "cli/new_command.h"
@@ -34,6 +35,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<InfoCommand>());
     commands.push_back(std::make_unique<DumpCommand>());
     commands.push_back(std::make_unique<NewCommand>());
+    commands.push_back(std::make_unique<DeviceCommand>());
     return commands;
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+// A command with subcommands of its own ("kbcfg device add ..."): it declares the login options
+// once for all of them and runs the one that was named.
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "cli/login_command.h"
+
+namespace kbcfg::cli {
+
+class CommandGroup : public Command {
+  public:
+    using Command::Command;
+    void setup(CLI::App& app) final;
+    int run(Context& ctx) final;
+
+  protected:
+    void add(std::unique_ptr<Command> command) { children_.push_back(std::move(command)); }
+    LoginOptions login;
+
+  private:
+    CLI::App* app_ = nullptr;
+    std::vector<std::unique_ptr<Command>> children_;
+    std::map<CLI::App*, Command*> bySubcommand_;
+};
+
+}  // namespace kbcfg::cli

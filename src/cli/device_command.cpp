@@ -1,0 +1,312 @@
+#include "cli/device_command.h"
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "cli/csv.h"
+#include "cli/terminal_host.h"
+#include "cli/text_options.h"
+#include "devices/devadd.h"
+#include "devices/mandev.h"
+#include "devices/modifydev.h"
+#include "store/messages.h"
+
+namespace kbcfg::cli {
+
+namespace {
+
+using store::Outcome;
+
+int exitFor(Outcome outcome) {
+    return outcome == Outcome::Done ? kExitOk : kExitFailed;
+}
+
+// The boxes the add dialogs share, with the dialog's defaults.
+struct Credentials {
+    std::string port = "8000";
+    std::string userName = "admin";
+    std::string password;
+
+    void declare(CLI::App& app) {
+        app.add_option("--port", port, "Device port, as typed (default 8000)");
+        app.add_option("--username", userName, "User name for the device (default admin)");
+        app.add_option("--password", password, "Password for the device (default empty)");
+    }
+    void fill(devices::devadd& dialog) const {
+        dialog.port = port;
+        dialog.userName = userName;
+        dialog.password = password;
+    }
+};
+
+class ListCommand : public LoginCommand {
+  public:
+    explicit ListCommand(const LoginOptions& login)
+        : LoginCommand("list", "List the devices as the device page shows them", login, true) {}
+    void setup(CLI::App& app) override { app.add_flag("--json", json_, "JSON output"); }
+
+  protected:
+    int runLoggedIn(Context& ctx) override {
+        devices::mandev page(ctx.host, ctx.session, ctx.image);
+        page.refreshDeviceList();
+        if (json_) {
+            nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+            for (std::size_t i = 0; i < page.rows.size(); ++i) {
+                const auto& r = page.rows[i];
+                rows.push_back({{"row", i + 1},
+                                {"slot", r.slot},
+                                {"ip", r.ip},
+                                {"port", r.port},
+                                {"username", r.userName}});
+            }
+            std::cout << rows.dump(2) << std::endl;
+            return kExitOk;
+        }
+        std::printf("%-5s %-5s %-16s %-6s %s\n", "row", "slot", "ip", "port", "username");
+        for (std::size_t i = 0; i < page.rows.size(); ++i) {
+            const auto& r = page.rows[i];
+            std::printf("%-5zu %-5d %-16s %-6u %s\n", i + 1, r.slot, r.ip.c_str(), r.port,
+                        r.userName.c_str());
+        }
+        std::fflush(stdout);
+        return kExitOk;
+    }
+
+  private:
+    bool json_ = false;
+};
+
+class AddCommand : public LoginCommand {
+  public:
+    explicit AddCommand(const LoginOptions& login)
+        : LoginCommand("add", "Add one device (the Single IP add)", login, true) {}
+    void setup(CLI::App& app) override {
+        addAddressOption(app, "--ip", ip_, "Device address")->required();
+        credentials_.declare(app);
+    }
+
+  protected:
+    int runLoggedIn(Context& ctx) override {
+        int refresh = 0;
+        devices::devadd dialog(ctx.host, ctx.session, ctx.image, &refresh);
+        dialog.setType(devices::devadd::Type::SingleIp);
+        dialog.startIp = ip_;
+        credentials_.fill(dialog);
+        return exitFor(dialog.addSingleDevice());
+    }
+
+  private:
+    store::Ipv4Fields ip_;
+    Credentials credentials_;
+};
+
+class AddRangeCommand : public LoginCommand {
+  public:
+    explicit AddRangeCommand(const LoginOptions& login)
+        : LoginCommand("add-range", "Add a run of addresses (the Batch IP add)", login, true) {}
+    void setup(CLI::App& app) override {
+        addAddressOption(app, "--start", start_, "First address")->required();
+        addAddressOption(app, "--end", end_, "Last address (same first three octets)")->required();
+        credentials_.declare(app);
+    }
+
+  protected:
+    int runLoggedIn(Context& ctx) override {
+        int refresh = 0;
+        devices::devadd dialog(ctx.host, ctx.session, ctx.image, &refresh);
+        dialog.setType(devices::devadd::Type::BatchIp);
+        dialog.startIp = start_;
+        dialog.endIp = end_;
+        credentials_.fill(dialog);
+        return exitFor(dialog.addDeviceRange());
+    }
+
+  private:
+    store::Ipv4Fields start_, end_;
+    Credentials credentials_;
+};
+
+// Ticks the rows of the given slots on a freshly listed page; a slot that is not listed is an
+// error, as no such row could be ticked on the page.
+bool tickSlots(devices::mandev& page, const std::vector<int>& slots, std::string& missing) {
+    page.refreshDeviceList();
+    for (int slot : slots) {
+        bool found = false;
+        for (auto& row : page.rows) {
+            if (row.slot == slot) {
+                row.checked = true;
+                found = true;
+            }
+        }
+        if (!found) {
+            missing = std::to_string(slot);
+            return false;
+        }
+    }
+    return true;
+}
+
+class ModifyCommand : public LoginCommand {
+  public:
+    explicit ModifyCommand(const LoginOptions& login)
+        : LoginCommand("modify", "Give the devices of the slots one port and credentials", login,
+                       true) {}
+    void setup(CLI::App& app) override {
+        app.add_option("--slot", slots_, "Device slot (repeatable)")->required();
+        app.add_option("--port", port_, "Port, as typed (default: the device's)");
+        app.add_option("--username", userName_, "User name (default: the device's)");
+        app.add_option("--password", password_, "Password (default empty)");
+    }
+
+  protected:
+    int runLoggedIn(Context& ctx) override {
+        devices::mandev page(ctx.host, ctx.session, ctx.image);
+        std::string missing;
+        if (!tickSlots(page, slots_, missing))
+            return fail("slot " + missing + " is not a device of the list");
+        auto flags = page.modifyFlags();
+        if (!flags) return kExitFailed;
+        devices::modifydev dialog(ctx.host, ctx.session, ctx.image, *flags, &page.refreshFlag);
+        if (port_) dialog.port = *port_;
+        if (userName_) dialog.userName = *userName_;
+        if (password_) dialog.password = *password_;
+        return exitFor(dialog.modify());
+    }
+
+  private:
+    std::vector<int> slots_;
+    std::optional<std::string> port_, userName_, password_;
+};
+
+class DeleteCommand : public LoginCommand {
+  public:
+    explicit DeleteCommand(const LoginOptions& login)
+        : LoginCommand("delete", "Delete the devices of the slots and every reference to them",
+                       login, true) {}
+    void setup(CLI::App& app) override {
+        app.add_option("--slot", slots_, "Device slot (repeatable)")->required();
+        app.add_flag("--yes", yes_, "Confirm without asking");
+    }
+
+  protected:
+    int runLoggedIn(Context& ctx) override {
+        devices::mandev page(ctx.host, ctx.session, ctx.image);
+        std::string missing;
+        if (!tickSlots(page, slots_, missing))
+            return fail("slot " + missing + " is not a device of the list");
+        ctx.host.setAssumeYes(yes_);
+        return exitFor(page.deleteCheckedDevices());
+    }
+
+  private:
+    std::vector<int> slots_;
+    bool yes_ = false;
+};
+
+// Captures the messages of one add, so each input line gets one result line.
+class LineHost : public store::Host {
+  public:
+    explicit LineHost(store::Host& inner) : inner_(inner) {}
+    void showMessage(int number, const std::string& text) override {
+        last = number;
+        lastText = text;
+    }
+    store::Answer askOkCancel(int number, const std::string& text) override {
+        return inner_.askOkCancel(number, text);
+    }
+    std::optional<std::filesystem::path> chooseOpenFile(
+        const store::FileChoiceRequest& r) override {
+        return inner_.chooseOpenFile(r);
+    }
+    void setWaitCursor(bool on) override { inner_.setWaitCursor(on); }
+    void post(std::function<void()> task) override { inner_.post(std::move(task)); }
+    int startTimer(int ms, std::function<void()> tick) override {
+        return inner_.startTimer(ms, std::move(tick));
+    }
+    void killTimer(int id) override { inner_.killTimer(id); }
+
+    int last = 0;
+    std::string lastText;
+
+  private:
+    store::Host& inner_;
+};
+
+class ImportCsvCommand : public LoginCommand {
+  public:
+    explicit ImportCsvCommand(const LoginOptions& login)
+        : LoginCommand("import-csv",
+                       "Add devices from CSV lines ip,port,username,password (one Single IP add "
+                       "per line)",
+                       login, true) {}
+    void setup(CLI::App& app) override {
+        app.add_option("CSV", csv_, "CSV file ('-' for standard input); # starts a comment")
+            ->required();
+    }
+
+  protected:
+    int runLoggedIn(Context& ctx) override {
+        std::ifstream file;
+        std::istream* in = &std::cin;
+        if (csv_ != "-") {
+            file.open(csv_);
+            if (!file) return fail(csv_ + ": cannot be read");
+            in = &file;
+        }
+        constexpr int kAdded = 23, kTableFull = 22;
+        int added = 0;
+        bool malformed = false;
+        std::string line;
+        for (int number = 1; std::getline(*in, line); ++number) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            const std::string where = csv_ + ":" + std::to_string(number) + ": ";
+            std::vector<std::string> fields;
+            std::string error;
+            if (!parseCsvLine(line, fields, error)) {
+                std::cerr << where << error << std::endl;
+                malformed = true;
+                continue;
+            }
+            if (fields.empty()) continue;  // blank line or comment
+            std::optional<store::Ipv4Fields> ip;
+            if (fields.size() == 4) ip = store::Ipv4Fields::parse(fields[0]);
+            if (!ip) {
+                std::cerr << where << "expected ip,port,username,password" << std::endl;
+                malformed = true;
+                continue;
+            }
+            LineHost lineHost(ctx.host);
+            int refresh = 0;
+            devices::devadd dialog(lineHost, ctx.session, ctx.image, &refresh);
+            dialog.startIp = *ip;
+            dialog.port = fields[1];
+            dialog.userName = fields[2];
+            dialog.password = fields[3];
+            dialog.addSingleDevice();
+            std::ostream& out = lineHost.last == kAdded ? std::cout : std::cerr;
+            out << where << fields[0] << ": " << lineHost.lastText << std::endl;
+            if (lineHost.last == kAdded) ++added;
+            if (lineHost.last == kTableFull) break;
+        }
+        return added > 0 && !malformed ? kExitOk : kExitFailed;
+    }
+
+  private:
+    std::string csv_;
+};
+
+}  // namespace
+
+DeviceCommand::DeviceCommand() : CommandGroup("device", "The device table (administrator only)") {
+    add(std::make_unique<ListCommand>(login));
+    add(std::make_unique<AddCommand>(login));
+    add(std::make_unique<AddRangeCommand>(login));
+    add(std::make_unique<ModifyCommand>(login));
+    add(std::make_unique<DeleteCommand>(login));
+    add(std::make_unique<ImportCsvCommand>(login));
+}
+
+}  // namespace kbcfg::cli
