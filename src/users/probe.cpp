@@ -1,0 +1,336 @@
+#include "users/probe.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unordered_set>
+#include <vector>
+
+#include "store/ansi.h"
+#include "store/files.h"
+#include "store/messages.h"
+
+namespace kbcfg::users {
+
+namespace msg {
+constexpr int kPasswordError = 69, kNetworkError = 70, kUserDevicesFull = 71;
+}
+
+IndexGroup groupOfKind(std::uint8_t kind) {
+    if (kind == store::kInputChannel) return IndexGroup::Inputs;
+    if (kind == store::kOutputChannel) return IndexGroup::Outputs;
+    return IndexGroup::ScenesAndWalls;
+}
+
+ChannelIndexCounter& ChannelIndexCounter::instance() {
+    static ChannelIndexCounter counters;
+    return counters;
+}
+
+void ChannelIndexCounter::reset() {
+    for (auto& op : counters_) op = {1, 1, 1};
+}
+
+bool isEncoderClass(std::uint32_t c) {
+    return c == 1 || c == 2 || c == 3 || c == 4 || c == 30;
+}
+bool isDecoderClass(std::uint32_t c) {
+    return c == 20 || c == 32;
+}
+
+namespace {
+
+// The type codes by class, as ranges; expanded in this order into the table.
+struct CodeRun {
+    std::uint32_t deviceClass;
+    std::uint32_t first, last;
+};
+constexpr CodeRun kRuns[] = {
+    {0, 60, 64},    {0, 110, 111},  {0, 114, 115},  {0, 175, 176},  {0, 178, 178},  {0, 200, 202},
+    {1, 1, 2},      {1, 5, 12},     {1, 14, 19},    {1, 21, 25},    {1, 65, 65},    {1, 67, 68},
+    {1, 71, 77},    {1, 75, 75},    {1, 81, 88},    {1, 90, 98},    {1, 109, 109},  {1, 112, 113},
+    {1, 116, 119},  {1, 171, 174},  {1, 181, 183},  {1, 185, 199},  {1, 203, 204},  {1, 253, 253},
+    {2, 3, 3},      {2, 13, 13},    {2, 26, 26},    {2, 105, 108},  {2, 120, 120},  {3, 30, 32},
+    {3, 35, 35},    {3, 69, 69},    {3, 205, 205},  {4, 38, 38},    {4, 40, 43},    {4, 50, 50},
+    {20, 4, 4},     {20, 20, 20},   {20, 27, 29},   {25, 141, 141}, {30, 101, 101}, {30, 104, 104},
+    {30, 125, 125}, {30, 130, 130}, {30, 134, 134}, {30, 136, 136}, {30, 314, 316}, {30, 324, 324},
+    {30, 326, 327}, {30, 330, 331}, {31, 303, 308}, {31, 317, 322}, {32, 102, 102}, {32, 131, 133},
+    {32, 309, 313}, {32, 323, 323}, {32, 328, 329}, {32, 332, 333}, {33, 103, 103}, {34, 122, 122},
+    {35, 123, 123}, {36, 124, 124}, {37, 121, 121}, {38, 127, 127}, {39, 126, 126}, {40, 100, 100},
+    {41, 301, 301}, {42, 302, 302}, {43, 129, 129}, {44, 128, 128}, {45, 135, 135}, {50, 142, 146},
+};
+
+const char* classFamily(std::uint32_t c) {
+    if (isEncoderClass(c)) return "ENC";
+    if (isDecoderClass(c)) return "DEC";
+    if (c == kClassMatrix) return "MTX";
+    return "DEV";
+}
+
+std::array<DeviceTypeRow, 180> buildTable() {
+    std::array<DeviceTypeRow, 180> table{};
+    std::size_t n = 0;
+    for (const CodeRun& run : kRuns) {
+        for (std::uint32_t code = run.first; code <= run.last; ++code) {
+            DeviceTypeRow& row = table.at(n++);
+            std::snprintf(row.model, sizeof row.model, "%s-%03u", classFamily(run.deviceClass),
+                          code);
+            row.code = code;
+            row.deviceClass = run.deviceClass;
+        }
+    }
+    return table;
+}
+
+// Class by code for the codes the table holds (first row wins), -1 for the others.
+std::vector<int> buildLookup() {
+    std::vector<int> lookup(1024, -1);
+    for (const DeviceTypeRow& row : deviceTypeTable())
+        if (lookup[row.code] < 0) lookup[row.code] = static_cast<int>(row.deviceClass);
+    return lookup;
+}
+
+}  // namespace
+
+const std::array<DeviceTypeRow, 180>& deviceTypeTable() {
+    static const std::array<DeviceTypeRow, 180> table = buildTable();
+    return table;
+}
+
+std::uint32_t classifyDeviceType(std::uint16_t code) {
+    static const std::vector<int> lookup = buildLookup();
+    if (code < lookup.size() && lookup[code] >= 0) return static_cast<std::uint32_t>(lookup[code]);
+    if (code >= 2001 && code <= 2300) return 1;
+    if (code >= 701 && code <= 750) return 20;
+    return 0;
+}
+
+namespace {
+// Reads `<Name min="%d" max="%d"/>` the way a scanf pattern does: literal text must match and
+// each number is an optionally signed decimal; reading stops at the first mismatch.
+void scanRange(const char* p, const char* pattern, int& min, int& max) {
+    int* targets[2] = {&min, &max};
+    int next = 0;
+    for (const char* f = pattern; *f; ++f) {
+        if (f[0] == '%' && f[1] == 'd') {
+            ++f;
+            while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+            bool negative = false;
+            if (*p == '+' || *p == '-') negative = *p++ == '-';
+            if (*p < '0' || *p > '9') return;
+            long long v = 0;
+            while (*p >= '0' && *p <= '9') {
+                if (v < 1'000'000'000'000LL) v = v * 10 + (*p - '0');
+                ++p;
+            }
+            if (negative) v = -v;
+            if (v > 2147483647LL) v = 2147483647LL;
+            if (v < -2147483648LL) v = -2147483648LL;
+            *targets[next++] = static_cast<int>(v);
+            continue;
+        }
+        if (*p != *f) return;
+        ++p;
+    }
+}
+}  // namespace
+
+SceneRange parseSceneRange(const std::string& xml) {
+    int min = 0, max = 0;
+    const char* text = xml.c_str();  // up to the first zero byte, as the device's text
+    if (const char* at = std::strstr(text, "<sceneNum")) {
+        scanRange(at, "<sceneNum min=\"%d\" max=\"%d\"/>", min, max);
+    } else if (const char* at2 = std::strstr(text, "<SceneNum")) {
+        scanRange(at2, "<SceneNum min=\"%d\" max=\"%d\"/>", min, max);
+    }
+    SceneRange range;
+    if (max > min) {
+        range.count = static_cast<int>(static_cast<long long>(max) - min + 1 > 65535
+                                           ? 65535
+                                           : static_cast<long long>(max) - min + 1);
+        range.first = min;
+    }
+    return range;
+}
+
+SceneRange readSceneRange(remote::NetSdk& sdk, int loginId) {
+    std::vector<std::uint8_t> buffer(VYX_SCENES_SIZE, 0);
+    sdk.getDeviceAbility(loginId, VYX_ABILITY_SCENES, buffer);
+    buffer.back() = 0;  // the text ends inside the buffer whatever the device sent
+    return parseSceneRange(reinterpret_cast<const char*>(buffer.data()));
+}
+
+int findFreeChannelEntry(const store::ConfigImage& image, int op) {
+    for (int pos = 0; pos < store::layout::kChannelCount; ++pos)
+        if (image.channel(op, pos).deviceSlot() == -1) return pos;
+    return -1;
+}
+
+std::uint32_t allocateChannelIndex(const store::ConfigImage& image, int op, IndexGroup group,
+                                   ChannelIndexCounter& counters) {
+    constexpr std::uint32_t kLimit = 100'000'000;
+    // The indexes live entries of the group use, collected once instead of one scan per candidate.
+    std::unordered_set<std::uint32_t> used;
+    for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+        const store::ChannelEntry e = image.channel(op, pos);
+        const int slot = e.deviceSlot();
+        if (slot < 0 || slot >= store::layout::kDeviceCount) continue;
+        if (image.device(slot).inUse() == 0 || groupOfKind(e.kind()) != group) continue;
+        if (e.kind() != store::kInputChannel && e.kind() != store::kOutputChannel &&
+            e.kind() != store::kScene && e.kind() != store::kTvWall)
+            continue;
+        used.insert(e.index());
+    }
+    std::uint32_t& next = counters.next(op, group);
+    std::uint32_t candidate = next == 0 || next >= kLimit ? 1 : next;
+    while (candidate < kLimit && used.count(candidate)) ++candidate;
+    // Every index from the counter to the top is taken: search again from 1, so an index out of
+    // range is never handed out (20,480 entries cannot fill the range).
+    if (candidate >= kLimit) {
+        candidate = 1;
+        while (used.count(candidate)) ++candidate;
+    }
+    next = candidate + 1 >= kLimit ? 1 : candidate + 1;
+    return candidate;
+}
+
+namespace {
+
+// One new entry of the device, skipped when the operator's table is full.
+void addEntry(store::ConfigImage& image, int op, int slot, std::uint8_t kind, int number,
+              std::uint8_t outputPort, std::uint8_t portFirst, ChannelIndexCounter& indexes) {
+    const int pos = findFreeChannelEntry(image, op);
+    if (pos < 0) return;
+    store::ChannelEntry e = image.channel(op, pos);
+    e.setDeviceSlot(static_cast<std::int16_t>(slot));
+    e.setNumber(static_cast<std::uint16_t>(number));
+    e.setKind(kind);
+    if (kind == store::kInputChannel) {
+        e.setOutputPort(0);
+        e.setPortFirst(0);
+    } else if (kind == store::kOutputChannel) {
+        e.setOutputPort(outputPort);
+        e.setPortFirst(portFirst);
+    }
+    e.setIndex(allocateChannelIndex(image, op, groupOfKind(kind), indexes));
+}
+
+void addEncoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int loginId, int op,
+                        int slot, const remote::LoginInfo& info, ChannelIndexCounter& indexes) {
+    std::vector<std::uint8_t> config(VYX_IP_CHANNELS_SIZE, 0);
+    const bool hasIpChannels = info.ipChannelCount() != 0;
+    if (hasIpChannels) {
+        std::uint32_t returned = 0;
+        // The tail that holds the enable flags is zeroed, so a failed query gives no IP channel.
+        std::fill(config.begin() + VYX_ANALOG_ENABLE, config.end(), 0);
+        sdk.getDeviceConfig(loginId, VYX_CMD_IP_CHANNELS, -1, config, returned);
+    }
+    for (int k = 0; k < info.channelCount(); ++k)
+        addEntry(image, op, slot, store::kInputChannel, info.firstChannel() + k, 0, 0, indexes);
+    if (!hasIpChannels) return;
+    for (int j = 0; j < VYX_IP_CHANNEL_COUNT; ++j) {
+        if (config[VYX_IP_CHANNEL_ENTRIES +
+                   static_cast<std::size_t>(j) * VYX_IP_CHANNEL_ENTRY_SIZE])
+            addEntry(image, op, slot, store::kInputChannel, info.firstChannel() + 32 + j, 0, 0,
+                     indexes);
+    }
+}
+
+void addDecoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int loginId, int op,
+                        int slot, ChannelIndexCounter& indexes) {
+    std::vector<std::uint8_t> outputs(VYX_OUTPUTS_SIZE, 0);
+    sdk.getDeviceAbility(loginId, VYX_ABILITY_OUTPUTS, outputs);
+    const SceneRange scenes = readSceneRange(sdk, loginId);
+    struct Port {
+        std::size_t offset;
+        std::uint8_t outputPort;
+    };
+    constexpr Port kPorts[] = {{VYX_OUTPUTS_VGA, store::kVga},
+                               {VYX_OUTPUTS_BNC, store::kBnc},
+                               {VYX_OUTPUTS_HDMI, store::kHdmi},
+                               {VYX_OUTPUTS_DVI, store::kDvi}};
+    for (const Port& port : kPorts) {
+        const int count = outputs[port.offset];
+        const std::uint8_t first = outputs[port.offset + 1];
+        for (int k = 0; k < count; ++k)
+            addEntry(image, op, slot, store::kOutputChannel, first + k, port.outputPort, first,
+                     indexes);
+    }
+    for (int k = 0; k < scenes.count; ++k)
+        addEntry(image, op, slot, store::kScene, scenes.first + k, 0, 0, indexes);
+    const int walls = outputs[VYX_OUTPUTS_TV_WALL];
+    const int firstWall = outputs[VYX_OUTPUTS_TV_WALL + 1];
+    for (int k = 0; k < walls; ++k)
+        addEntry(image, op, slot, store::kTvWall, firstWall + k, 0, 0, indexes);
+}
+
+}  // namespace
+
+ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
+                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
+                                 RunCounters& counters, ChannelIndexCounter& indexes) {
+    store::DeviceRecord dev = image.device(slot);
+    if (dev.inUse() == 0) return ProbeResult::GoOn;
+    const std::string address = store::toAnsi(store::formatIp(dev.ip()));
+
+    sdk.init();
+    remote::LoginInfo info;
+    const int loginId = sdk.login(address, dev.port(), dev.userName(), dev.password(), info);
+    if (loginId < 0) {
+        const bool passwordWrong = sdk.lastError() == VYX_ERR_PASSWORD;
+        if (counters.checked == 1) {
+            store::showMessage(host, passwordWrong ? msg::kPasswordError : msg::kNetworkError);
+        } else {
+            ++(passwordWrong ? counters.passwordError : counters.connectError);
+        }
+        return ProbeResult::GoOn;
+    }
+    ++counters.success;
+
+    int entry = -1;
+    if (op >= 1 && op <= 3) {
+        for (int i = 0; i < store::layout::kUserDeviceCount && entry < 0; ++i)
+            if (image.userDevice(op, i) == -1) entry = i;
+    }
+    if (entry < 0) {
+        store::showMessage(host, msg::kUserDevicesFull);
+        sdk.logout(loginId);
+        return ProbeResult::StopRun;
+    }
+    image.setUserDevice(op, entry, static_cast<std::int16_t>(slot));
+    dev.setDeviceType(info.deviceType());
+
+    const std::uint32_t deviceClass = classifyDeviceType(info.deviceType());
+    if (deviceClass == kClassMatrix) {
+        for (int w = 0; w < store::layout::kMatrixCount; ++w) {
+            store::MatrixRecord m = image.matrix(op, w);
+            if (m.deviceSlot() != -1) continue;
+            m.setDeviceSlot(slot);
+            for (int c = 0; c < store::layout::kMatrixCells; ++c) {
+                std::uint8_t* cell = m.data() + store::MatrixRecord::kCells +
+                                     store::MatrixRecord::kCellSize * static_cast<std::size_t>(c);
+                // The two bytes between column and value keep what they held.
+                store::putU8(cell, static_cast<std::uint8_t>(c / 8 + 1));
+                store::putU8(cell + 1, static_cast<std::uint8_t>(c % 8 + 1));
+                store::putU32(cell + 4, 0);
+            }
+            sdk.logoutEx(loginId);
+            store::saveChange(host, session, image);
+            return ProbeResult::GoOn;
+        }
+        // No matrix record free: listed, not saved until the next change.
+        sdk.logoutEx(loginId);
+        return ProbeResult::GoOn;
+    }
+
+    image.stream(op, entry).setDeviceSlot(slot);
+    if (isEncoderClass(deviceClass)) {
+        addEncoderChannels(image, sdk, loginId, op, slot, info, indexes);
+    } else if (isDecoderClass(deviceClass)) {
+        addDecoderChannels(image, sdk, loginId, op, slot, indexes);
+    }
+    sdk.logout(loginId);
+    store::saveChange(host, session, image);
+    return ProbeResult::GoOn;
+}
+
+}  // namespace kbcfg::users

@@ -1,0 +1,83 @@
+#pragma once
+// Assigning a device to an operator: log in to it, learn what kind of device it is and what it
+// offers, and create one channel entry per input, output, scene or TV wall, each with the next
+// free channel index of its group.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "remote/netsdk.h"
+#include "store/config_image.h"
+#include "store/host.h"
+#include "store/session.h"
+
+namespace kbcfg::users {
+
+// The results of one "Add>>" run.
+struct RunCounters {
+    int success = 0;
+    int connectError = 0;
+    int passwordError = 0;
+    int checked = 0;  // devices ticked when the run began
+};
+
+enum class IndexGroup { Inputs = 0, Outputs = 1, ScenesAndWalls = 2 };
+IndexGroup groupOfKind(std::uint8_t kind);
+
+// The next candidate index per operator and group. One per process, starting at 1; never stored.
+class ChannelIndexCounter {
+  public:
+    static ChannelIndexCounter& instance();
+    std::uint32_t& next(int op, IndexGroup group) {
+        return counters_[static_cast<std::size_t>(op - 1)][static_cast<std::size_t>(group)];
+    }
+    void reset();
+
+  private:
+    std::array<std::array<std::uint32_t, 3>, 3> counters_{{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}};
+};
+
+// Device classes the probe acts on.
+inline constexpr std::uint32_t kClassMatrix = 25;
+bool isEncoderClass(std::uint32_t deviceClass);
+bool isDecoderClass(std::uint32_t deviceClass);
+
+// The class of a reported device type code.
+std::uint32_t classifyDeviceType(std::uint16_t code);
+
+struct DeviceTypeRow {
+    char model[36];
+    std::uint32_t code;
+    std::uint32_t deviceClass;
+};
+// The built-in table of 180 rows, in search order.
+const std::array<DeviceTypeRow, 180>& deviceTypeTable();
+
+struct SceneRange {
+    int count = 0;
+    int first = 0;
+};
+// The scene range a logged-in decoder reports in its XML answer; (0, 0) when it tells nothing.
+SceneRange readSceneRange(remote::NetSdk& sdk, int loginId);
+// From the XML text itself.
+SceneRange parseSceneRange(const std::string& xml);
+
+// The first empty channel position of the operator, or -1.
+int findFreeChannelEntry(const store::ConfigImage& image, int op);
+
+// The next index of the group not used by a live entry of the operator in that group.
+std::uint32_t allocateChannelIndex(const store::ConfigImage& image, int op, IndexGroup group,
+                                   ChannelIndexCounter& counters);
+
+enum class ProbeResult { GoOn, StopRun };
+
+// Logs in to device `slot`, enters it into operator `op`'s device list and creates its channel
+// entries; saves the image. A failed login is reported by a message when the run has a single
+// device, and counted otherwise.
+ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
+                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
+                                 RunCounters& counters,
+                                 ChannelIndexCounter& indexes = ChannelIndexCounter::instance());
+
+}  // namespace kbcfg::users

@@ -1,0 +1,180 @@
+#include "users/userdev.h"
+
+#include <cstring>
+#include <unordered_set>
+
+#include "store/files.h"
+#include "store/messages.h"
+
+namespace kbcfg::users {
+
+using store::Outcome;
+
+namespace msg {
+constexpr int kChooseToDelete = 26, kChooseDevice = 96, kNoStreamDevice = 97;
+}
+
+userdev::userdev(store::Host& host, store::SessionState& session, store::ConfigImage& image,
+                 remote::NetSdk& sdk, int op)
+    : host_(host), session_(session), image_(image), sdk_(sdk), op_(op) {}
+
+std::string userdev::title() {
+    return store::getMessage(166);
+}
+
+std::vector<std::string> userdev::columnCaptions() {
+    return {"", store::getMessage(75), store::getMessage(76), store::getMessage(77)};
+}
+
+void userdev::refreshUserDeviceLists() {
+    left.clear();
+    right.clear();
+    leftCheck = {};
+    rightCheck = {};
+    if (op_ < 1 || op_ > 3) return;
+    std::vector<bool> listed(store::layout::kDeviceCount, false);
+    for (int i = 0; i < store::layout::kUserDeviceCount; ++i) {
+        const int slot = image_.userDevice(op_, i);
+        if (slot < 0 || slot >= store::layout::kDeviceCount) continue;
+        listed[static_cast<std::size_t>(slot)] = true;
+        const store::DeviceRecord dev = image_.device(slot);
+        if (dev.inUse() != 0) right.push_back({slot, store::formatIp(dev.ip()), dev.port()});
+    }
+    for (int slot = 0; slot < store::layout::kDeviceCount; ++slot) {
+        const store::DeviceRecord dev = image_.device(slot);
+        if (!listed[static_cast<std::size_t>(slot)] && dev.inUse() != 0)
+            left.push_back({slot, store::formatIp(dev.ip()), dev.port()});
+    }
+}
+
+void userdev::headerClicked(bool rightList, int column) {
+    auto& rows = rightList ? right : left;
+    auto& check = rightList ? rightCheck : leftCheck;
+    if (column != 0 || rows.empty()) return;
+    const bool tick = check.toggle == 0;
+    for (auto& row : rows) row.checked = tick;
+    check.toggle = tick ? 1 : 0;
+    check.headerMark = tick;
+}
+
+Outcome userdev::assignCheckedDevices(const Progress& progress) {
+    showResult = false;
+    counters = {};
+    for (const auto& row : left) counters.checked += row.checked ? 1 : 0;
+    if (left.empty()) {
+        store::showMessage(host_, msg::kChooseDevice);
+        return Outcome::Refused;
+    }
+    bool any = false;
+    int done = 0;
+    // The rows are read from a copy: nothing in the run changes them, but the progress callback
+    // may let the window repaint.
+    const std::vector<UserDeviceRow> rows = left;
+    for (const auto& row : rows) {
+        if (!row.checked) continue;
+        any = true;
+        if (progress) progress(done, counters.checked, row.ip);
+        ++done;
+        if (probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters) ==
+            ProbeResult::StopRun) {
+            refreshUserDeviceLists();
+            // The device that met the full list logged in but was not recorded.
+            return counters.success > 1 ? Outcome::Done : Outcome::Refused;
+        }
+    }
+    if (progress && any) progress(done, counters.checked, "");
+    if (!any) {
+        store::showMessage(host_, msg::kChooseDevice);
+        return Outcome::Refused;
+    }
+    refreshUserDeviceLists();
+    showResult = counters.connectError != 0 || counters.passwordError != 0;
+    return counters.success > 0 ? Outcome::Done : Outcome::Refused;
+}
+
+Outcome userdev::removeCheckedDevicesFromUser() {
+    bool any = false;
+    for (const auto& row : right) {
+        if (!row.checked) continue;
+        any = true;
+        const int slot = row.slot;
+        image_.removeDeviceFromGroups(op_, slot);
+        image_.removeDeviceFromUserList(op_, slot);
+        if (op_ >= 1 && op_ <= 3) {
+            for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+                store::ChannelEntry e = image_.channel(op_, pos);
+                if (e.deviceSlot() == slot) e.clear();
+            }
+        }
+        image_.removeMatrixLinks(op_, slot);
+        for (int w = 0; w < store::layout::kMatrixCount; ++w) {
+            store::MatrixRecord m = image_.matrix(op_, w);
+            if (m.deviceSlot() != slot) continue;
+            std::memset(m.data(), 0, store::layout::kMatrixRecordSize);
+            m.setDeviceSlot(-1);
+            break;
+        }
+    }
+    const int saved = store::saveChange(host_, session_, image_);
+    if (!any) {
+        store::showMessage(host_, msg::kChooseToDelete);
+        return Outcome::Refused;
+    }
+    refreshUserDeviceLists();
+    return saved == 0 ? Outcome::Done : Outcome::Refused;
+}
+
+bool userdev::hasInputs(int slot) const {
+    for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+        const store::ChannelEntry e = image_.channel(op_, pos);
+        if (e.deviceSlot() == slot && e.kind() == store::kInputChannel) return true;
+    }
+    return false;
+}
+
+std::optional<userdev::StreamRequest> userdev::openStreamBinding() {
+    int checkedCount = 0;
+    const UserDeviceRow* only = nullptr;
+    for (const auto& row : right) {
+        if (!row.checked) continue;
+        ++checkedCount;
+        only = &row;
+    }
+    if (checkedCount == 1) {
+        if (hasInputs(only->slot)) return StreamRequest{StreamBindingMode::Single, only->slot, {}};
+    } else {
+        // One pass over the table for all ticked devices: which of them have inputs.
+        std::unordered_set<int> withInputs;
+        for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+            const store::ChannelEntry e = image_.channel(op_, pos);
+            if (e.kind() == store::kInputChannel && e.deviceSlot() >= 0)
+                withInputs.insert(e.deviceSlot());
+        }
+        StreamRequest request{StreamBindingMode::Batch, -1,
+                              std::vector<int>(stream::kBatchSize, -1)};
+        std::size_t collected = 0;
+        for (const auto& row : right) {
+            if (!row.checked || collected == request.slots.size()) continue;
+            if (withInputs.count(row.slot)) request.slots[collected++] = row.slot;
+        }
+        if (collected > 0) return request;
+    }
+    store::showMessage(host_, msg::kNoStreamDevice);
+    refreshUserDeviceLists();
+    return std::nullopt;
+}
+
+std::string udinfo::title() {
+    return store::getMessage(147);
+}
+std::string udinfo::successLabel() {
+    return store::getMessage(148);
+}
+std::string udinfo::connectLabel() {
+    return store::getMessage(149);
+}
+std::string udinfo::passwordLabel() {
+    return store::getMessage(150);
+}
+
+}  // namespace kbcfg::users
