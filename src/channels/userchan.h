@@ -3,10 +3,12 @@
 // index editing (single and batch), deletion and the text report.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "remote/netsdk.h"
 #include "store/config_image.h"
 #include "store/host.h"
 #include "store/outcome.h"
@@ -52,6 +54,10 @@ class userchan {
     store::Outcome changeIndexSingle();
     store::Outcome changeIndexBatch();
     store::Outcome deleteCheckedChannels();
+    // Writes the operator's channels to "<name>.txt" beside the configuration file, logging in to
+    // each channel's device for its names. reportPath tells where it went.
+    store::Outcome writeChannelReport(remote::NetSdk& sdk);
+    std::filesystem::path reportPath;
 
     // The operator named in the name field (or the logged-in operator), or nullopt after its
     // message. clearOnAdministrator: whether the administrator's name also clears the field.

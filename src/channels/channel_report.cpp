@@ -1,0 +1,188 @@
+// The channel report: three sections (inputs, outputs, TV walls and scenes) of fixed-width text
+// lines ending in CR LF, with names fetched from each channel's device.
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "channels/userchan.h"
+#include "store/ansi.h"
+#include "store/messages.h"
+
+namespace kbcfg::channels {
+
+using store::Outcome;
+
+namespace {
+
+constexpr int kNameFirst = 60, kCreateFailed = 68, kSaved = 94, kErrorConnect = 149;
+
+const char* const kRuleA =
+    "\t----------------------------------------------------------------------------------------"
+    "------\r\n";
+const char* const kRuleB =
+    "\t------------------------------------------------------------------------------------\r\n";
+
+// printf into a string of whatever length the fields need: values are never cut.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, fmt, args);
+    va_end(args);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(out.data(), out.size() + 1, fmt, again);
+    va_end(again);
+    return out;
+}
+
+// A name field of a configuration answer: bytes 4..35, up to the first zero.
+std::string nameField(const std::vector<std::uint8_t>& answer) {
+    return store::getText(answer.data() + VYX_DEVICE_NAME, VYX_DEVICE_NAME_WIDTH);
+}
+
+// The name a report file may have: no folder part, not "." or "..".
+bool safeFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos;
+}
+
+std::string outputName(const store::ChannelEntry& e) {
+    static constexpr const char* kPorts[] = {"BNC %d", "VGA %d", "HDMI %d", "DVI %d"};
+    if (e.outputPort() < 4) return format(kPorts[e.outputPort()], e.number() - e.portFirst() + 1);
+    return format("%d", e.number());
+}
+
+}  // namespace
+
+Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
+    reportPath.clear();
+    int op = 0;
+    if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) {
+        op = session_.loggedInUser;
+    } else {
+        if (userNameField.empty()) {
+            store::showMessage(host_, kNameFirst);
+            return Outcome::Refused;
+        }
+        const std::optional<int> found = resolveListedOperator(false);
+        if (!found) return Outcome::Refused;
+        op = *found;
+    }
+    // The file is named after the record the look-up found, never after raw typed text, and a
+    // name that would leave the configuration folder is refused.
+    const std::string ansiName = image_.operatorRecord(op).name();
+    const std::string fileName = store::fromAnsi(ansiName);
+    if (!safeFileName(fileName)) {
+        store::showMessage(host_, kCreateFailed);
+        return Outcome::Refused;
+    }
+    const std::filesystem::path path = session_.configFolder / (fileName + ".txt");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        store::showMessage(host_, kCreateFailed);
+        return Outcome::Refused;
+    }
+    auto put = [&](const std::string& text) { std::fwrite(text.data(), 1, text.size(), file); };
+
+    sdk.init();
+    // One login per reported channel; the device name comes with command 100 and, for inputs,
+    // the channel name with command 200.
+    struct Device {
+        bool ok = false;
+        std::string name;
+        std::string channelName;
+    };
+    auto query = [&](const store::ChannelEntry& e, bool withChannelName) {
+        Device d;
+        const store::DeviceRecord dev = image_.device(e.deviceSlot());
+        remote::LoginInfo info;
+        const int id = sdk.login(store::toAnsi(store::formatIp(dev.ip())), dev.port(),
+                                 dev.userName(), dev.password(), info);
+        if (id < 0) return d;
+        d.ok = true;
+        std::uint32_t returned = 0;
+        std::vector<std::uint8_t> deviceAnswer(VYX_DEVICE_NAME_SIZE, 0);
+        sdk.getDeviceConfig(id, VYX_CMD_DEVICE_NAME, e.number(), deviceAnswer, returned);
+        d.name = nameField(deviceAnswer);
+        if (withChannelName) {
+            std::vector<std::uint8_t> channelAnswer(VYX_CHANNEL_NAME_SIZE, 0);
+            sdk.getDeviceConfig(id, VYX_CMD_CHANNEL_NAME, e.number(), channelAnswer, returned);
+            d.channelName = nameField(channelAnswer);
+        }
+        sdk.logout(id);
+        return d;
+    };
+    auto address = [&](const store::ChannelEntry& e) {
+        return store::formatIp(image_.device(e.deviceSlot()).ip());
+    };
+    auto port = [&](const store::ChannelEntry& e) {
+        return static_cast<int>(image_.device(e.deviceSlot()).port());
+    };
+
+    put(format("\tUser %s's input channels' information\r\n\r\n", ansiName.c_str()));
+    put("\tChannel Index  Channel Name       Device Name     Channel NO.     Device IP        "
+        "Device Port\r\n");
+    put(kRuleA);
+    for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+        const store::ChannelEntry e = image_.channel(op, pos);
+        if (!entryListed(image_, e, ChannelListKind::Input)) continue;
+        const Device d = query(e, true);
+        if (!d.ok) {
+            store::showMessage(host_, kErrorConnect);
+            continue;
+        }
+        put(format("\t%-6d         %-16s   %-16s  %-3d           %-16s  %d\r\n",
+                   static_cast<std::int32_t>(e.index()), d.channelName.c_str(), d.name.c_str(),
+                   e.number(), address(e).c_str(), port(e)));
+        put(kRuleA);
+    }
+    put("\r\n\r\n\r\n");
+
+    auto section = [&](ChannelListKind kind, auto nameOf) {
+        for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+            const store::ChannelEntry e = image_.channel(op, pos);
+            if (!entryListed(image_, e, kind)) continue;
+            const Device d = query(e, false);
+            if (!d.ok) {
+                // The rest of the section is left out.
+                store::showMessage(host_, kErrorConnect);
+                return;
+            }
+            put(format("\t%-6d         %-10s      %-17s     %-16s    %d\r\n",
+                       static_cast<std::int32_t>(e.index()), nameOf(e).c_str(), d.name.c_str(),
+                       address(e).c_str(), port(e)));
+            put(kRuleB);
+        }
+    };
+    put(format("\tUser %s's output channels' information\r\n\r\n", ansiName.c_str()));
+    put("\tChannel Index  Channel NO.     Device Name           Device IP          Device "
+        "Port\r\n");
+    put(kRuleB);
+    section(ChannelListKind::Output, outputName);
+    put("\r\n\r\n\r\n");
+
+    put(format("\tUser %s's TV-Wall/Scenes' information\r\n\r\n", ansiName.c_str()));
+    put("\tChannel Index  Channel NO.     Device Name            Device IP          Device "
+        "Port\r\n");
+    put(kRuleB);
+    section(ChannelListKind::WallScene, [](const store::ChannelEntry& e) {
+        return format(e.kind() == store::kScene ? "Scene %d" : "TV-Wall %d", e.number());
+    });
+
+    const bool written = std::ferror(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        store::showMessage(host_, kCreateFailed);
+        sdk.cleanup();
+        return Outcome::Refused;
+    }
+    reportPath = path;
+    store::showMessage(host_, kSaved);
+    sdk.cleanup();
+    return Outcome::Done;
+}
+
+}  // namespace kbcfg::channels
