@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test check-asan bench fuzz format clean
+.PHONY: all deps configure build run screenshots test check-asan bench fuzz format clean
 
 all: build
 
@@ -18,7 +18,11 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@$(BUILD)/bin/kbcfg --help
+	@$(BUILD)/bin/kbcfg-gui
+
+# Every window of the desktop tool rendered offscreen to $(BUILD)/screenshots/*.png.
+screenshots: build
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kbcfg-screenshots $(BUILD)/screenshots
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
@@ -32,14 +36,20 @@ check-asan: deps
 bench: build
 	@$(BUILD)/bin/kbcfg_bench
 
-# libFuzzer on the loader, with clang, ASan and UBSan, seeded with a file of every layout.
+# libFuzzer on the loader, with clang, ASan and UBSan: the edit-script target over valid files of
+# every layout and the raw-bytes target seeded with a file of every layout, side by side.
 fuzz: deps
 	@KBCFG_FUZZ_DEPS=1 bash scripts/install-deps
-	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKBCFG_FUZZ=ON -DKBCFG_TESTS=ON -DKBCFG_BENCH=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target kbcfg_load_fuzz kbcfg_make_seeds
-	@mkdir -p build-fuzz/corpus && build-fuzz/bin/kbcfg_make_seeds build-fuzz/corpus
-	@build-fuzz/bin/kbcfg_load_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1800000 -rss_limit_mb=4096 \
-		build-fuzz/corpus fuzz/corpus
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKBCFG_FUZZ=ON -DKBCFG_TESTS=ON -DKBCFG_BENCH=OFF -DKBCFG_GUI=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target kbcfg_load_fuzz kbcfg_patch_fuzz kbcfg_make_seeds
+	@mkdir -p build-fuzz/corpus build-fuzz/patch-corpus && build-fuzz/bin/kbcfg_make_seeds build-fuzz/corpus
+	@build-fuzz/bin/kbcfg_patch_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+		build-fuzz/patch-corpus fuzz/patch_corpus > build-fuzz/patch-fuzz.log 2>&1 & \
+	build-fuzz/bin/kbcfg_load_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1800000 -rss_limit_mb=4096 \
+		-print_final_stats=1 build-fuzz/corpus fuzz/corpus > build-fuzz/load-fuzz.log 2>&1; \
+	status=$$?; wait $$! || status=1; \
+	grep -h -E 'stat::number_of_executed_units|ERROR|SUMMARY' build-fuzz/patch-fuzz.log build-fuzz/load-fuzz.log; \
+	exit $$status
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

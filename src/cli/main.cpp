@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/channel_command.h"
 #include "cli/check_command.h"
 #include "cli/command.h"
 #include "cli/convert_command.h"
@@ -20,6 +21,7 @@
 #include "cli/new_command.h"
 #include "cli/scramble_command.h"
 #include "cli/terminal_host.h"
+#include "cli/user_command.h"
 
 namespace kbcfg::cli {
 namespace {
@@ -36,6 +38,8 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<DumpCommand>());
     commands.push_back(std::make_unique<NewCommand>());
     commands.push_back(std::make_unique<DeviceCommand>());
+    commands.push_back(std::make_unique<UserCommand>());
+    commands.push_back(std::make_unique<ChannelCommand>());
     return commands;
 }
 

@@ -37,6 +37,15 @@ class Host {
     // A repeating timer on the UI thread; returns its id (> 0).
     virtual int startTimer(int intervalMs, std::function<void()> tick) = 0;
     virtual void killTimer(int id) = 0;
+
+    // Window search by exact title over this program's own open top-level windows ("Menu",
+    // "Login", "Modes", ...). Hosts without windows have none.
+    virtual bool windowExists(const std::string& /*title*/) { return false; }
+    // Restores the window with this title (also from minimised) and brings it to the front;
+    // false when there is none.
+    virtual bool raiseWindow(const std::string& /*title*/) { return false; }
+    // A fixed text outside the catalogue, in the platform's standard message box.
+    virtual void showResourceText(const std::string& text) { showMessage(-1, text); }
 };
 
 // Shows the wait cursor for the lifetime of the guard.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ class ScriptedHost : public store::Host {
         return lastTimer;
     }
     void killTimer(int id) override { timers.erase(id); }
+    bool windowExists(const std::string& title) override { return windows.count(title) > 0; }
+    bool raiseWindow(const std::string& title) override {
+        if (!windows.count(title)) return false;
+        raised.push_back(title);
+        return true;
+    }
 
     // Runs the posted tasks, including those they post.
     void runPosted() {
@@ -72,6 +79,9 @@ class ScriptedHost : public store::Host {
     std::vector<std::function<void()>> posted;
     std::map<int, std::pair<int, std::function<void()>>> timers;
     int lastTimer = 0;
+    // The titles of the open windows, and those raised, in order.
+    std::set<std::string> windows;
+    std::vector<std::string> raised;
 };
 
 }  // namespace kbcfg::testing

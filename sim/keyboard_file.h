@@ -1,0 +1,15 @@
+#pragma once
+// A keyboard's stored configuration file, made from the installation: a current-layout image
+// with the administrator "admin" (empty password), three free operators and the devices marked
+// for the file, checksummed and scrambled as a keyboard keeps it.
+
+#include <cstdint>
+#include <vector>
+
+#include "installation.h"
+
+namespace vyxsim {
+
+std::vector<std::uint8_t> generateKeyboardFile(const std::vector<Device>& devices);
+
+}  // namespace vyxsim

@@ -1,0 +1,104 @@
+#include "gui/instance_guard.h"
+
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace kbcfg::gui {
+
+namespace {
+constexpr qint64 kMaxRequest = 1024;
+const QByteArray kRequest = "RAISE";
+
+// Only what an activation token can hold goes on; anything else is dropped.
+QString cleanToken(const QByteArray& raw) {
+    QString token;
+    for (char c : raw)
+        if (c > 0x20 && c < 0x7F) token += QLatin1Char(c);
+    return token;
+}
+}  // namespace
+
+InstanceGuard::InstanceGuard(QString folder, const QString& name)
+    : base_(QDir(folder).filePath(name + QLatin1Char('-') + QString::number(::getuid()))),
+      lock_(base_ + QStringLiteral(".lock")) {
+    // Stale only when its owner is gone, never by age.
+    lock_.setStaleLockTime(0);
+}
+
+InstanceGuard::~InstanceGuard() {
+    if (server_) server_->close();
+}
+
+QString InstanceGuard::defaultFolder() {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+}
+
+bool InstanceGuard::acquire() {
+    if (!lock_.tryLock(0)) return false;
+    server_ = std::make_unique<QLocalServer>();
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // Holding the lock, any socket left there belongs to a copy that died.
+    QLocalServer::removeServer(serverPath());
+    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) serve(socket);
+    });
+    // Without the server this copy still runs; a second start then reports it as running.
+    server_->listen(serverPath());
+    return true;
+}
+
+void InstanceGuard::serve(QLocalSocket* socket) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+        if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() > kMaxRequest) socket->abort();
+            return;
+        }
+        const QByteArray line = socket->readLine(kMaxRequest).trimmed();
+        bool raised = false;
+        if (line == kRequest || line.startsWith(kRequest + ' ')) {
+            const QString token = cleanToken(line.mid(kRequest.size()));
+            raised = onRaiseRequest && onRaiseRequest(token);
+        }
+        socket->write(raised ? "1\n" : "0\n");
+        socket->flush();
+        socket->disconnectFromServer();
+    });
+}
+
+bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    // The holder may have taken the lock a moment ago and not be listening yet.
+    for (;;) {
+        socket.connectToServer(serverPath());
+        if (socket.waitForConnected(int(std::max<qint64>(1, deadline.remainingTime())))) break;
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(50);
+    }
+    QByteArray request = kRequest;
+    const QString token = cleanToken(activationToken.toLatin1());
+    if (!token.isEmpty()) request += ' ' + token.toLatin1();
+    socket.write(request + '\n');
+    if (!socket.waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
+        return false;
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() ||
+            !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+            return false;
+    }
+    return socket.readLine().trimmed() == "1";
+}
+
+bool DesktopStartup::raiseRunningCopy() {
+    return guard_.askToRaise(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
+}
+
+}  // namespace kbcfg::gui

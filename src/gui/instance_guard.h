@@ -1,0 +1,60 @@
+#pragma once
+// One copy per user: a lock file taken without waiting (a lock left by a copy that died is
+// taken over), and a local server beside it through which a second start asks the running copy
+// to bring its window to the front.
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "shell/varnel_app.h"
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace kbcfg::gui {
+
+class InstanceGuard : public QObject {
+    Q_OBJECT
+  public:
+    // `folder`: where the lock and the socket live; the user's runtime folder by default.
+    explicit InstanceGuard(QString folder = defaultFolder(),
+                           const QString& name = QString::fromLatin1(shell::kInstanceName));
+    ~InstanceGuard() override;
+
+    static QString defaultFolder();
+
+    // True when this copy now holds the guard; it is held until the guard is destroyed.
+    bool acquire();
+    // In a second copy: asks the holder to raise its window. True when it did.
+    bool askToRaise(const QString& activationToken, int timeoutMs = 3000);
+
+    // The holder's answer to a raise request (given the asker's activation token, maybe empty).
+    std::function<bool(const QString& token)> onRaiseRequest;
+
+    QString lockPath() const { return base_ + QStringLiteral(".lock"); }
+    QString serverPath() const { return base_ + QStringLiteral(".socket"); }
+
+  private:
+    void serve(QLocalSocket* socket);
+
+    QString base_;
+    QLockFile lock_;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+// The start-up platform of the desktop tool: the socket check, the guard and the raise request.
+class DesktopStartup : public shell::StartupPlatform {
+  public:
+    explicit DesktopStartup(InstanceGuard& guard) : guard_(guard) {}
+    bool initSocketLayer() override { return shell::socketLayerUsable(); }
+    bool acquireInstance() override { return guard_.acquire(); }
+    bool raiseRunningCopy() override;
+
+  private:
+    InstanceGuard& guard_;
+};
+
+}  // namespace kbcfg::gui

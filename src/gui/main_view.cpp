@@ -1,0 +1,182 @@
+#include "gui/main_view.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include "gui/app_fonts.h"
+#include "gui/other_view.h"
+#include "gui/pictures.h"
+#include "gui/text.h"
+#include "gui/widgets/image_button.h"
+
+namespace kbcfg::gui {
+
+using Button = shell::main::Button;
+using Page = shell::main::Page;
+
+namespace {
+constexpr int kStripHeight = 64;
+
+struct TabInfo {
+    Button button;
+    const char* name;
+    const char* caption;
+};
+const TabInfo kTabs[] = {
+    {Button::Devices, "devicesButton", "Devices"},
+    {Button::Users, "usersButton", "Users"},
+    {Button::Channels, "channelsButton", "Channels"},
+    {Button::Keyboard, "keyboardButton", "Keyboard"},
+    {Button::Other, "otherButton", "Other"},
+    {Button::Return, "returnButton", "Return"},
+};
+
+// A page whose own work comes with a later part of the tool: an empty frame for now.
+QWidget* placeholderPage(const char* name, QWidget* parent) {
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QString::fromLatin1(name));
+    frame->setAutoFillBackground(true);
+    QPalette pal = frame->palette();
+    pal.setColor(QPalette::Window, pictures::kPageColour);
+    frame->setPalette(pal);
+    return frame;
+}
+
+QWidget* createPage(Page page, QWidget* parent) {
+    switch (page) {
+        case Page::Devices:
+            return placeholderPage("mandevPage", parent);
+        case Page::Users:
+            return placeholderPage("manuserPage", parent);
+        case Page::Channels:
+            return placeholderPage("userchanPage", parent);
+        case Page::Keyboard:
+            return placeholderPage("mankbPage", parent);
+        case Page::Other:
+            return new OtherView(parent);
+    }
+    return nullptr;
+}
+
+QLabel* whiteLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(uiFont(10));
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(pal);
+    return label;
+}
+}  // namespace
+
+MainView::MainView(GuiContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context), presenter_(context.host, context.session) {
+    setObjectName(QStringLiteral("main"));
+    setWindowIcon(pictures::appIcon());
+    setWindowTitle(qs(shell::main::title()));
+    setMinimumSize(900, 600);
+    resize(960, 640);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pictures::kMainColour);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+
+    // The tab row on the header strip, the user at its right.
+    auto* tabs = new QHBoxLayout;
+    tabs->setContentsMargins(12, 0, 16, 0);
+    tabs->setSpacing(4);
+    for (const TabInfo& tab : kTabs) {
+        const QString caption = QString::fromLatin1(tab.caption);
+        auto* b = new ImageButton(pictures::tabButton(caption, pictures::TabState::Normal),
+                                  pictures::tabButton(caption, pictures::TabState::Pressed), this);
+        b->setGreyedPicture(pictures::tabButton(caption, pictures::TabState::Greyed));
+        b->setObjectName(QString::fromLatin1(tab.name));
+        b->setAccessibleName(caption);
+        b->setEnabled(presenter_.enabled(tab.button));
+        const Button which = tab.button;
+        connect(b, &QAbstractButton::clicked, this, [this, which] { press(which); });
+        buttons_[static_cast<int>(tab.button)] = b;
+        if (tab.button == Button::Return) tabs->addSpacing(16);
+        tabs->addWidget(b, 0, Qt::AlignBottom);
+    }
+    tabs->addStretch();
+    tabs->addWidget(whiteLabel(qs(shell::main::userLabel()), this), 0, Qt::AlignVCenter);
+    auto* user = new QLineEdit(qs(presenter_.userName), this);
+    user->setObjectName(QStringLiteral("userField"));
+    user->setReadOnly(true);
+    user->setFocusPolicy(Qt::NoFocus);
+    user->setFixedWidth(140);
+    tabs->addWidget(user, 0, Qt::AlignVCenter);
+    auto* strip = new QWidget(this);
+    strip->setFixedHeight(kStripHeight);
+    strip->setLayout(tabs);
+
+    // The frame the pages lie over; exactly one is visible.
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("pageFrame"));
+    frame->setFrameShape(QFrame::NoFrame);
+    stack_ = new QStackedLayout(frame);
+    stack_->setContentsMargins(0, 0, 0, 0);
+    for (int i = 0; i < shell::main::kPageCount; ++i) {
+        pages_[i] = createPage(static_cast<Page>(i), frame);
+        stack_->addWidget(pages_[i]);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(strip);
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 8, 8, 8);
+    body->addWidget(frame);
+    layout->addLayout(body, 1);
+
+    showState();
+    button(presenter_.focus)->setFocus();
+}
+
+MainView::~MainView() {
+    presenter_.closed();
+}
+
+void MainView::press(Button b) {
+    presenter_.press(b);
+    showState();
+    if (presenter_.closeRequested) close();
+}
+
+void MainView::showState() {
+    stack_->setCurrentWidget(page(presenter_.shown));
+    for (const TabInfo& tab : kTabs) {
+        ImageButton* b = button(tab.button);
+        // The button of the page shown keeps its pressed picture.
+        b->setCheckable(tab.button != Button::Return);
+        b->setChecked(tab.button != Button::Return &&
+                      static_cast<int>(tab.button) == static_cast<int>(presenter_.shown));
+    }
+}
+
+void MainView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), pictures::kMainColour);
+    if (strip_.width() != width()) strip_ = pictures::headerStrip(QSize(width(), kStripHeight));
+    p.drawPixmap(0, 0, strip_);
+}
+
+MainView* openMainWindow(GuiContext& context) {
+    auto* window = new MainView(context);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,48 @@
+#pragma once
+// The main window (shell::main): the header strip with the tab buttons and the user, and the
+// five pages laid over one frame.
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+
+#include "gui/gui_context.h"
+#include "shell/main.h"
+
+class QStackedLayout;
+
+namespace kbcfg::gui {
+
+class ImageButton;
+
+class MainView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MainView(GuiContext& context, QWidget* parent = nullptr);
+    ~MainView() override;
+
+    shell::main& presenter() { return presenter_; }
+    QWidget* page(shell::main::Page page) const { return pages_[static_cast<int>(page)]; }
+    ImageButton* button(shell::main::Button button) const {
+        return buttons_[static_cast<int>(button)];
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void press(shell::main::Button button);
+    void showState();
+
+    GuiContext& context_;
+    shell::main presenter_;
+    std::array<QWidget*, shell::main::kPageCount> pages_{};
+    std::array<ImageButton*, shell::main::kPageCount + 1> buttons_{};
+    QStackedLayout* stack_;
+    QPixmap strip_;  // the header picture at the window's width
+};
+
+// Opens the main window for the session's logged-in user, as a window of its own.
+MainView* openMainWindow(GuiContext& context);
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,74 @@
+#include "gui/tip_view.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "gui/app_fonts.h"
+#include "gui/pictures.h"
+#include "gui/text.h"
+
+namespace kbcfg::gui {
+
+TipView::TipView(const std::string& text, bool withCancel, QWidget* parent)
+    : QDialog(parent), tip_(text, withCancel) {
+    setObjectName(QStringLiteral("tip"));
+    setWindowTitle(qs(shell::tip::title()));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pictures::kTipColour);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    icon->setAlignment(Qt::AlignTop);
+
+    text_ = new QLabel(qs(tip_.text), this);
+    text_->setObjectName(QStringLiteral("tipText"));
+    text_->setTextFormat(Qt::PlainText);
+    text_->setWordWrap(true);
+    text_->setFont(uiFont(10));
+    text_->setMinimumWidth(260);
+    text_->setMaximumWidth(420);
+
+    auto* message = new QHBoxLayout;
+    message->addWidget(icon);
+    message->addSpacing(8);
+    message->addWidget(text_, 1);
+
+    ok_ = new QPushButton(qs(shell::tip::okCaption()), this);
+    ok_->setObjectName(QStringLiteral("tipOk"));
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    if (tip_.withCancel) {
+        cancel_ = new QPushButton(qs(shell::tip::cancelCaption()), this);
+        cancel_->setObjectName(QStringLiteral("tipCancel"));
+        connect(cancel_, &QPushButton::clicked, this, [this] { done(kCancelled); });
+        buttons->addSpacing(16);
+        buttons->addWidget(cancel_);
+    }
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 18, 18, 14);
+    layout->addLayout(message);
+    layout->addSpacing(14);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+store::Answer TipView::run() {
+    const int result = exec();
+    if (result == QDialog::Accepted) return store::Answer::Ok;
+    if (result == kCancelled) return store::Answer::Cancel;
+    return store::Answer::Closed;
+}
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,34 @@
+#pragma once
+// The message box every catalogue message is shown in (shell::tip).
+
+#include <QDialog>
+
+#include "shell/tip.h"
+#include "store/host.h"
+
+class QLabel;
+class QPushButton;
+
+namespace kbcfg::gui {
+
+class TipView : public QDialog {
+    Q_OBJECT
+  public:
+    TipView(const std::string& text, bool withCancel, QWidget* parent = nullptr);
+
+    // Runs the box modally. Escape and the close box give Closed.
+    store::Answer run();
+
+    QLabel* textLabel() const { return text_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
+
+  private:
+    static constexpr int kCancelled = 2;
+    shell::tip tip_;
+    QLabel* text_;
+    QPushButton* ok_;
+    QPushButton* cancel_ = nullptr;
+};
+
+}  // namespace kbcfg::gui

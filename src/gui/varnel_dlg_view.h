@@ -1,0 +1,41 @@
+#pragma once
+// The mode dialog (shell::CvarnelDlg): the run's first window; closing it ends the program.
+
+#include <QDialog>
+#include <QPixmap>
+#include <functional>
+
+#include "gui/gui_context.h"
+#include "shell/varnel_dlg.h"
+
+class QMenu;
+
+namespace kbcfg::gui {
+
+class ModesView : public QDialog {
+    Q_OBJECT
+  public:
+    explicit ModesView(GuiContext& context, QWidget* parent = nullptr);
+    ~ModesView() override;
+
+    // The export and upgrade dialogs, once they exist; until then those buttons open nothing.
+    std::function<void(QWidget* parent)> openExport;
+    std::function<void(QWidget* parent)> openUpgrade;
+
+    void showAbout();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void open(shell::CvarnelDlg::Open what);
+
+    GuiContext& context_;
+    shell::CvarnelDlg presenter_;
+    QPixmap background_;
+    QMenu* windowMenu_;
+};
+
+}  // namespace kbcfg::gui

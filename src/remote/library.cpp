@@ -1,0 +1,64 @@
+#include "remote/library.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+namespace kbcfg::remote {
+
+std::filesystem::path libraryFolder() {
+    if (const char* dir = std::getenv("KBCFG_LIBDIR"); dir && *dir) return dir;
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::filesystem::current_path(ec);
+    return exe.parent_path();
+}
+
+SharedLibrary::SharedLibrary(std::string fileName, std::vector<const char*> symbols, Notice notice,
+                             std::filesystem::path folder)
+    : fileName_(std::move(fileName)),
+      names_(std::move(symbols)),
+      notice_(std::move(notice)),
+      folder_(std::move(folder)),
+      addresses_(names_.size(), nullptr) {}
+
+void SharedLibrary::open() {
+    std::call_once(opened_, [this] {
+        const std::filesystem::path path = folder_ / fileName_;
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) {
+            problem_ = "device library " + fileName_ + " not found in " + folder_.string();
+            return;
+        }
+        // RTLD_LOCAL: the two libraries must not see each other's symbols.
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            problem_ = "device library " + path.string() +
+                       " cannot be loaded: " + (why ? why : "unknown error");
+            return;
+        }
+        std::string missing;
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            addresses_[i] = dlsym(handle, names_[i]);
+            if (!addresses_[i]) missing += std::string(missing.empty() ? "" : ", ") + names_[i];
+        }
+        if (!missing.empty()) problem_ = "device library " + path.string() + " lacks " + missing;
+    });
+}
+
+void* SharedLibrary::symbol(std::size_t i) {
+    open();
+    void* address = i < addresses_.size() ? addresses_[i] : nullptr;
+    if (!address && notice_) std::call_once(told_, [this] { notice_(problem_); });
+    return address;
+}
+
+const std::string& SharedLibrary::problem() {
+    open();
+    return problem_;
+}
+
+}  // namespace kbcfg::remote

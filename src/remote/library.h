@@ -1,0 +1,51 @@
+#pragma once
+// Run-time loading of the two device libraries from the tool's own folder. A library is opened on
+// first use and stays loaded for the life of the process: one with a thread of its own must never
+// be unloaded under it.
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kbcfg::remote {
+
+inline constexpr const char* kNetSdkFile = "libVyxNetSDK.so";
+inline constexpr const char* kVorpFile = "libVorp.so";
+
+// KBCFG_LIBDIR when set, else the folder of the running executable.
+std::filesystem::path libraryFolder();
+
+// Told once, the first time a call finds its library or one of its functions missing: a sentence
+// for people naming the file and the folder.
+using Notice = std::function<void(const std::string&)>;
+
+class SharedLibrary {
+  public:
+    SharedLibrary(std::string fileName, std::vector<const char*> symbols, Notice notice,
+                  std::filesystem::path folder);
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+    // The address of symbol i of the list given, or null (after the notice) when the library
+    // or that function is missing. Opens the library on first use.
+    void* symbol(std::size_t i);
+    // What is wrong, empty when the library and all its functions were found. Opens the library.
+    const std::string& problem();
+    const std::string& fileName() const { return fileName_; }
+
+  private:
+    void open();
+
+    std::string fileName_;
+    std::vector<const char*> names_;
+    Notice notice_;
+    std::filesystem::path folder_;
+    std::once_flag opened_;
+    std::vector<void*> addresses_;
+    std::string problem_;
+    std::once_flag told_;
+};
+
+}  // namespace kbcfg::remote

@@ -1,0 +1,55 @@
+#include "shell/main.h"
+
+#include "shell/window_titles.h"
+#include "store/messages.h"
+
+namespace kbcfg::shell {
+
+main::main(store::Host& host, const store::SessionState& session)
+    : userName(session.currentUserName), host_(host), administrator_(session.loggedInUser == 0) {}
+
+std::string main::title() {
+    return store::getMessage(kTitleMenu);
+}
+
+std::string main::userLabel() {
+    return store::getMessage(118);
+}
+
+bool main::enabled(Button button) const {
+    if (button == Button::Devices || button == Button::Keyboard) return administrator_;
+    return true;
+}
+
+void main::press(Button button) {
+    if (!enabled(button)) return;
+    switch (button) {
+        case Button::Devices:
+            shown = Page::Devices;
+            if (refreshDeviceList) refreshDeviceList();
+            break;
+        case Button::Users:
+            shown = Page::Users;
+            if (refreshUserList) refreshUserList();
+            break;
+        case Button::Channels:
+            shown = Page::Channels;
+            break;
+        case Button::Keyboard:
+            shown = Page::Keyboard;
+            break;
+        case Button::Other:
+            shown = Page::Other;
+            break;
+        case Button::Return:
+            closeRequested = true;
+            break;
+    }
+}
+
+void main::closed() {
+    if (!host_.windowExists(store::getMessage(kTitleLogin)))
+        host_.raiseWindow(store::getMessage(kTitleModes));
+}
+
+}  // namespace kbcfg::shell

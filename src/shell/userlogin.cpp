@@ -1,0 +1,157 @@
+#include "shell/userlogin.h"
+
+#include <string_view>
+
+#include "shell/window_titles.h"
+#include "store/ansi.h"
+#include "store/files.h"
+#include "store/messages.h"
+#include "store/validators.h"
+
+namespace kbcfg::shell {
+
+using store::Outcome;
+
+namespace {
+constexpr int kChooseFileFirst = 1;   // "Please choose config file firstly!"
+constexpr int kUserNameBlank = 11;    // "Username cannot be blank!"
+constexpr int kUserNameTooLong = 12;  // "Username cannot be more than 16 characters!"
+constexpr int kErrorUser = 14;        // "Error user!"
+constexpr int kPasswordTooLong = 17;  // "Password cannot be more than 16 characters!"
+constexpr int kErrorPassword = 20;    // "Error password!"
+constexpr int kPathTooLong = 210;
+constexpr int kFileNameTooLong = 211;
+
+constexpr int kTooLong = 1;
+constexpr int kEmpty = 3;
+}  // namespace
+
+bool passwordMatches(const store::OperatorRecord& record, const std::string& ansiPassword) {
+    std::string_view typed = ansiPassword;
+    typed = typed.substr(0, typed.find('\0'));
+    typed = typed.substr(0, store::OperatorRecord::kPasswordWidth);
+    // The stored text is already cut at its first NUL and at the field width.
+    return record.password() == typed;
+}
+
+userlogin::userlogin(store::Host& host, store::SessionState& session, store::ConfigImage& image)
+    : host_(host), session_(session), image_(image) {}
+
+std::string userlogin::title() {
+    return store::getMessage(kTitleLogin);
+}
+std::string userlogin::pathLabel() {
+    return store::getMessage(110);
+}
+std::string userlogin::userNameLabel() {
+    return store::getMessage(105);
+}
+std::string userlogin::passwordLabel() {
+    return store::getMessage(106);
+}
+std::string userlogin::loginCaption() {
+    return store::getMessage(72);
+}
+std::string userlogin::cancelCaption() {
+    return store::getMessage(99);
+}
+
+void userlogin::open() {
+    if (session_.mode == 2) {
+        path = session_.configPath.string();
+        browseEnabled = false;
+        focus = Focus::UserName;
+        session_.mode = 1;
+    }
+}
+
+bool userlogin::browse() {
+    if (!store::chooseConfigFile(host_, session_)) return false;
+    path = session_.configPath.string();
+    return true;
+}
+
+bool userlogin::useConfigFile(const std::filesystem::path& file) {
+    if (store::codePointCount(file.native()) > store::kMaxPathChars) {
+        store::showMessage(host_, kPathTooLong);
+        session_.configPath.clear();
+        return false;
+    }
+    if (store::codePointCount(file.filename().native()) > store::kMaxFileNameChars) {
+        store::showMessage(host_, kFileNameTooLong);
+        session_.configPath.clear();
+        return false;
+    }
+    store::setConfigPaths(session_, file);
+    path = session_.configPath.string();
+    return true;
+}
+
+Outcome userlogin::refuse(int message, Focus focusTo) {
+    store::showMessage(host_, message);
+    focus = focusTo;
+    return Outcome::Refused;
+}
+
+Outcome userlogin::login() {
+    session_.loggedInUser = -1;
+    openMainWindow = false;
+    focus = Focus::Unchanged;
+
+    if (path.empty()) return refuse(kChooseFileFirst, Focus::Unchanged);
+
+    switch (store::checkUserName(userName)) {
+        case kEmpty:
+            return refuse(kUserNameBlank, Focus::UserName);
+        case kTooLong:
+            userName.clear();
+            password.clear();
+            return refuse(kUserNameTooLong, Focus::UserName);
+        default:
+            // Other characters go on: the look-up below decides.
+            break;
+    }
+    if (store::checkPassword(password) == kTooLong) {
+        password.clear();
+        return refuse(kPasswordTooLong, Focus::Password);
+    }
+
+    const std::string ansiName = store::toAnsi(userName);
+    const std::string ansiPassword = store::toAnsi(password);
+
+    if (store::loadImage(host_, session_, image_) != 0) {
+        // loadImage has shown why.
+        path.clear();
+        userName.clear();
+        password.clear();
+        return Outcome::Refused;
+    }
+
+    session_.loggedInUser = image_.findOperatorByName(ansiName);
+    if (session_.loggedInUser < 0) {
+        userName.clear();
+        password.clear();
+        return refuse(kErrorUser, Focus::UserName);
+    }
+    if (!passwordMatches(image_.operatorRecord(session_.loggedInUser), ansiPassword)) {
+        password.clear();
+        return refuse(kErrorPassword, Focus::Password);
+    }
+
+    session_.currentUserName = userName;
+    openMainWindow = true;
+    return Outcome::Done;
+}
+
+void userlogin::passwordFocusLeft(bool toLoginButton, bool byPointer) {
+    if (toLoginButton && !byPointer) login();
+}
+
+void userlogin::closed() {
+    // After a successful login the main window takes over the front.
+    if (openMainWindow) return;
+    if (!host_.windowExists(store::getMessage(kTitleMenu)))
+        host_.raiseWindow(store::getMessage(kTitleModes));
+}
+
+}  // namespace kbcfg::shell

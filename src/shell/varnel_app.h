@@ -1,0 +1,47 @@
+#pragma once
+// Start-up of the desktop tool: the socket-layer check, the single-instance rule and the end of
+// a run. Only one copy runs per user; a second start hands the front to the first copy's main
+// or login window, or says that the program is already running.
+
+#include <string>
+
+#include "store/host.h"
+#include "store/session.h"
+
+namespace kbcfg::shell {
+
+// What the start-up needs from the platform besides the host.
+class StartupPlatform {
+  public:
+    virtual ~StartupPlatform() = default;
+    virtual bool initSocketLayer() = 0;
+    // Takes the per-user single-instance guard; false when another copy holds it.
+    virtual bool acquireInstance() = 0;
+    // Asks the running copy to restore and raise its main or login window; true when it did.
+    virtual bool raiseRunningCopy() = 0;
+};
+
+// The fixed text shown when the socket layer cannot be used.
+inline constexpr const char* kSocketInitFailedText = "Windows 套接字初始化失败。";
+// The name the single-instance guard goes by.
+inline constexpr const char* kInstanceName = "varnel2013";
+
+class CvarnelApp {
+  public:
+    enum class Start { ShowModes, EndSilently, End };
+
+    // The start-up steps in their order; ShowModes when this copy runs the mode dialog.
+    static Start start(store::Host& host, StartupPlatform& platform);
+
+    // In the running copy, for a second start: the main window, else the login window, is
+    // restored and raised. False when neither is open.
+    static bool raiseRequested(store::Host& host);
+
+    // The mode dialog is gone: the plain working copy goes with it, nothing else is saved.
+    static void modesDestroyed(const store::SessionState& session);
+};
+
+// Whether this machine's socket layer can be used: a socket can be created (nothing is sent).
+bool socketLayerUsable();
+
+}  // namespace kbcfg::shell

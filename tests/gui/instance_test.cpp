@@ -1,0 +1,179 @@
+// The single-instance guard driven twice in one process, its stale-lock recovery, and the start
+// of the built program timed on the offscreen platform.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "gui/instance_guard.h"
+#include "gui/qt_host.h"
+#include "shell/varnel_app.h"
+
+using kbcfg::gui::InstanceGuard;
+using kbcfg::gui::QtHost;
+
+namespace {
+
+// A second start's request, from another thread: the first copy's event loop must answer it.
+bool askFromAnotherThread(InstanceGuard& second, const QString& token = {}) {
+    std::atomic<int> result{-1};
+    std::thread asker([&] { result = second.askToRaise(token, 2000) ? 1 : 0; });
+    QElapsedTimer waited;
+    waited.start();
+    while (result < 0 && waited.elapsed() < 3000) QTest::qWait(5);
+    asker.join();
+    return result == 1;
+}
+
+// The process id of a process that has ended.
+qint64 deadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+}  // namespace
+
+class TestInstance : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void secondCopyIsRefusedAndAsksTheFirst() {
+        QTemporaryDir dir;
+        QtHost host;
+        auto first = std::make_unique<InstanceGuard>(dir.path());
+        QVERIFY(first->acquire());
+        first->onRaiseRequest = [&host](const QString& token) {
+            host.setActivationToken(token);
+            return kbcfg::shell::CvarnelApp::raiseRequested(host);
+        };
+        InstanceGuard second(dir.path());
+        QVERIFY(!second.acquire());
+
+        // Only the mode dialog: not raised, the second start will say it is running.
+        QWidget modes;
+        modes.setWindowTitle(QStringLiteral("Modes"));
+        modes.show();
+        QVERIFY(!askFromAnotherThread(second));
+
+        // A minimised login window comes back.
+        QWidget login;
+        login.setWindowTitle(QStringLiteral("Login"));
+        login.showMinimized();
+        QVERIFY(askFromAnotherThread(second, QStringLiteral("token-1")));
+        QTRY_VERIFY(!login.isMinimized());
+        // The activation token travelled with the request.
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArray("token-1"));
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+
+        // Once the first copy has ended, the next start holds the guard.
+        login.hide();
+        modes.hide();
+        first.reset();
+        InstanceGuard third(dir.path());
+        QVERIFY(third.acquire());
+    }
+
+    void requestsOtherThanRaiseAreRefused() {
+        QTemporaryDir dir;
+        InstanceGuard first(dir.path());
+        QVERIFY(first.acquire());
+        int asked = 0;
+        first.onRaiseRequest = [&](const QString&) { return ++asked > 0; };
+        for (const QByteArray& request :
+             {QByteArray("HELLO\n"), QByteArray("RAISEX\n"), QByteArray(2000, 'x') + '\n'}) {
+            std::atomic<int> reply{-1};
+            std::thread client([&] {
+                QLocalSocket socket;
+                socket.connectToServer(first.serverPath());
+                if (!socket.waitForConnected(1000)) return void(reply = 9);
+                socket.write(request);
+                socket.waitForBytesWritten(1000);
+                while (!socket.canReadLine() && socket.waitForReadyRead(1000)) {
+                }
+                reply = socket.readLine().trimmed() == "1" ? 1 : 0;
+            });
+            QElapsedTimer waited;
+            waited.start();
+            while (reply < 0 && waited.elapsed() < 3000) QTest::qWait(5);
+            client.join();
+            QCOMPARE(int(reply), 0);
+        }
+        QCOMPARE(asked, 0);
+    }
+
+    void lockOfACopyThatDiedIsTakenOver() {
+        QTemporaryDir dir;
+        InstanceGuard guard(dir.path());
+        // A lock and a socket left behind by a copy that was killed.
+        QFile lock(guard.lockPath());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(deadPid()) + '\n' +
+                   QCoreApplication::applicationName().toUtf8() + '\n' +
+                   QSysInfo::machineHostName().toUtf8() + '\n');
+        lock.close();
+        QFile socket(guard.serverPath());
+        QVERIFY(socket.open(QIODevice::WriteOnly));
+        socket.close();
+
+        QVERIFY(guard.acquire());
+        guard.onRaiseRequest = [](const QString&) { return true; };
+        InstanceGuard second(dir.path());
+        QVERIFY(!second.acquire());
+        QVERIFY(askFromAnotherThread(second));
+    }
+
+    void programShowsTheModeDialogQuickly() {
+        QTemporaryDir runtime;
+        QProcess gui;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("KBCFG_REPORT_SHOWN"), QStringLiteral("quit"));
+        gui.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        gui.start(QStringLiteral(KBCFG_GUI_PATH), {});
+        QVERIFY(gui.waitForFinished(10000));
+        const qint64 total = clock.elapsed();
+        QCOMPARE(gui.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gui.exitCode(), 0);
+        const QByteArray out = gui.readAllStandardOutput();
+        QVERIFY2(out.startsWith("modes shown after "), out.constData());
+        qInfo("start to mode dialog: %s (whole run %lld ms)", out.trimmed().constData() + 12, total);
+        // Generous here: the machine may be busy with other tests.
+        QVERIFY(total < 3000);
+    }
+
+    void terminationEndsTheRunAndFreesTheGuard() {
+        QTemporaryDir runtime;
+        QProcess gui;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("KBCFG_REPORT_SHOWN"), QStringLiteral("1"));
+        gui.setProcessEnvironment(env);
+        gui.start(QStringLiteral(KBCFG_GUI_PATH), {});
+        QVERIFY(gui.waitForReadyRead(10000));
+        InstanceGuard probe(runtime.path());
+        QVERIFY(!probe.acquire());
+        gui.terminate();
+        QVERIFY(gui.waitForFinished(10000));
+        QCOMPARE(gui.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gui.exitCode(), 0);
+        QVERIFY(!QFile::exists(probe.lockPath()));
+        QVERIFY(probe.acquire());
+    }
+};
+
+QTEST_MAIN(TestInstance)
+#include "instance_test.moc"

@@ -1,0 +1,350 @@
+// The desktop tool walked through on the offscreen platform: mode dialog, login, main window
+// and back, with the message boxes and the file dialog scripted.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <memory>
+
+#include "gui/main_view.h"
+#include "gui/qt_host.h"
+#include "gui/tip_view.h"
+#include "gui/userlogin_view.h"
+#include "gui/varnel_dlg_view.h"
+#include "gui/widgets/image_button.h"
+#include "store/files.h"
+#include "store/messages.h"
+#include "support/temp_dir.h"
+
+using namespace kbcfg;
+using gui::QtHost;
+namespace fs = std::filesystem;
+
+class TestWalk : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<kbcfg::testing::TempDir> dir;
+    std::unique_ptr<QtHost> host;
+    std::unique_ptr<store::SessionState> session;
+    std::unique_ptr<store::ConfigImage> image;
+    std::unique_ptr<gui::GuiContext> context;
+    std::unique_ptr<gui::ModesView> modes;
+    fs::path configFile;
+
+    template <class T = QWidget>
+    T* window(const char* title) {
+        return qobject_cast<T*>(QtHost::findWindow(QString::fromLatin1(title)));
+    }
+    template <class T>
+    T* child(QWidget* w, const char* name) {
+        T* c = w->findChild<T*>(QString::fromLatin1(name));
+        if (!c) qFatal("no %s", name);
+        return c;
+    }
+    std::vector<int> shownNumbers() const {
+        std::vector<int> out;
+        for (const auto& s : host->script.shown) out.push_back(s.first);
+        return out;
+    }
+
+    // The login dialog, opened from the mode dialog.
+    gui::UserloginView* openLogin() {
+        child<QAbstractButton>(modes.get(), "localButton")->click();
+        gui::UserloginView* login = nullptr;
+        [&] { QTRY_VERIFY((login = window<gui::UserloginView>("Login"))); }();
+        return login;
+    }
+    void fillIn(gui::UserloginView* login, const char* user, const char* password) {
+        host->script.files.push_back(configFile);
+        child<QPushButton>(login, "browseButton")->click();
+        child<QLineEdit>(login, "userNameEdit")->setText(QString::fromLatin1(user));
+        child<QLineEdit>(login, "passwordEdit")->setText(QString::fromLatin1(password));
+    }
+    gui::MainView* logIn(const char* user, const char* password) {
+        gui::UserloginView* login = openLogin();
+        if (!login) return nullptr;
+        fillIn(login, user, password);
+        child<QPushButton>(login, "loginButton")->click();
+        gui::MainView* main = nullptr;
+        [&] { QTRY_VERIFY((main = window<gui::MainView>("Menu"))); }();
+        return main;
+    }
+
+  private slots:
+    void init() {
+        dir = std::make_unique<kbcfg::testing::TempDir>();
+        host = std::make_unique<QtHost>();
+        host->script.active = true;
+        session = std::make_unique<store::SessionState>();
+        image = std::make_unique<store::ConfigImage>();
+        configFile = dir->path() / "kbCfg.bin";
+
+        // The file: administrator "admin"/"pw", operator "op"/"".
+        store::SessionState writer;
+        store::setConfigPaths(writer, configFile);
+        auto file = std::make_unique<store::ConfigImage>();
+        file->setMagic(store::layout::kMagic);
+        file->setLength(store::layout::kLength);
+        file->setVersion(store::layout::kVersion);
+        file->operatorRecord(0).setInUse(1);
+        file->operatorRecord(0).setName("admin");
+        file->operatorRecord(0).setPassword("pw");
+        file->operatorRecord(1).setInUse(1);
+        file->operatorRecord(1).setName("op");
+        QCOMPARE(store::saveChange(*host, writer, *file), 0);
+        store::removeTempFile(writer);
+
+        context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
+        modes = std::make_unique<gui::ModesView>(*context);
+        modes->show();
+        QVERIFY(QTest::qWaitForWindowExposed(modes.get()));
+    }
+
+    void cleanup() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != modes.get() && !w->parentWidget()) delete w;
+        modes.reset();
+        context.reset();
+        dir.reset();
+    }
+
+    void modeDialogShowsItsCaptions() {
+        QCOMPARE(modes->windowTitle(), QStringLiteral("Modes"));
+        QCOMPARE(child<QLabel>(modes.get(), "heading")->text(), QStringLiteral("Orvanta"));
+        for (const char* label : {"Local Config File", "Remote Config File", "Update Keyboard"}) {
+            bool found = false;
+            for (QLabel* l : modes->findChildren<QLabel*>())
+                found |= l->text() == QString::fromLatin1(label);
+            QVERIFY2(found, label);
+        }
+    }
+
+    void enterMovesTheFocusLikeTab() {
+        modes->activateWindow();
+        auto* local = child<QAbstractButton>(modes.get(), "localButton");
+        local->setFocus();
+        QTRY_VERIFY(local->hasFocus());
+        QTest::keyClick(modes.get(), Qt::Key_Return);
+        QTRY_VERIFY(child<QAbstractButton>(modes.get(), "remoteButton")->hasFocus());
+        QVERIFY(modes->isVisible());
+        QVERIFY(!window("Login"));
+    }
+
+    void aboutComesFromTheWindowMenu() {
+        QAction* about = modes->findChild<QAction*>(QStringLiteral("aboutAction"));
+        QVERIFY(about);
+        QVERIFY(about->text().startsWith(QStringLiteral("关于 varnel")));
+        QString title, text;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+            box->close();
+        });
+        about->trigger();
+        QCOMPARE(title, QStringLiteral("About varnel"));
+        QCOMPARE(text, QStringLiteral("Orvanta,build20130426"));
+    }
+
+    void walkToTheMainWindowAndBack() {
+        gui::MainView* main = logIn("admin", "pw");
+        QVERIFY(main);
+        QVERIFY(shownNumbers().empty());
+        QTRY_VERIFY(!window("Login"));
+        QCOMPARE(session->loggedInUser, 0);
+        QCOMPARE(child<QLineEdit>(main, "userField")->text(), QStringLiteral("admin"));
+        // The five pages exist once; the channel page is the one shown.
+        for (const char* page :
+             {"mandevPage", "manuserPage", "userchanPage", "mankbPage", "otherPage"})
+            QVERIFY2(main->findChild<QWidget*>(QString::fromLatin1(page)), page);
+        QVERIFY(child<QWidget>(main, "userchanPage")->isVisible());
+        QVERIFY(!child<QWidget>(main, "mandevPage")->isVisible());
+        QCOMPARE(main->focusWidget(), child<QWidget>(main, "channelsButton"));
+        for (const char* b : {"devicesButton", "usersButton", "keyboardButton", "otherButton"})
+            QVERIFY2(child<QWidget>(main, b)->isEnabled(), b);
+
+        child<QAbstractButton>(main, "devicesButton")->click();
+        QVERIFY(child<QWidget>(main, "mandevPage")->isVisible());
+        QVERIFY(!child<QWidget>(main, "userchanPage")->isVisible());
+        QVERIFY(child<QAbstractButton>(main, "devicesButton")->isChecked());
+
+        // The language page: its choice changes nothing.
+        child<QAbstractButton>(main, "otherButton")->click();
+        QVERIFY(child<QWidget>(main, "otherPage")->isVisible());
+        child<QRadioButton>(main, "chineseRadio")->click();
+        QCOMPARE(store::getMessage(72), std::string("Login"));
+
+        // While the main window is open, a mode button only brings it to the front.
+        child<QAbstractButton>(modes.get(), "localButton")->click();
+        QTest::qWait(20);
+        QVERIFY(!window("Login"));
+        QCOMPARE(window<gui::MainView>("Menu"), main);
+
+        child<QAbstractButton>(main, "returnButton")->click();
+        QTRY_VERIFY(!window("Menu"));
+        QVERIFY(modes->isVisible());
+    }
+
+    void loginAndMainWindowAreQuick() {
+        gui::UserloginView* login = openLogin();
+        QVERIFY(login);
+        fillIn(login, "admin", "pw");
+        QElapsedTimer clock;
+        clock.start();
+        child<QPushButton>(login, "loginButton")->click();
+        gui::MainView* main = window<gui::MainView>("Menu");
+        QVERIFY(main);
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        const qint64 ms = clock.elapsed();
+        qInfo("login of a current-layout file and main window shown: %lld ms", ms);
+        // Generous here: the machine may be busy with other tests.
+        QVERIFY(ms < 1000);
+        main->close();
+    }
+
+    void operatorsSeeTwoButtonsGreyed() {
+        gui::MainView* main = logIn("op", "");
+        QVERIFY(main);
+        QCOMPARE(session->loggedInUser, 1);
+        QVERIFY(!child<QWidget>(main, "devicesButton")->isEnabled());
+        QVERIFY(!child<QWidget>(main, "keyboardButton")->isEnabled());
+        QVERIFY(child<QWidget>(main, "usersButton")->isEnabled());
+        QVERIFY(child<QWidget>(main, "returnButton")->isEnabled());
+        main->close();
+        QTRY_VERIFY(!window("Menu"));
+    }
+
+    void failedLoginKeepsTheDialogOpen() {
+        gui::UserloginView* login = openLogin();
+        QVERIFY(login);
+        // Nothing chosen yet.
+        child<QLineEdit>(login, "userNameEdit")->setText(QStringLiteral("admin"));
+        child<QPushButton>(login, "loginButton")->click();
+        fillIn(login, "admin", "wrong");
+        QCOMPARE(child<QLineEdit>(login, "pathEdit")->text(),
+                 QString::fromStdString(configFile.string()));
+        child<QPushButton>(login, "loginButton")->click();
+        QCOMPARE(shownNumbers(), (std::vector<int>{1, 20}));
+        QCOMPARE(child<QLineEdit>(login, "passwordEdit")->text(), QString());
+        QCOMPARE(child<QLineEdit>(login, "userNameEdit")->text(), QStringLiteral("admin"));
+        QVERIFY(login->isVisible());
+        QVERIFY(!window("Menu"));
+
+        // Cancel closes it; the mode dialog is all that is left.
+        child<QPushButton>(login, "cancelButton")->click();
+        QTRY_VERIFY(!window("Login"));
+        QVERIFY(!window("Menu"));
+    }
+
+    void leavingThePasswordForTheButtonLogsInOncePerClick() {
+        gui::UserloginView* login = openLogin();
+        QVERIFY(login);
+        fillIn(login, "admin", "wrong");
+        auto* password = child<QLineEdit>(login, "passwordEdit");
+        auto* button = child<QPushButton>(login, "loginButton");
+        login->activateWindow();
+        password->setFocus();
+        QTRY_VERIFY(password->hasFocus());
+
+        // A click on the button takes the focus with the pointer: one attempt, from the click.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(shownNumbers(), (std::vector<int>{20}));
+        QTest::qWait(20);
+        QCOMPARE(shownNumbers(), (std::vector<int>{20}));
+
+        // Tab from the password box onto the button logs in by itself.
+        password->setFocus();
+        QTRY_VERIFY(password->hasFocus());
+        password->setText(QStringLiteral("pw"));
+        QTest::keyClick(password, Qt::Key_Tab);
+        QTRY_VERIFY(window("Menu"));
+        QCOMPARE(shownNumbers(), (std::vector<int>{20}));
+        QTRY_VERIFY(!window("Login"));
+    }
+
+    void comingFromAnExportLocksTheFile() {
+        store::setConfigPaths(*session, configFile);
+        session->mode = 2;
+        gui::openLogin(*context, modes.get());
+        gui::UserloginView* login = nullptr;
+        QTRY_VERIFY((login = window<gui::UserloginView>("Login")));
+        QCOMPARE(child<QLineEdit>(login, "pathEdit")->text(),
+                 QString::fromStdString(configFile.string()));
+        QVERIFY(!child<QPushButton>(login, "browseButton")->isEnabled());
+        QCOMPARE(session->mode, 1);
+        login->reject();
+        QTRY_VERIFY(!window("Login"));
+        login = openLogin();
+        QVERIFY(child<QPushButton>(login, "browseButton")->isEnabled());
+        login->reject();
+    }
+
+    void exitDeletesTheWorkingCopyOnly() {
+        // A failed load leaves the plain copy beside the file.
+        std::vector<std::uint8_t> bytes = kbcfg::testing::readAll(configFile);
+        bytes[5000] ^= 0xFF;
+        kbcfg::testing::writeAll(configFile, bytes);
+        gui::UserloginView* login = openLogin();
+        fillIn(login, "admin", "pw");
+        child<QPushButton>(login, "loginButton")->click();
+        QCOMPARE(shownNumbers(), (std::vector<int>{3}));
+        QVERIFY(fs::exists(session->tempPath));
+        login->reject();
+        const fs::path temp = session->tempPath;
+        modes.reset();
+        QVERIFY(!fs::exists(temp));
+        QCOMPARE(kbcfg::testing::readAll(configFile), bytes);
+        QVERIFY(fs::exists(dir->path() / "Backup" / "kbCfg.bin"));
+    }
+
+    void tipBoxButtonsAndAnswers() {
+        gui::TipView plain(store::getMessage(116), false);
+        QCOMPARE(plain.windowTitle(), QStringLiteral("Tips"));
+        QCOMPARE(plain.textLabel()->text(), QStringLiteral("Export & login"));
+        QVERIFY(!plain.cancelButton());
+        // On a button the catalogue's doubled ampersand is one literal '&', not a mnemonic.
+        QPushButton exportButton(QString::fromStdString(store::getMessage(116)));
+        QVERIFY(exportButton.shortcut().isEmpty());
+        plain.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plain));
+        // One OK, centred.
+        const int okCentre = plain.okButton()->geometry().center().x();
+        QVERIFY(qAbs(okCentre - plain.width() / 2) <= 2);
+        QCOMPARE(plain.grab().toImage().pixelColor(2, 2), QColor(156, 196, 241));
+        plain.hide();
+
+        auto answer = [](void (*act)(gui::TipView&)) {
+            gui::TipView box(store::getMessage(27), true);
+            QTimer::singleShot(0, &box, [&box, act] { act(box); });
+            return box.run();
+        };
+        QCOMPARE(answer([](gui::TipView& b) { b.okButton()->click(); }), store::Answer::Ok);
+        QCOMPARE(answer([](gui::TipView& b) { b.cancelButton()->click(); }), store::Answer::Cancel);
+        QCOMPARE(answer([](gui::TipView& b) { QTest::keyClick(&b, Qt::Key_Escape); }),
+                 store::Answer::Closed);
+        QCOMPARE(answer([](gui::TipView& b) { b.close(); }), store::Answer::Closed);
+    }
+
+    void closedBoxChangesNothing() {
+        // Escape on a mode-3 question leaves the answer as it was.
+        host->script.answers.push_back(store::Answer::Closed);
+        session->confirmAnswer = 0;
+        store::askMessage(*host, *session, 27, "", store::kTipConfirm);
+        QCOMPARE(session->confirmAnswer, 0);
+        host->script.answers.push_back(store::Answer::Ok);
+        store::askMessage(*host, *session, 27, "", store::kTipConfirm);
+        QCOMPARE(session->confirmAnswer, 1);
+    }
+};
+
+QTEST_MAIN(TestWalk)
+#include "walk_test.moc"

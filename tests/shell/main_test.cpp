@@ -1,0 +1,113 @@
+#include "shell/main.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "shell/other.h"
+#include "shell/tip.h"
+#include "store/messages.h"
+#include "support/scripted_host.h"
+
+namespace kbcfg::shell {
+namespace {
+
+using Button = main::Button;
+using Page = main::Page;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct MainTest : ::testing::Test {
+    main window(int user) {
+        session.loggedInUser = user;
+        session.currentUserName = user == 0 ? "admin" : "op";
+        return main(host, session);
+    }
+    kbcfg::testing::ScriptedHost host;
+    store::SessionState session;
+};
+
+TEST_F(MainTest, OpensOnTheChannelPage) {
+    main w = window(0);
+    EXPECT_EQ(w.shown, Page::Channels);
+    EXPECT_EQ(w.focus, Button::Channels);
+    EXPECT_EQ(w.userName, "admin");
+    EXPECT_EQ(main::title(), "Menu");
+    EXPECT_EQ(main::userLabel(), "Cur-user:");
+}
+
+TEST_F(MainTest, OperatorsReachOnlyUsersChannelsAndLanguage) {
+    main admin = window(0);
+    for (Button b : {Button::Devices, Button::Users, Button::Channels, Button::Keyboard,
+                     Button::Other, Button::Return})
+        EXPECT_TRUE(admin.enabled(b));
+
+    for (int op = 1; op <= 3; ++op) {
+        main w = window(op);
+        EXPECT_FALSE(w.enabled(Button::Devices));
+        EXPECT_FALSE(w.enabled(Button::Keyboard));
+        EXPECT_TRUE(w.enabled(Button::Users));
+        EXPECT_TRUE(w.enabled(Button::Other));
+        int rebuilt = 0;
+        w.refreshDeviceList = [&] { ++rebuilt; };
+        w.press(Button::Devices);
+        w.press(Button::Keyboard);
+        EXPECT_EQ(w.shown, Page::Channels);
+        EXPECT_EQ(rebuilt, 0);
+    }
+}
+
+TEST_F(MainTest, DeviceAndUserButtonsRebuildTheirListEachTime) {
+    main w = window(0);
+    int devices = 0, users = 0;
+    w.refreshDeviceList = [&] { ++devices; };
+    w.refreshUserList = [&] { ++users; };
+    w.press(Button::Devices);
+    w.press(Button::Devices);
+    EXPECT_EQ(w.shown, Page::Devices);
+    w.press(Button::Users);
+    EXPECT_EQ(w.shown, Page::Users);
+    w.press(Button::Keyboard);
+    EXPECT_EQ(w.shown, Page::Keyboard);
+    w.press(Button::Other);
+    w.press(Button::Channels);
+    EXPECT_EQ(w.shown, Page::Channels);
+    EXPECT_EQ(devices, 2);
+    EXPECT_EQ(users, 1);
+    EXPECT_FALSE(w.closeRequested);
+    w.press(Button::Return);
+    EXPECT_TRUE(w.closeRequested);
+    EXPECT_EQ(w.shown, Page::Channels);
+}
+
+TEST_F(MainTest, ClosingBringsTheModeDialogBack) {
+    main w = window(0);
+    host.windows = {"Modes"};
+    w.closed();
+    EXPECT_THAT(host.raised, ElementsAre("Modes"));
+    host.raised.clear();
+    host.windows = {"Modes", "Login"};
+    w.closed();
+    EXPECT_THAT(host.raised, IsEmpty());
+}
+
+TEST(LanguagePage, ChoiceChangesNothingButItsButtons) {
+    other page;
+    EXPECT_EQ(page.choice, other::Language::English);
+    page.choose(other::Language::Chinese);
+    EXPECT_EQ(page.choice, other::Language::Chinese);
+    EXPECT_EQ(store::getMessage(14), "Error user!");
+    EXPECT_EQ(other::chineseCaption(), "Chinese");
+}
+
+TEST(Tip, DoubledAmpersandShowsOnce) {
+    EXPECT_EQ(displayCaption(store::getMessage(116)), "Export & login");
+    EXPECT_EQ(displayCaption("关于 varnel(&A)..."), "关于 varnel(A)...");
+    EXPECT_EQ(displayCaption("a&&&&b&"), "a&&b");
+    tip box(store::getMessage(42), true);
+    EXPECT_EQ(box.text, "A config file is already exist in backup folder,cover?");
+    EXPECT_TRUE(box.withCancel);
+    EXPECT_EQ(tip::title(), "Tips");
+}
+
+}  // namespace
+}  // namespace kbcfg::shell

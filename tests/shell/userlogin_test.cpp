@@ -1,0 +1,300 @@
+#include "shell/userlogin.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "shell/shell_fixture.h"
+#include "store/checksum.h"
+
+namespace kbcfg::shell {
+namespace {
+
+namespace fs = std::filesystem;
+using store::Outcome;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class LoginTest : public ShellTest {
+  protected:
+    // A dialog with the file already chosen.
+    userlogin dialog(const std::string& name, const std::string& password) {
+        userlogin login(host, session, *image);
+        login.open();
+        login.path = session.configPath.string();
+        login.userName = name;
+        login.password = password;
+        return login;
+    }
+};
+
+TEST_F(LoginTest, AdministratorLogsIn) {
+    userlogin login = dialog("admin", "secret");
+    EXPECT_EQ(login.login(), Outcome::Done);
+    EXPECT_THAT(host.numbers(), IsEmpty());
+    EXPECT_EQ(session.loggedInUser, 0);
+    EXPECT_EQ(session.currentUserName, "admin");
+    EXPECT_TRUE(login.openMainWindow);
+    EXPECT_EQ(image->operatorRecord(2).name(), "op2");
+    // A successful load leaves no plain copy behind.
+    EXPECT_FALSE(fs::exists(session.tempPath));
+}
+
+TEST_F(LoginTest, OperatorsLogInWithTheirRecordNumber) {
+    userlogin op1 = dialog("op_1", "");
+    EXPECT_EQ(op1.login(), Outcome::Done);
+    EXPECT_EQ(session.loggedInUser, 1);
+
+    // All sixteen bytes of the stored password take part, though the field has no NUL.
+    userlogin op2 = dialog("op2", "0123456789abcdef");
+    EXPECT_EQ(op2.login(), Outcome::Done);
+    EXPECT_EQ(session.loggedInUser, 2);
+    EXPECT_EQ(session.currentUserName, "op2");
+}
+
+TEST_F(LoginTest, EmptyPathIsCheckedFirst) {
+    userlogin login = dialog("", std::string(20, 'x'));
+    login.path.clear();
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(1));
+    EXPECT_EQ(session.loggedInUser, -1);
+    EXPECT_EQ(login.password, std::string(20, 'x'));
+}
+
+TEST_F(LoginTest, UserNameChecks) {
+    userlogin blank = dialog("", "secret");
+    EXPECT_EQ(blank.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(11));
+    EXPECT_EQ(blank.focus, userlogin::Focus::UserName);
+    EXPECT_EQ(blank.password, "secret");
+
+    host.clear();
+    // Seventeen characters: both fields are emptied, before the password is looked at.
+    userlogin tooLong = dialog(std::string(17, 'a'), std::string(17, 'p'));
+    EXPECT_EQ(tooLong.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(12));
+    EXPECT_EQ(tooLong.userName, "");
+    EXPECT_EQ(tooLong.password, "");
+    EXPECT_EQ(tooLong.focus, userlogin::Focus::UserName);
+
+    host.clear();
+    // Sixteen characters pass the check; the file has no such user.
+    userlogin sixteen = dialog(std::string(16, 'a'), "x");
+    EXPECT_EQ(sixteen.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(14));
+
+    host.clear();
+    // Characters are counted, not bytes.
+    userlogin wide = dialog("ééééééééééééééé", "x");  // 15 characters, 30 bytes
+    EXPECT_EQ(wide.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(14));
+}
+
+TEST_F(LoginTest, UserNameWithOtherCharactersIsLookedUp) {
+    userlogin unknown = dialog("ad-min", "secret");
+    EXPECT_EQ(unknown.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(14));
+
+    // Such a name logs in when the file holds it; it is compared in the file's code page.
+    setOperator(3, "Zoë-2", "pw");
+    writeFile();
+    host.clear();
+    userlogin zoe = dialog("Zoë-2", "pw");
+    EXPECT_EQ(zoe.login(), Outcome::Done);
+    EXPECT_EQ(session.loggedInUser, 3);
+    EXPECT_EQ(session.currentUserName, "Zoë-2");
+}
+
+TEST_F(LoginTest, PasswordChecks) {
+    userlogin tooLong = dialog("admin", std::string(17, 'p'));
+    EXPECT_EQ(tooLong.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(17));
+    EXPECT_EQ(tooLong.password, "");
+    EXPECT_EQ(tooLong.userName, "admin");
+    EXPECT_EQ(tooLong.focus, userlogin::Focus::Password);
+    EXPECT_EQ(session.loggedInUser, -1);
+
+    host.clear();
+    // An empty password goes on and fails against a stored one.
+    userlogin empty = dialog("admin", "");
+    EXPECT_EQ(empty.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(20));
+}
+
+TEST_F(LoginTest, WrongPasswordKeepsTheFoundRecord) {
+    userlogin login = dialog("op2", "0123456789abcde");  // one byte short
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(20));
+    EXPECT_EQ(session.loggedInUser, 2);
+    EXPECT_EQ(login.userName, "op2");
+    EXPECT_EQ(login.password, "");
+    EXPECT_EQ(login.focus, userlogin::Focus::Password);
+    EXPECT_FALSE(login.openMainWindow);
+    EXPECT_TRUE(session.currentUserName.empty());
+}
+
+TEST_F(LoginTest, UnknownUserEmptiesBothFields) {
+    userlogin login = dialog("nobody", "secret");
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(14));
+    EXPECT_EQ(session.loggedInUser, -1);
+    EXPECT_EQ(login.userName, "");
+    EXPECT_EQ(login.password, "");
+    EXPECT_EQ(login.focus, userlogin::Focus::UserName);
+    EXPECT_EQ(login.path, session.configPath.string());
+}
+
+TEST_F(LoginTest, FailedLoadEmptiesAllFieldsAndKeepsTheWorkingCopy) {
+    // Flip one byte after the checksum's start: the file is refused as a whole.
+    std::vector<std::uint8_t> bytes = kbcfg::testing::readAll(session.configPath);
+    bytes[1000] ^= 0x01;
+    kbcfg::testing::writeAll(session.configPath, bytes);
+
+    userlogin login = dialog("admin", "secret");
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(3));
+    EXPECT_EQ(login.path, "");
+    EXPECT_EQ(login.userName, "");
+    EXPECT_EQ(login.password, "");
+    EXPECT_EQ(session.loggedInUser, -1);
+    EXPECT_TRUE(fs::exists(session.tempPath));
+
+    host.clear();
+    // The next attempt stops at the empty path.
+    login.userName = "admin";
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(1));
+}
+
+TEST_F(LoginTest, MissingFileGivesTheOpenMessage) {
+    fs::remove(session.configPath);
+    userlogin login = dialog("admin", "secret");
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(2));
+}
+
+TEST_F(LoginTest, EveryAttemptReloadsTheFile) {
+    userlogin login = dialog("admin", "changed");
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    setOperator(0, "admin", "changed");
+    writeFile();
+    login.password = "changed";
+    EXPECT_EQ(login.login(), Outcome::Done);
+    EXPECT_EQ(image->operatorRecord(0).password(), "changed");
+}
+
+TEST_F(LoginTest, DeletedRecordNeverMatches) {
+    // The zeroed record 3 has an empty name, and an empty name is refused before the look-up.
+    userlogin login = dialog("", "");
+    EXPECT_EQ(login.login(), Outcome::Refused);
+    EXPECT_THAT(host.numbers(), ElementsAre(11));
+    EXPECT_EQ(session.loggedInUser, -1);
+}
+
+TEST(PasswordMatches, IsBoundedBySixteenBytesAndTheFirstNul) {
+    auto image = std::make_unique<store::ConfigImage>();
+    store::OperatorRecord rec = image->operatorRecord(1);
+    rec.setPassword("0123456789abcdef");
+    EXPECT_TRUE(passwordMatches(rec, "0123456789abcdef"));
+    // Bytes past the sixteenth do not take part (a converted text can grow).
+    EXPECT_TRUE(passwordMatches(rec, "0123456789abcdefXYZ"));
+    EXPECT_FALSE(passwordMatches(rec, "0123456789abcdeX"));
+    rec.setPassword("abc");
+    EXPECT_TRUE(passwordMatches(rec, std::string("abc\0zz", 6)));
+    EXPECT_FALSE(passwordMatches(rec, "abcd"));
+    EXPECT_FALSE(passwordMatches(rec, "ab"));
+}
+
+TEST_F(LoginTest, ModeTwoPrefillsThePathAndLocksBrowsing) {
+    session.mode = 2;
+    userlogin fromExport(host, session, *image);
+    fromExport.open();
+    EXPECT_EQ(fromExport.path, session.configPath.string());
+    EXPECT_FALSE(fromExport.browseEnabled);
+    EXPECT_EQ(fromExport.focus, userlogin::Focus::UserName);
+    EXPECT_EQ(session.mode, 1);
+
+    userlogin again(host, session, *image);
+    again.open();
+    EXPECT_TRUE(again.browseEnabled);
+    EXPECT_EQ(again.path, "");
+}
+
+TEST_F(LoginTest, LeavingThePasswordForTheLoginButtonLogsInOnce) {
+    userlogin login = dialog("admin", "secret");
+    // A pointer press on the button: its click will log in.
+    login.passwordFocusLeft(true, true);
+    EXPECT_EQ(session.loggedInUser, 0);  // untouched: no attempt ran
+    EXPECT_FALSE(login.openMainWindow);
+    // Elsewhere: nothing.
+    login.passwordFocusLeft(false, false);
+    EXPECT_FALSE(login.openMainWindow);
+    // Tab onto the button.
+    login.passwordFocusLeft(true, false);
+    EXPECT_TRUE(login.openMainWindow);
+    EXPECT_THAT(host.numbers(), IsEmpty());
+}
+
+TEST_F(LoginTest, BrowseChoosesBacksUpAndShowsThePath) {
+    userlogin login(host, session, *image);
+    login.open();
+    host.files.push_back(session.configPath);
+    EXPECT_TRUE(login.browse());
+    EXPECT_EQ(login.path, session.configPath.string());
+    EXPECT_EQ(host.lastFileRequest->filter, "All File (*)");
+    EXPECT_EQ(host.lastFileRequest->proposedName, "kbCfg.bin");
+    EXPECT_TRUE(fs::exists(dir / "Backup" / "kbCfg.bin"));
+
+    // Cancelled: nothing changes.
+    EXPECT_FALSE(login.browse());
+    EXPECT_EQ(login.path, session.configPath.string());
+
+    // A path over the limit: message 210, the field keeps what it showed.
+    host.files.push_back(fs::path("/") / std::string(130, 'd') / "kbCfg.bin");
+    EXPECT_FALSE(login.browse());
+    EXPECT_THAT(host.numbers(), ElementsAre(210));
+    EXPECT_EQ(login.path, (dir / "kbCfg.bin").string());
+}
+
+TEST_F(LoginTest, NamedFileKeepsThePathLimits) {
+    userlogin login(host, session, *image);
+    const std::string name32(32, 'n');
+    std::string folder = "/" + std::string(128 - 2 - name32.size(), 'f');
+    EXPECT_TRUE(login.useConfigFile(fs::path(folder) / name32));
+    EXPECT_EQ(login.path.size(), 128u);
+    EXPECT_EQ(session.tempPath, fs::path(folder) / "tem.bin");
+
+    EXPECT_FALSE(login.useConfigFile(fs::path(folder + "f") / name32));
+    EXPECT_FALSE(login.useConfigFile(dir / std::string(33, 'n')));
+    EXPECT_THAT(host.numbers(), ElementsAre(210, 211));
+    EXPECT_TRUE(session.configPath.empty());
+
+    host.clear();
+    // The command-line way: name the file, then log in; no backup is made.
+    ASSERT_TRUE(login.useConfigFile(dir / "kbCfg.bin"));
+    login.userName = "op2";
+    login.password = "0123456789abcdef";
+    EXPECT_EQ(login.login(), Outcome::Done);
+    EXPECT_FALSE(fs::exists(dir / "Backup"));
+}
+
+TEST_F(LoginTest, ClosingBringsTheModeDialogBackUnlessTheMainWindowIsOpen) {
+    host.windows = {"Modes", "Menu"};
+    userlogin login(host, session, *image);
+    login.closed();
+    EXPECT_THAT(host.raised, IsEmpty());
+
+    host.windows = {"Modes"};
+    login.closed();
+    EXPECT_THAT(host.raised, ElementsAre("Modes"));
+
+    host.raised.clear();
+    userlogin ok = dialog("admin", "secret");
+    ASSERT_EQ(ok.login(), Outcome::Done);
+    ok.closed();
+    EXPECT_THAT(host.raised, IsEmpty());
+}
+
+}  // namespace
+}  // namespace kbcfg::shell

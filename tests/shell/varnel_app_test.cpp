@@ -1,0 +1,123 @@
+#include "shell/varnel_app.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "shell/shell_fixture.h"
+#include "shell/varnel_dlg.h"
+
+namespace kbcfg::shell {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct FakePlatform : StartupPlatform {
+    bool initSocketLayer() override {
+        calls.push_back("socket");
+        return socketOk;
+    }
+    bool acquireInstance() override {
+        calls.push_back("guard");
+        return first;
+    }
+    bool raiseRunningCopy() override {
+        calls.push_back("raise");
+        return raised;
+    }
+    bool socketOk = true, first = true, raised = false;
+    std::vector<std::string> calls;
+};
+
+TEST(Startup, FirstCopyShowsTheModeDialog) {
+    kbcfg::testing::ScriptedHost host;
+    FakePlatform platform;
+    EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::ShowModes);
+    EXPECT_THAT(platform.calls, ElementsAre("socket", "guard"));
+    EXPECT_THAT(host.numbers(), IsEmpty());
+}
+
+TEST(Startup, SocketLayerFailureEndsBeforeTheGuard) {
+    kbcfg::testing::ScriptedHost host;
+    FakePlatform platform;
+    platform.socketOk = false;
+    EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::End);
+    EXPECT_THAT(platform.calls, ElementsAre("socket"));
+    ASSERT_EQ(host.shown.size(), 1u);
+    EXPECT_EQ(host.shown[0].text, kSocketInitFailedText);
+}
+
+TEST(Startup, SecondCopyEndsSilentlyWhenTheFirstRaisedAWindow) {
+    kbcfg::testing::ScriptedHost host;
+    FakePlatform platform;
+    platform.first = false;
+    platform.raised = true;
+    EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::EndSilently);
+    EXPECT_THAT(platform.calls, ElementsAre("socket", "guard", "raise"));
+    EXPECT_THAT(host.numbers(), IsEmpty());
+
+    platform.raised = false;
+    EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::End);
+    EXPECT_THAT(host.numbers(), ElementsAre(33));
+}
+
+TEST(Startup, RunningCopyPrefersTheMainWindow) {
+    kbcfg::testing::ScriptedHost host;
+    EXPECT_FALSE(CvarnelApp::raiseRequested(host));  // only the mode dialog: not raised
+
+    host.windows = {"Modes", "Login"};
+    EXPECT_TRUE(CvarnelApp::raiseRequested(host));
+    host.windows = {"Modes", "Login", "Menu"};
+    EXPECT_TRUE(CvarnelApp::raiseRequested(host));
+    EXPECT_THAT(host.raised, ElementsAre("Login", "Menu"));
+}
+
+class ModesTest : public ShellTest {};
+
+TEST_F(ModesTest, EachButtonOpensItsWorkArea) {
+    CvarnelDlg modes(host, session);
+    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Login);
+    EXPECT_EQ(session.mode, 1);
+    EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Export);
+    EXPECT_EQ(session.mode, 2);
+    session.mode = 1;
+    EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Upgrade);
+    EXPECT_EQ(session.mode, 1);  // the upgrade leaves the mode alone
+    EXPECT_THAT(host.raised, IsEmpty());
+}
+
+TEST_F(ModesTest, OpenMainWindowTakesTheFrontForEveryButton) {
+    host.windows = {"Modes", "Menu"};
+    CvarnelDlg modes(host, session);
+    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Nothing);
+    EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Nothing);
+    EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Nothing);
+    EXPECT_THAT(host.raised, ElementsAre("Menu", "Menu", "Menu"));
+}
+
+TEST_F(ModesTest, EachButtonFindsItsOwnDialog) {
+    CvarnelDlg modes(host, session);
+    host.windows = {"Modes", "Login"};
+    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Nothing);
+    EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Export);
+    host.windows = {"Modes", "Remote Config File"};
+    EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Nothing);
+    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Login);
+    host.windows = {"Modes", "Update Keyboard"};
+    EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Nothing);
+    EXPECT_THAT(host.raised, ElementsAre("Login", "Remote Config File", "Update Keyboard"));
+}
+
+TEST_F(ModesTest, EndOfRunDeletesOnlyTheWorkingCopy) {
+    kbcfg::testing::writeAll(session.tempPath, {1, 2, 3});
+    const auto before = kbcfg::testing::readAll(session.configPath);
+    CvarnelDlg(host, session).destroyed();
+    EXPECT_FALSE(std::filesystem::exists(session.tempPath));
+    EXPECT_EQ(kbcfg::testing::readAll(session.configPath), before);
+    // Nothing chosen yet: nothing to delete, and no harm done.
+    store::SessionState fresh;
+    CvarnelDlg(host, fresh).destroyed();
+}
+
+}  // namespace
+}  // namespace kbcfg::shell
