@@ -1,6 +1,9 @@
 #pragma once
-// What every view hands on to its presenter: the host and the run's one session and image.
+// What every view hands on to its presenter: the host, the run's one session and image, and the
+// device libraries.
 
+#include "remote/discovery.h"
+#include "remote/netsdk.h"
 #include "store/config_image.h"
 #include "store/host.h"
 #include "store/session.h"
@@ -11,6 +14,12 @@ struct GuiContext {
     store::Host& host;
     store::SessionState& session;
     store::ConfigImage& image;
+    // The device libraries; null: the ones loaded from the tool's folder (tests give fakes).
+    remote::NetSdk* netSdk = nullptr;
+    remote::Discovery* discovery = nullptr;
+
+    remote::NetSdk& sdk();
+    remote::Discovery& vorp();
 };
 
 }  // namespace kbcfg::gui

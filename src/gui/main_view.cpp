@@ -11,6 +11,7 @@
 
 #include "gui/app_fonts.h"
 #include "gui/other_view.h"
+#include "gui/pages.h"
 #include "gui/pictures.h"
 #include "gui/text.h"
 #include "gui/widgets/image_button.h"
@@ -37,27 +38,16 @@ const TabInfo kTabs[] = {
     {Button::Return, "returnButton", "Return"},
 };
 
-// A page whose own work comes with a later part of the tool: an empty frame for now.
-QWidget* placeholderPage(const char* name, QWidget* parent) {
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(QString::fromLatin1(name));
-    frame->setAutoFillBackground(true);
-    QPalette pal = frame->palette();
-    pal.setColor(QPalette::Window, pictures::kPageColour);
-    frame->setPalette(pal);
-    return frame;
-}
-
-QWidget* createPage(Page page, QWidget* parent) {
+QWidget* createPage(Page page, GuiContext& context, shell::main& window, QWidget* parent) {
     switch (page) {
         case Page::Devices:
-            return placeholderPage("mandevPage", parent);
+            return createDevicePage(context, window, parent);
         case Page::Users:
-            return placeholderPage("manuserPage", parent);
+            return createUserPage(context, window, parent);
         case Page::Channels:
-            return placeholderPage("userchanPage", parent);
+            return createChannelPage(context, window, parent);
         case Page::Keyboard:
-            return placeholderPage("mankbPage", parent);
+            return createKeyboardPage(context, window, parent);
         case Page::Other:
             return new OtherView(parent);
     }
@@ -74,6 +64,16 @@ QLabel* whiteLabel(const QString& text, QWidget* parent) {
     return label;
 }
 }  // namespace
+
+QWidget* placeholderPage(const char* name, QWidget* parent) {
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QString::fromLatin1(name));
+    frame->setAutoFillBackground(true);
+    QPalette pal = frame->palette();
+    pal.setColor(QPalette::Window, pictures::kPageColour);
+    frame->setPalette(pal);
+    return frame;
+}
 
 MainView::MainView(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), context_(context), presenter_(context.host, context.session) {
@@ -125,7 +125,7 @@ MainView::MainView(GuiContext& context, QWidget* parent)
     stack_ = new QStackedLayout(frame);
     stack_->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < shell::main::kPageCount; ++i) {
-        pages_[i] = createPage(static_cast<Page>(i), frame);
+        pages_[i] = createPage(static_cast<Page>(i), context_, presenter_, frame);
         stack_->addWidget(pages_[i]);
     }
 
