@@ -50,8 +50,13 @@ std::optional<std::filesystem::path> QtHost::chooseOpenFile(
         return file;
     }
     QFileDialog dialog(dialogParent());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (request.forSaving) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
     dialog.setNameFilter(qs(request.filter));
     dialog.setDirectory(QDir::currentPath());
     dialog.selectFile(qs(request.proposedName));

@@ -17,6 +17,8 @@ struct FileChoiceRequest {
     std::string filter;            // e.g. "All File (*)"
     std::string proposedName;      // e.g. "kbCfg.bin"
     std::string defaultExtension;  // e.g. "*.*"
+    // A file to be written (an export): it need not exist, and replacing one is confirmed.
+    bool forSaving = false;
 };
 
 class Host {

@@ -1,0 +1,114 @@
+#include "remote/modconfig.h"
+
+#include <system_error>
+
+#include "store/ansi.h"
+#include "store/files.h"
+#include "store/messages.h"
+
+namespace kbcfg::remote {
+
+using store::Outcome;
+
+namespace msg {
+constexpr int kChooseFileFirst = 1, kImported = 178, kImportFailed = 179, kExported = 180,
+              kExportFailed = 181, kSetPathFirst = 192, kKeyboardLoginFailed = 208, kTitle = 115;
+}
+
+modconfig::modconfig(store::Host& host, store::SessionState& session, NetSdk& sdk)
+    : host_(host), session_(session), sdk_(sdk) {}
+
+std::string modconfig::title() {
+    return store::getMessage(msg::kTitle);
+}
+
+bool modconfig::choosePath() {
+    store::FileChoiceRequest request{"All File (*)", "kbCfg.bin", "*.*"};
+    request.forSaving = true;
+    const auto chosen = host_.chooseOpenFile(request);
+    if (!chosen) return false;
+    return usePath(*chosen);
+}
+
+bool modconfig::usePath(const std::filesystem::path& path) {
+    chosenPath = path;
+    if (!checkPathLimits(host_, path)) {
+        // The box keeps what it showed; only a too-long file name also forgets the session's.
+        if (store::codePointCount(path.native()) <= store::kMaxPathChars)
+            session_.configPath.clear();
+        chosenPath.clear();
+        return false;
+    }
+    pathField = path.string();
+    store::setConfigPaths(session_, path);
+    return true;
+}
+
+bool modconfig::checkPath(int message) {
+    if (!chosenPath.empty()) return true;
+    store::showMessage(host_, message);
+    return false;
+}
+
+int modconfig::prepareExport() {
+    if (!checkPath(msg::kSetPathFirst) || !keyboard.check(host_)) return -2;
+    store::WaitCursor wait(host_);
+    const int id = keyboard.login(sdk_);
+    if (id < 0) store::showMessage(host_, msg::kKeyboardLoginFailed);
+    return id;
+}
+
+Outcome modconfig::exportFile() {
+    const int id = prepareExport();
+    if (id < 0) return Outcome::Refused;
+    store::WaitCursor wait(host_);
+    const int fetched = sdk_.getConfigFile(id, chosenPath);
+    sdk_.logoutEx(id);
+    store::showMessage(host_, fetched ? msg::kExported : msg::kExportFailed);
+    return fetched ? Outcome::Done : Outcome::Refused;
+}
+
+Outcome modconfig::exportAndLogin() {
+    const int id = prepareExport();
+    if (id < 0) return Outcome::Refused;
+    // The backup folder is made ready for the login's backups; nothing is copied into it.
+    std::error_code ec;
+    const std::filesystem::path backup = store::backupFolder(session_);
+    if (!std::filesystem::is_directory(backup, ec)) std::filesystem::create_directories(backup, ec);
+    store::WaitCursor wait(host_);
+    const int fetched = sdk_.getConfigFile(id, chosenPath);
+    sdk_.logoutEx(id);
+    if (!fetched) {
+        store::showMessage(host_, msg::kExportFailed);
+        return Outcome::Refused;
+    }
+    closeRequested = true;
+    openLogin = true;
+    return Outcome::Done;
+}
+
+Outcome modconfig::importFile() {
+    if (!checkPath(msg::kChooseFileFirst)) return Outcome::Refused;
+    return importConfigFile(host_, sdk_, keyboard, chosenPath, true);
+}
+
+Outcome importConfigFile(store::Host& host, NetSdk& sdk, KeyboardFields& keyboard,
+                         const std::filesystem::path& file, bool stopOnLoginFailure) {
+    if (file.empty()) {
+        store::showMessage(host, msg::kChooseFileFirst);
+        return Outcome::Refused;
+    }
+    if (!keyboard.check(host)) return Outcome::Refused;
+    store::WaitCursor wait(host);
+    const int id = keyboard.login(sdk);
+    if (id < 0 && stopOnLoginFailure) {
+        store::showMessage(host, msg::kKeyboardLoginFailed);
+        return Outcome::Refused;
+    }
+    const int sent = sdk.setConfigFile(id, file);
+    sdk.logoutEx(id);
+    store::showMessage(host, sent ? msg::kImported : msg::kImportFailed);
+    return sent ? Outcome::Done : Outcome::Refused;
+}
+
+}  // namespace kbcfg::remote
