@@ -16,12 +16,13 @@ namespace {
 using channels::ChannelListKind;
 using store::Outcome;
 
-int exitFor(Outcome outcome) { return outcome == Outcome::Done ? kExitOk : kExitFailed; }
+int exitFor(Outcome outcome) {
+    return outcome == Outcome::Done ? kExitOk : kExitFailed;
+}
 
-const std::map<std::string, ChannelListKind> kKinds = {
-    {"input", ChannelListKind::Input},
-    {"output", ChannelListKind::Output},
-    {"wall", ChannelListKind::WallScene}};
+const std::map<std::string, ChannelListKind> kKinds = {{"input", ChannelListKind::Input},
+                                                       {"output", ChannelListKind::Output},
+                                                       {"wall", ChannelListKind::WallScene}};
 
 // Base of the channel commands: the page with the user's name typed in and, for the list
 // commands, the list of the kind shown.

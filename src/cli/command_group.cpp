@@ -6,7 +6,7 @@ namespace kbcfg::cli {
 
 void CommandGroup::setup(CLI::App& app) {
     app_ = &app;
-    login.declare(app);
+    if (withLogin_) login.declare(app);
     app.require_subcommand(1, 1);
     for (const auto& child : children_) {
         CLI::App* sub = app.add_subcommand(child->name(), child->description());

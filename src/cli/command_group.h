@@ -12,7 +12,9 @@ namespace kbcfg::cli {
 
 class CommandGroup : public Command {
   public:
-    using Command::Command;
+    // withLogin: the group's commands log in to a configuration file first (-f, -u, -p).
+    CommandGroup(std::string name, std::string description, bool withLogin = true)
+        : Command(std::move(name), std::move(description)), withLogin_(withLogin) {}
     void setup(CLI::App& app) final;
     int run(Context& ctx) final;
 
@@ -21,6 +23,7 @@ class CommandGroup : public Command {
     LoginOptions login;
 
   private:
+    bool withLogin_;
     CLI::App* app_ = nullptr;
     std::vector<std::unique_ptr<Command>> children_;
     std::map<CLI::App*, Command*> bySubcommand_;

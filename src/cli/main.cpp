@@ -18,6 +18,7 @@
 #include "cli/device_command.h"
 #include "cli/dump_command.h"
 #include "cli/info_command.h"
+#include "cli/keyboard_command.h"
 #include "cli/new_command.h"
 #include "cli/scramble_command.h"
 #include "cli/terminal_host.h"
@@ -40,6 +41,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<DeviceCommand>());
     commands.push_back(std::make_unique<UserCommand>());
     commands.push_back(std::make_unique<ChannelCommand>());
+    commands.push_back(std::make_unique<KeyboardCommand>());
     return commands;
 }
 

@@ -82,18 +82,23 @@ void TerminalHost::runPosted() {
     }
 }
 
-void TerminalHost::runUntilIdle() {
+bool TerminalHost::runNextTimer() {
     runPosted();
-    while (!timers_.empty()) {
-        auto next = std::min_element(
-            timers_.begin(), timers_.end(),
-            [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
-        std::this_thread::sleep_until(next->second.due);
-        next->second.due += next->second.interval;
-        // A copy: the tick may kill its own timer.
-        auto tick = next->second.tick;
-        tick();
-        runPosted();
+    if (timers_.empty()) return false;
+    auto next = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
+        return a.second.due < b.second.due;
+    });
+    std::this_thread::sleep_until(next->second.due);
+    next->second.due += next->second.interval;
+    // A copy: the tick may kill its own timer.
+    auto tick = next->second.tick;
+    tick();
+    runPosted();
+    return true;
+}
+
+void TerminalHost::runUntilIdle() {
+    while (runNextTimer()) {
     }
 }
 

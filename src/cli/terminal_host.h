@@ -33,6 +33,8 @@ class TerminalHost : public store::Host {
 
     // Runs the posted tasks, including those they post in turn.
     void runPosted();
+    // Waits for the timer due next and runs it (and the posted tasks); false when none is left.
+    bool runNextTimer();
     // Runs posted tasks and timers until no timer is left.
     void runUntilIdle();
 

@@ -19,7 +19,9 @@ namespace {
 
 using store::Outcome;
 
-int exitFor(Outcome outcome) { return outcome == Outcome::Done ? kExitOk : kExitFailed; }
+int exitFor(Outcome outcome) {
+    return outcome == Outcome::Done ? kExitOk : kExitFailed;
+}
 
 // The record an operator command is for: any listed operator for the administrator, only his own
 // record for an operator.
@@ -60,8 +62,7 @@ class ListCommand : public LoginCommand {
         }
         std::cout << "row   record  username\n";
         for (std::size_t i = 0; i < page.rows.size(); ++i)
-            std::printf("%-5zu %-7d %s\n", i + 1, page.rows[i].position,
-                        page.rows[i].name.c_str());
+            std::printf("%-5zu %-7d %s\n", i + 1, page.rows[i].position, page.rows[i].name.c_str());
         std::fflush(stdout);
         return kExitOk;
     }
@@ -244,8 +245,8 @@ class DevicesCommand : public UserDevicesBase {
 class AssignCommand : public UserDevicesBase {
   public:
     explicit AssignCommand(const LoginOptions& login)
-        : UserDevicesBase("assign", "Assign devices: log in to each and create its channels",
-                          login, true) {}
+        : UserDevicesBase("assign", "Assign devices: log in to each and create its channels", login,
+                          true) {}
     void setup(CLI::App& app) override {
         addRecord(app);
         addSlots(app);
@@ -254,8 +255,8 @@ class AssignCommand : public UserDevicesBase {
   protected:
     int runDialog(Context&, users::userdev& dialog) override {
         if (!tick(dialog.left, "available")) return kExitFailed;
-        const Outcome outcome = dialog.assignCheckedDevices(
-            [](int done, int total, const std::string& ip) {
+        const Outcome outcome =
+            dialog.assignCheckedDevices([](int done, int total, const std::string& ip) {
                 if (total > 1 && !ip.empty())
                     std::cerr << "probing " << ip << " (" << done + 1 << "/" << total << ")"
                               << std::endl;
@@ -316,7 +317,7 @@ class StreamCommand : public UserDevicesBase {
                                                            record_, request->slot);
         else
             streamDialog = std::make_unique<users::stream>(ctx.host, ctx.session, ctx.image,
-                                                           record_, request->slots);
+                                                           record_, request->batch);
         // The check box as the user leaves it, then the boxes.
         if (streamDialog->enabled != bind_) streamDialog->toggleStreamEnable();
         if (bind_) {

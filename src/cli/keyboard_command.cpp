@@ -1,0 +1,175 @@
+#include "cli/keyboard_command.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <iostream>
+
+#include "cli/device_libraries.h"
+#include "cli/terminal_host.h"
+#include "cli/text_options.h"
+#include "remote/config.h"
+#include "remote/modconfig.h"
+#include "remote/modupdata.h"
+#include "shell/userlogin.h"
+#include "store/files.h"
+
+namespace kbcfg::cli {
+
+namespace {
+
+using store::Outcome;
+
+int exitFor(Outcome outcome) {
+    return outcome == Outcome::Done ? kExitOk : kExitFailed;
+}
+
+// The keyboard's address, port and password, as the dialogs take them.
+struct KeyboardOptions {
+    store::Ipv4Fields ip;
+    std::string port = "8000";
+    std::optional<std::string> password;
+
+    void declare(CLI::App& app) {
+        addAddressOption(app, "--ip", ip, "Keyboard address")->required();
+        app.add_option("--port", port, "Keyboard port, as typed (default 8000)");
+        app.add_option("-p,--password", password,
+                       "Keyboard password (default: KBCFG_PASSWORD, else empty)");
+    }
+    void fill(remote::KeyboardFields& fields) const {
+        fields.address = ip;
+        fields.port = port;
+        if (password) {
+            fields.password = *password;
+        } else if (const char* env = std::getenv("KBCFG_PASSWORD")) {
+            fields.password = env;
+        }
+    }
+};
+
+class ExportCommand : public Command {
+  public:
+    ExportCommand() : Command("export", "Fetch the keyboard's configuration file") {}
+    void setup(CLI::App& app) override {
+        keyboard_.declare(app);
+        app.add_option("--output", output_, "File to write")->required();
+        auto* login = app.add_flag("--login", login_, "Go on to the operator login on the file");
+        app.add_option("-u,--user", user_, "Operator user name for --login")->needs(login);
+        app.add_option("--user-password", userPassword_,
+                       "Operator password for --login (default: KBCFG_USER_PASSWORD, else the "
+                       "keyboard password)");
+    }
+    int run(Context& ctx) override {
+        if (login_ && user_.empty()) return fail("--login needs -u USER");
+        ctx.session.mode = login_ ? 2 : ctx.session.mode;
+        remote::modconfig dialog(ctx.host, ctx.session, netSdk());
+        if (!dialog.usePath(output_)) return kExitFailed;
+        keyboard_.fill(dialog.keyboard);
+        if (!login_) return exitFor(dialog.exportFile());
+        if (dialog.exportAndLogin() != Outcome::Done) return kExitFailed;
+
+        // The login dialog as it opens after an export: the fetched file, no choice of another.
+        shell::userlogin login(ctx.host, ctx.session, ctx.image);
+        login.open();
+        login.userName = user_;
+        if (userPassword_) {
+            login.password = *userPassword_;
+        } else if (const char* env = std::getenv("KBCFG_USER_PASSWORD")) {
+            login.password = env;
+        } else {
+            login.password = dialog.keyboard.password;
+        }
+        const Outcome outcome = login.login();
+        store::removeTempFile(ctx.session);
+        if (outcome != Outcome::Done) return kExitFailed;
+        std::cout << "logged in as " << user_ << " (record " << ctx.session.loggedInUser << ")"
+                  << std::endl;
+        return kExitOk;
+    }
+
+  private:
+    KeyboardOptions keyboard_;
+    std::string output_;
+    bool login_ = false;
+    std::string user_;
+    std::optional<std::string> userPassword_;
+};
+
+class ImportCommand : public Command {
+  public:
+    ImportCommand() : Command("import", "Send a configuration file to the keyboard") {}
+    void setup(CLI::App& app) override {
+        keyboard_.declare(app);
+        app.add_option("--file", file_, "Configuration file to send")->required();
+    }
+    int run(Context& ctx) override {
+        remote::config page(ctx.host, ctx.session, netSdk());
+        if (!page.usePath(file_)) return kExitFailed;
+        keyboard_.fill(page.keyboard);
+        return exitFor(page.importFile());
+    }
+
+  private:
+    KeyboardOptions keyboard_;
+    std::string file_;
+};
+
+class UpgradeCommand : public Command {
+  public:
+    UpgradeCommand() : Command("upgrade", "Upgrade the keyboard's firmware or its panel") {}
+    void setup(CLI::App& app) override {
+        keyboard_.declare(app);
+        app.add_option("--file", file_, "Upgrade package")->required();
+        app.add_flag("--panel", panel_, "A program for the panel's microcontroller");
+    }
+    int run(Context& ctx) override {
+        remote::modupdata dialog(ctx.host, netSdk());
+        dialog.onModeChanged(panel_ ? remote::modupdata::kPanel : remote::modupdata::kFirmware);
+        if (!dialog.usePackage(file_)) return kExitFailed;
+        keyboard_.fill(dialog.keyboard);
+        if (dialog.startUpgrade() != Outcome::Done) return kExitFailed;
+
+        const bool terminal = isatty(STDERR_FILENO) != 0;
+        std::string shown;
+        // Each poll runs on the host's 500 ms timer; after it, show what the dialog would.
+        while (dialog.running()) {
+            ctx.host.runNextTimer();
+            const std::string now = panel_ ? dialog.statusText : dialog.percentText;
+            if (now == shown || now.empty()) continue;
+            shown = now;
+            if (panel_) {
+                std::cerr << now << std::endl;
+            } else if (terminal) {
+                const int width = 40, filled = dialog.progress * width / 100;
+                std::cerr << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ')
+                          << "] " << now << "%" << std::flush;
+            } else {
+                std::cerr << now << "%" << std::endl;
+            }
+        }
+        if (!panel_ && terminal) std::cerr << std::endl;
+        // The panel's end texts are status lines, not messages.
+        if (panel_ && dialog.finished.has_value()) {
+            std::ostream& out = *dialog.finished ? std::cout : std::cerr;
+            out << dialog.statusText << std::endl;
+        }
+        return dialog.finished.value_or(false) ? kExitOk : kExitFailed;
+    }
+
+  private:
+    KeyboardOptions keyboard_;
+    std::string file_;
+    bool panel_ = false;
+};
+
+}  // namespace
+
+KeyboardCommand::KeyboardCommand()
+    : CommandGroup("keyboard", "Export, import and upgrade keyboards over the network", false) {
+    add(std::make_unique<ExportCommand>());
+    add(std::make_unique<ImportCommand>());
+    add(std::make_unique<UpgradeCommand>());
+}
+
+}  // namespace kbcfg::cli
