@@ -16,9 +16,6 @@ namespace {
 using channels::ChannelListKind;
 using store::Outcome;
 
-int exitFor(Outcome outcome) {
-    return outcome == Outcome::Done ? kExitOk : kExitFailed;
-}
 
 const std::map<std::string, ChannelListKind> kKinds = {{"input", ChannelListKind::Input},
                                                        {"output", ChannelListKind::Output},

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "store/config_image.h"
+#include "store/outcome.h"
 #include "store/session.h"
 
 namespace CLI {
@@ -21,6 +22,11 @@ class TerminalHost;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // refused or failed; a message said why
 inline constexpr int kExitUsage = 2;
+
+// A presenter operation's outcome as the exit status.
+inline int exitFor(store::Outcome outcome) {
+    return outcome == store::Outcome::Done ? kExitOk : kExitFailed;
+}
 
 struct Context {
     TerminalHost& host;

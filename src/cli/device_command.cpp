@@ -20,9 +20,6 @@ namespace {
 
 using store::Outcome;
 
-int exitFor(Outcome outcome) {
-    return outcome == Outcome::Done ? kExitOk : kExitFailed;
-}
 
 // The boxes the add dialogs share, with the dialog's defaults.
 struct Credentials {

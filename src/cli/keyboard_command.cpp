@@ -21,9 +21,6 @@ namespace {
 
 using store::Outcome;
 
-int exitFor(Outcome outcome) {
-    return outcome == Outcome::Done ? kExitOk : kExitFailed;
-}
 
 // The keyboard's address, port and password, as the dialogs take them.
 struct KeyboardOptions {

@@ -19,9 +19,6 @@ namespace {
 
 using store::Outcome;
 
-int exitFor(Outcome outcome) {
-    return outcome == Outcome::Done ? kExitOk : kExitFailed;
-}
 
 // The record an operator command is for: any listed operator for the administrator, only his own
 // record for an operator.
