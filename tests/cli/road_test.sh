@@ -4,7 +4,7 @@
 # an unreachable one among them), edit channel indexes singly and in a batch, write the report,
 # import the file into the keyboard and check what the keyboard then holds.
 set -euo pipefail
-KBCFG=${1:?usage: road_test.sh KBCFG}
+KBCFG=$(readlink -f "${1:?usage: road_test.sh KBCFG}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
