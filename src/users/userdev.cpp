@@ -154,8 +154,8 @@ std::optional<userdev::StreamRequest> userdev::openStreamBinding() {
                               std::vector<int>(stream::kBatchSize, -1)};
         std::size_t collected = 0;
         for (const auto& row : right) {
-            if (!row.checked || collected == request.slots.size()) continue;
-            if (withInputs.count(row.slot)) request.slots[collected++] = row.slot;
+            if (!row.checked || collected == request.batch.size()) continue;
+            if (withInputs.count(row.slot)) request.batch[collected++] = row.slot;
         }
         if (collected > 0) return request;
     }

@@ -57,7 +57,8 @@ class userdev {
     struct StreamRequest {
         StreamBindingMode mode;
         int slot = -1;           // single mode
-        std::vector<int> slots;  // batch mode: 100 places, empty ones -1
+        // Batch mode: 100 places, empty ones -1. (Not "slots": Qt defines that word as a macro.)
+        std::vector<int> batch;
     };
     // "Stream": what the stream media dialog is to open for, or nullopt after message 97 (the
     // lists are then refreshed). After the dialog closed, call refreshUserDeviceLists.

@@ -319,8 +319,8 @@ TEST_F(ProbeTest, StreamNeedsInputs) {
     auto request = dialog.openStreamBinding();
     ASSERT_TRUE(request);
     EXPECT_EQ(request->mode, StreamBindingMode::Batch);
-    EXPECT_EQ(request->slots[0], 0);
-    EXPECT_EQ(request->slots[1], -1);
+    EXPECT_EQ(request->batch[0], 0);
+    EXPECT_EQ(request->batch[1], -1);
     dialog.right[1].checked = false;
     request = dialog.openStreamBinding();
     ASSERT_TRUE(request);
