@@ -1,7 +1,6 @@
 #include "channels/userchan.h"
 
-#include <unordered_map>
-#include <unordered_set>
+#include <algorithm>
 
 #include "store/ansi.h"
 #include "store/files.h"
@@ -180,24 +179,44 @@ std::vector<std::int32_t> renumberBatch(const std::vector<std::int32_t>& old, st
     nearTop = static_cast<std::int64_t>(count) - static_cast<std::int64_t>(start) >=
               std::int64_t{userchan::kMaxIndex} - value;
     std::vector<std::int32_t> renumbered = old;
+    if (start >= count) return renumbered;
+    end = std::min(end, count - 1);
     // Restarting the scan of the rows above start after every match ends on the smallest value
-    // from v on that none of them shows; v only grows, so one set lookup per step does.
-    const std::unordered_set<std::int32_t> above(old.begin(),
-                                                 old.begin() + static_cast<long>(start));
+    // from v on that none of them shows. v grows by one per row of the run and by one per value
+    // above start that it meets, so it stays below value + end + 2: a table over that window
+    // answers each step.
+    const std::size_t window = end + 2;
+    std::vector<std::uint8_t> taken(window, 0);
+    for (std::size_t k = 0; k < start; ++k) {
+        const std::int64_t d = std::int64_t{old[k]} - value;
+        if (d >= 0 && d < static_cast<std::int64_t>(window)) taken[static_cast<std::size_t>(d)] = 1;
+    }
     std::int64_t v = value;
-    for (std::size_t r = start; r <= end && r < count; ++r) {
-        while (above.count(static_cast<std::int32_t>(v))) ++v;
+    for (std::size_t r = start; r <= end; ++r) {
+        while (v - value < static_cast<std::int64_t>(window) &&
+               taken[static_cast<std::size_t>(v - value)])
+            ++v;
         if (v >= 100'000'000) break;
         renumbered[r] = static_cast<std::int32_t>(v);
         ++v;
     }
-    if (nearTop) {
-        // A row returns to its old index when a later row shows its new one.
-        std::unordered_map<std::int32_t, std::size_t> lastRow;
-        for (std::size_t m = 0; m < count; ++m) lastRow[old[m]] = m;
-        for (std::size_t r = 0; r < count; ++r) {
-            auto it = lastRow.find(renumbered[r]);
-            if (it != lastRow.end() && it->second > r) renumbered[r] = old[r];
+    if (nearTop && value <= userchan::kMaxIndex) {
+        // A row returns to its old index when a later row shows its new one. Only rows of the run
+        // can differ from their old index, and near the top their new ones lie in
+        // value..kMaxIndex, a window no wider than the list.
+        const auto top = static_cast<std::size_t>(userchan::kMaxIndex - value) + 1;
+        std::vector<std::size_t> lastRow(top, 0);
+        std::vector<std::uint8_t> seen(top, 0);
+        for (std::size_t m = 0; m < count; ++m) {
+            const std::int64_t d = std::int64_t{old[m]} - value;
+            if (d < 0 || d >= static_cast<std::int64_t>(top)) continue;
+            lastRow[static_cast<std::size_t>(d)] = m;
+            seen[static_cast<std::size_t>(d)] = 1;
+        }
+        for (std::size_t r = start; r <= end; ++r) {
+            if (renumbered[r] == old[r]) continue;
+            const auto d = static_cast<std::size_t>(renumbered[r] - value);
+            if (seen[d] && lastRow[d] > r) renumbered[r] = old[r];
         }
     }
     return renumbered;

@@ -259,8 +259,13 @@ TEST(RenumberBatch, MatchesTheLiteralProcedure) {
                      : 1 + static_cast<std::int32_t>(rng() % 40);
         const std::size_t start = rng() % count;
         const std::size_t end = start + rng() % (count - start);
-        const std::int32_t value = high ? 99'999'940 + static_cast<std::int32_t>(rng() % 60)
-                                        : 1 + static_cast<std::int32_t>(rng() % 40);
+        std::int32_t value = high ? 99'999'940 + static_cast<std::int32_t>(rng() % 60)
+                                  : 1 + static_cast<std::int32_t>(rng() % 40);
+        if (round % 5 == 1) {
+            // The restart scan's worst case: the rows above hold consecutive indexes.
+            for (std::size_t i = 0; i < count; ++i) old[i] = static_cast<std::int32_t>(i + 1);
+            value = 1;
+        }
         bool fastTop = false, slowTop = false;
         ASSERT_EQ(renumberBatch(old, start, end, value, fastTop),
                   literalBatch(old, start, end, value, slowTop))
