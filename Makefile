@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run screenshots test check-asan bench fuzz format clean
+.PHONY: all deps configure build run screenshots test check-asan check-tsan bench fuzz format clean
 
 all: build
 
@@ -33,8 +33,18 @@ check-asan: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 900
 
+# The discovery hand-off and the simulator threads under ThreadSanitizer.
+check-tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DKBCFG_BENCH=OFF -DKBCFG_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+		-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target kbcfg_remote_tests kbcfg_devices_tests
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) --timeout 900 -L 'remote|devices'
+
 bench: build
-	@$(BUILD)/bin/kbcfg_bench
+	@for b in convert load_save devices channels; do \
+		[ ! -x $(BUILD)/bin/kbcfg_$${b}_bench ] || QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kbcfg_$${b}_bench || exit 1; \
+	done
 
 # libFuzzer on the loader, with clang, ASan and UBSan: the edit-script target over valid files of
 # every layout and the raw-bytes target seeded with a file of every layout, side by side.
@@ -55,4 +65,4 @@ format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD) build-asan build-fuzz
+	@rm -rf $(BUILD) build-asan build-tsan build-fuzz

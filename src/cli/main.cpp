@@ -16,6 +16,7 @@
 #include "cli/command.h"
 #include "cli/convert_command.h"
 #include "cli/device_command.h"
+#include "cli/discover_command.h"
 #include "cli/dump_command.h"
 #include "cli/info_command.h"
 #include "cli/keyboard_command.h"
@@ -42,6 +43,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<UserCommand>());
     commands.push_back(std::make_unique<ChannelCommand>());
     commands.push_back(std::make_unique<KeyboardCommand>());
+    commands.push_back(std::make_unique<DiscoverCommand>());
     return commands;
 }
 

@@ -64,6 +64,7 @@ class vorpdev {
         int* refreshFlag;  // the device page's
     };
 
+    // host and discovery outlive the dialog; pageRefreshFlag may be null.
     vorpdev(store::Host& host, remote::Discovery& discovery, int* pageRefreshFlag);
     // Closes, if the view has not.
     ~vorpdev();

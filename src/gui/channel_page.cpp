@@ -1,9 +1,10 @@
 #include "gui/pages.h"
+#include "gui/userchan_view.h"
 
 namespace kbcfg::gui {
 
-QWidget* createChannelPage(GuiContext&, shell::main&, QWidget* parent) {
-    return placeholderPage("userchanPage", parent);
+QWidget* createChannelPage(GuiContext& context, shell::main&, QWidget* parent) {
+    return new UserchanView(context, parent);
 }
 
 }  // namespace kbcfg::gui

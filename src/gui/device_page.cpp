@@ -1,9 +1,13 @@
+#include "gui/mandev_view.h"
 #include "gui/pages.h"
 
 namespace kbcfg::gui {
 
-QWidget* createDevicePage(GuiContext&, shell::main&, QWidget* parent) {
-    return placeholderPage("mandevPage", parent);
+QWidget* createDevicePage(GuiContext& context, shell::main& window, QWidget* parent) {
+    auto* page = new MandevView(context, parent);
+    // The devices button rebuilds the list each time it is pressed.
+    window.refreshDeviceList = [page] { page->refresh(); };
+    return page;
 }
 
 }  // namespace kbcfg::gui

@@ -1,9 +1,10 @@
+#include "gui/mankb_view.h"
 #include "gui/pages.h"
 
 namespace kbcfg::gui {
 
-QWidget* createKeyboardPage(GuiContext&, shell::main&, QWidget* parent) {
-    return placeholderPage("mankbPage", parent);
+QWidget* createKeyboardPage(GuiContext& context, shell::main&, QWidget* parent) {
+    return new MankbView(context, parent);
 }
 
 }  // namespace kbcfg::gui

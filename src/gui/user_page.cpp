@@ -1,9 +1,12 @@
+#include "gui/manuser_view.h"
 #include "gui/pages.h"
 
 namespace kbcfg::gui {
 
-QWidget* createUserPage(GuiContext&, shell::main&, QWidget* parent) {
-    return placeholderPage("manuserPage", parent);
+QWidget* createUserPage(GuiContext& context, shell::main& window, QWidget* parent) {
+    auto* page = new ManuserView(context, parent);
+    window.refreshUserList = [page] { page->refresh(); };
+    return page;
 }
 
 }  // namespace kbcfg::gui

@@ -147,13 +147,14 @@ void UserloginView::done(int result) {
     presenter_.closed();
 }
 
-void openLogin(GuiContext& context, QWidget* parent) {
+UserloginView* openLogin(GuiContext& context, QWidget* parent) {
     auto* dialog = new UserloginView(context, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::finished, dialog, [&context, dialog] {
         if (dialog->presenter().openMainWindow) openMainWindow(context);
     });
     dialog->open();
+    return dialog;
 }
 
 }  // namespace kbcfg::gui

@@ -37,7 +37,7 @@ class UserloginView : public QDialog {
 };
 
 // Opens the login dialog over `parent` (window-modal); on success the main window follows as a
-// window of its own.
-void openLogin(GuiContext& context, QWidget* parent);
+// window of its own. Returns the dialog, which deletes itself when closed.
+UserloginView* openLogin(GuiContext& context, QWidget* parent);
 
 }  // namespace kbcfg::gui

@@ -9,6 +9,8 @@
 
 #include "gui/about_view.h"
 #include "gui/app_fonts.h"
+#include "gui/modconfig_view.h"
+#include "gui/modupdata_view.h"
 #include "gui/pictures.h"
 #include "gui/text.h"
 #include "gui/userlogin_view.h"
@@ -105,6 +107,9 @@ ModesView::ModesView(GuiContext& context, QWidget* parent)
     menuButton->setMenu(windowMenu_);
     menuButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     menuButton->move(kSize.width() - 36, 10);
+
+    openExport = [this](QWidget* over) { openExportDialog(context_, over); };
+    openUpgrade = [this](QWidget* over) { openUpgradeDialog(context_, over); };
 }
 
 ModesView::~ModesView() {

@@ -18,7 +18,7 @@ class ModesView : public QDialog {
     explicit ModesView(GuiContext& context, QWidget* parent = nullptr);
     ~ModesView() override;
 
-    // The export and upgrade dialogs, once they exist; until then those buttons open nothing.
+    // What the remote export and upgrade buttons open (the two dialogs; tests may replace them).
     std::function<void(QWidget* parent)> openExport;
     std::function<void(QWidget* parent)> openUpgrade;
 

@@ -1,0 +1,56 @@
+#pragma once
+// The import page (remote::config) that the keyboard maintenance page carries, and the keyboard
+// boxes (address, port, user name, password) every keyboard dialog shares.
+
+#include <QWidget>
+#include <memory>
+
+#include "remote/config.h"
+#include "remote/keyboard_fields.h"
+
+class QGridLayout;
+class QLineEdit;
+class QPushButton;
+
+namespace kbcfg::gui {
+
+class Ipv4Edit;
+
+// The four keyboard boxes with their labels, laid out in two grid columns from `row` on.
+class KeyboardBoxes {
+  public:
+    KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fieldWidth);
+
+    void take(remote::KeyboardFields& fields) const;
+    // Shows the fields and moves the focus where the presenter asked.
+    void show(remote::KeyboardFields& fields);
+
+    Ipv4Edit* address;
+    QLineEdit* port;
+    QLineEdit* userName;
+    QLineEdit* password;
+};
+
+// The colour the keyboard dialogs and the import page are drawn in.
+void paintKeyboardDialog(QWidget* w);
+
+class ConfigView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ConfigView(remote::config& presenter, QWidget* parent = nullptr);
+    ~ConfigView() override;
+
+  private:
+    void takeFields();
+    void showState();
+    void choosePath();
+    void importFile();
+
+    remote::config& presenter_;
+    QLineEdit* path_;
+    QPushButton* browse_;
+    std::unique_ptr<KeyboardBoxes> boxes_;
+    QPushButton* import_;
+};
+
+}  // namespace kbcfg::gui

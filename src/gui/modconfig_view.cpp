@@ -1,0 +1,137 @@
+#include "gui/modconfig_view.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/config_view.h"
+#include "gui/pictures.h"
+#include "gui/text.h"
+#include "gui/userlogin_view.h"
+#include "gui/widgets/key_as_tab.h"
+#include "store/messages.h"
+
+namespace kbcfg::gui {
+
+using remote::modconfig;
+
+namespace {
+constexpr int kPathLabel = 191, kExportLogin = 116, kExport = 117, kImport = 193;
+
+QString caption(int n) {
+    return qs(store::getMessage(n));
+}
+}  // namespace
+
+ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
+    : QDialog(parent), context_(context), presenter_(context.host, context.session, context.sdk()) {
+    setObjectName(QStringLiteral("modconfig"));
+    setWindowTitle(qs(modconfig::title()));
+    setWindowIcon(pictures::appIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    paintKeyboardDialog(this);
+
+    // Created in tab order.
+    path_ = new QLineEdit(this);
+    path_->setObjectName(QStringLiteral("pathEdit"));
+    path_->setReadOnly(true);
+    path_->setMinimumWidth(300);
+    browse_ = new QPushButton(QStringLiteral("..."), this);
+    browse_->setObjectName(QStringLiteral("browseButton"));
+    browse_->setFixedWidth(36);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(10);
+    auto* pathLabel = new QLabel(caption(kPathLabel), this);
+    pathLabel->setAttribute(Qt::WA_TranslucentBackground);
+    grid->addWidget(pathLabel, 0, 0);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->setSpacing(6);
+    pathRow->addWidget(path_, 1);
+    pathRow->addWidget(browse_);
+    grid->addLayout(pathRow, 0, 1);
+    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160);
+
+    exportLogin_ = new QPushButton(caption(kExportLogin), this);
+    exportLogin_->setObjectName(QStringLiteral("exportLoginButton"));
+    export_ = new QPushButton(caption(kExport), this);
+    export_->setObjectName(QStringLiteral("exportButton"));
+    import_ = new QPushButton(caption(kImport), this);
+    import_->setObjectName(QStringLiteral("importButton"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* b : {exportLogin_, export_, import_}) {
+        // Enter never presses a button here.
+        b->setAutoDefault(false);
+        b->setMinimumWidth(110);
+        buttons->addWidget(b);
+        if (b != import_) buttons->addSpacing(12);
+    }
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(26, 22, 26, 18);
+    layout->addLayout(grid);
+    layout->addSpacing(18);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    KeyAsTab::enter(this);
+
+    connect(browse_, &QPushButton::clicked, this, [this] {
+        takeFields();
+        presenter_.choosePath();
+        showState();
+    });
+    connect(exportLogin_, &QPushButton::clicked, this, [this] { run(&modconfig::exportAndLogin); });
+    connect(export_, &QPushButton::clicked, this, [this] { run(&modconfig::exportFile); });
+    connect(import_, &QPushButton::clicked, this, [this] { run(&modconfig::importFile); });
+
+    showState();
+}
+
+ModconfigView::~ModconfigView() = default;
+
+void ModconfigView::takeFields() {
+    boxes_->take(presenter_.keyboard);
+}
+
+void ModconfigView::showState() {
+    path_->setText(qs(presenter_.pathField));
+    boxes_->show(presenter_.keyboard);
+}
+
+void ModconfigView::run(store::Outcome (modconfig::*operation)()) {
+    if (loginOpen_) return;  // closing behind the login
+    takeFields();
+    (presenter_.*operation)();
+    showState();
+    if (!presenter_.openLogin) return;
+    presenter_.openLogin = false;
+    // The fetched file goes straight to the login; this dialog closes once the login has.
+    loginOpen_ = true;
+    UserloginView* login = openLogin(context_, this);
+    connect(login, &QDialog::finished, this, [this] {
+        if (presenter_.closeRequested) close();
+    });
+}
+
+ModconfigView* openExportDialog(GuiContext& context, QWidget* over) {
+    // No parent: the dialog has a task bar entry of its own; modal over the whole program.
+    auto* dialog = new ModconfigView(context);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    if (over) {
+        dialog->adjustSize();
+        dialog->move(over->geometry().center() - dialog->rect().center());
+    }
+    dialog->show();
+    return dialog;
+}
+
+}  // namespace kbcfg::gui

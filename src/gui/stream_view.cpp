@@ -1,0 +1,127 @@
+#include "gui/stream_view.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/pictures.h"
+#include "gui/text.h"
+#include "gui/widgets/ipv4_edit.h"
+#include "store/messages.h"
+
+namespace kbcfg::gui {
+
+namespace {
+constexpr int kStartLabel = 142, kIpLabel = 143, kPortLabel = 144, kProtocolLabel = 145, kTcp = 176,
+              kUdp = 177, kOkCaption = 98, kCancelCaption = 99;
+
+QLabel* label(int message, QWidget* parent) {
+    return new QLabel(qs(store::getMessage(message)), parent);
+}
+}  // namespace
+
+StreamView::StreamView(GuiContext& context, int op, int slot, QWidget* parent)
+    : StreamView(users::stream(context.host, context.session, context.image, op, slot), parent) {}
+
+StreamView::StreamView(GuiContext& context, int op, std::vector<int> batch, QWidget* parent)
+    : StreamView(users::stream(context.host, context.session, context.image, op, std::move(batch)),
+                 parent) {}
+
+StreamView::StreamView(users::stream presenter, QWidget* parent)
+    : QDialog(parent), presenter_(std::move(presenter)) {
+    setObjectName(QStringLiteral("stream"));
+    setWindowTitle(qs(users::stream::title()));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pictures::kTipColour);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    enabled_ = new QCheckBox(this);
+    enabled_->setObjectName(QStringLiteral("enableCheck"));
+    enabled_->setAccessibleName(qs(store::getMessage(kStartLabel)));
+    address_ = new Ipv4Edit(this);
+    address_->setObjectName(QStringLiteral("addressEdit"));
+    address_->setFirstOctetLimited(true);
+    port_ = new QLineEdit(this);
+    port_->setObjectName(QStringLiteral("portEdit"));
+    port_->setFixedWidth(address_->sizeHint().width());
+    protocol_ = new QComboBox(this);
+    protocol_->setObjectName(QStringLiteral("protocolCombo"));
+    protocol_->addItem(qs(store::getMessage(kTcp)));
+    protocol_->addItem(qs(store::getMessage(kUdp)));
+    protocol_->setMinimumWidth(address_->sizeHint().width());
+    ok_ = new QPushButton(qs(store::getMessage(kOkCaption)), this);
+    ok_->setObjectName(QStringLiteral("okButton"));
+    ok_->setDefault(true);
+    cancel_ = new QPushButton(qs(store::getMessage(kCancelCaption)), this);
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
+    cancel_->setAutoDefault(false);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(12);
+    grid->addWidget(label(kStartLabel, this), 0, 0);
+    grid->addWidget(enabled_, 0, 1);
+    grid->addWidget(label(kIpLabel, this), 1, 0);
+    grid->addWidget(address_, 1, 1, Qt::AlignLeft);
+    grid->addWidget(label(kPortLabel, this), 2, 0);
+    grid->addWidget(port_, 2, 1, Qt::AlignLeft);
+    grid->addWidget(label(kProtocolLabel, this), 3, 0);
+    grid->addWidget(protocol_, 3, 1, Qt::AlignLeft);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addSpacing(12);
+    buttons->addWidget(cancel_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(22, 22, 22, 16);
+    layout->addLayout(grid);
+    layout->addSpacing(16);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(enabled_, &QCheckBox::clicked, this, &StreamView::toggle);
+    connect(ok_, &QPushButton::clicked, this, &StreamView::apply);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    showState();
+}
+
+void StreamView::takeFields() {
+    presenter_.address = address_->fields();
+    presenter_.port = str(port_->text());
+    presenter_.protocol = protocol_->currentIndex();
+}
+
+void StreamView::showState() {
+    enabled_->setChecked(presenter_.enabled);
+    if (address_->fields() != presenter_.address) address_->setFields(presenter_.address);
+    if (port_->text() != qs(presenter_.port)) port_->setText(qs(presenter_.port));
+    protocol_->setCurrentIndex(presenter_.protocol);
+    protocol_->setEnabled(presenter_.protocolEnabled);
+    port_->setEnabled(presenter_.portEnabled);
+    address_->setEnabled(presenter_.addressEnabled);
+    ok_->setEnabled(presenter_.okEnabled);
+    if (presenter_.focus == users::stream::Focus::Address) address_->setFocus();
+    presenter_.focus = users::stream::Focus::Unchanged;
+}
+
+void StreamView::toggle() {
+    takeFields();
+    presenter_.toggleStreamEnable();
+    showState();
+}
+
+void StreamView::apply() {
+    takeFields();
+    presenter_.applyStreamBinding();
+    showState();
+}
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,118 @@
+#include "gui/useradd_view.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/pictures.h"
+#include "gui/text.h"
+#include "gui/widgets/key_as_tab.h"
+#include "store/messages.h"
+
+namespace kbcfg::gui {
+
+namespace {
+constexpr int kNameLabel = 105, kPasswordLabel = 106, kConfirmLabel = 168, kAddCaption = 107,
+              kCancelCaption = 99;
+}
+
+UseraddView::UseraddView(GuiContext& context, QWidget* parent)
+    : QDialog(parent), presenter_(context.host, context.session, context.image) {
+    setObjectName(QStringLiteral("useradd"));
+    setWindowTitle(qs(users::useradd::title()));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pictures::kTipColour);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    auto edit = [this](const char* name, bool masked) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setMinimumWidth(200);
+        if (masked) e->setEchoMode(QLineEdit::Password);
+        return e;
+    };
+    name_ = edit("nameEdit", false);
+    password_ = edit("passwordEdit", true);
+    confirm_ = edit("confirmEdit", true);
+    confirm_->installEventFilter(this);
+    add_ = new QPushButton(qs(store::getMessage(kAddCaption)), this);
+    add_->setObjectName(QStringLiteral("addButton"));
+    cancel_ = new QPushButton(qs(store::getMessage(kCancelCaption)), this);
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(12);
+    const int labels[] = {kNameLabel, kPasswordLabel, kConfirmLabel};
+    QLineEdit* edits[] = {name_, password_, confirm_};
+    for (int row = 0; row < 3; ++row) {
+        grid->addWidget(new QLabel(qs(store::getMessage(labels[row])), this), row, 0);
+        grid->addWidget(edits[row], row, 1);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(add_);
+    buttons->addSpacing(12);
+    buttons->addWidget(cancel_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(22, 22, 22, 16);
+    layout->addLayout(grid);
+    layout->addSpacing(16);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setTabOrder(name_, password_);
+    setTabOrder(password_, confirm_);
+    setTabOrder(confirm_, add_);
+    setTabOrder(add_, cancel_);
+    KeyAsTab::enter(this);
+
+    connect(add_, &QPushButton::clicked, this, &UseraddView::add);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    showState();
+}
+
+void UseraddView::takeFields() {
+    presenter_.name = str(name_->text());
+    presenter_.password = str(password_->text());
+    presenter_.confirm = str(confirm_->text());
+}
+
+void UseraddView::showState() {
+    auto show = [](QLineEdit* e, const std::string& text) {
+        if (e->text() != qs(text)) e->setText(qs(text));
+    };
+    show(name_, presenter_.name);
+    show(password_, presenter_.password);
+    show(confirm_, presenter_.confirm);
+    if (presenter_.focus == users::useradd::Focus::Name) name_->setFocus();
+    presenter_.focus = users::useradd::Focus::Unchanged;
+    if (presenter_.closeRequested) accept();
+}
+
+void UseraddView::add() {
+    if (presenter_.closeRequested) return;  // already on its way out
+    takeFields();
+    presenter_.addUser();
+    showState();
+}
+
+bool UseraddView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == confirm_ && event->type() == QEvent::FocusOut) {
+        const auto* focus = static_cast<QFocusEvent*>(event);
+        // A click on Add adds through the click itself, so the press that moved the focus must
+        // not add a second time.
+        if (QApplication::focusWidget() == add_ && focus->reason() != Qt::MouseFocusReason)
+            QMetaObject::invokeMethod(this, &UseraddView::add, Qt::QueuedConnection);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,299 @@
+#include "gui/userchan_view.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "gui/text.h"
+#include "gui/widgets/header_ctrl.h"
+#include "store/messages.h"
+
+namespace kbcfg::gui {
+
+using channels::ChannelListKind;
+using channels::userchan;
+
+namespace {
+
+const QColor kPageColour(211, 236, 245);
+const QColor kListColour(204, 232, 207);
+constexpr int kSideWidth = 216;
+
+QString message(int number) {
+    return qs(store::getMessage(number));
+}
+
+QPushButton* button(int caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(message(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    b->setMinimumHeight(28);
+    return b;
+}
+
+QGroupBox* group(int caption, const char* name, QWidget* parent) {
+    auto* g = new QGroupBox(message(caption), parent);
+    g->setObjectName(QString::fromLatin1(name));
+    return g;
+}
+
+}  // namespace
+
+ChannelListModel::ChannelListModel(userchan& page, QObject* parent)
+    : CheckListModel(parent), page_(page) {
+    for (const std::string& c : userchan::columnCaptions()) captions_ << qs(c);
+}
+
+int ChannelListModel::rows() const {
+    return static_cast<int>(page_.rows.size());
+}
+
+QString ChannelListModel::cell(int row, int column) const {
+    const channels::ChannelRow& r = page_.rows[static_cast<std::size_t>(row)];
+    switch (column) {
+        case 0:
+            return qs(r.rowNumber);
+        case 1:
+            return qs(r.indexText);
+        case 2:
+            return qs(r.port);
+        case 3:
+            return qs(r.ip);
+        case 4:
+            return qs(r.name);
+        case kPositionColumn:
+            return QString::number(r.position);
+    }
+    return {};
+}
+
+QString ChannelListModel::caption(int column) const {
+    return column >= 0 && column < captions_.size() ? captions_[column] : QString();
+}
+
+bool ChannelListModel::isChecked(int row) const {
+    return page_.rows[static_cast<std::size_t>(row)].checked;
+}
+
+void ChannelListModel::setChecked(int row, bool checked) {
+    page_.rows[static_cast<std::size_t>(row)].checked = checked;
+}
+
+void ChannelListModel::headerClicked(int column) {
+    page_.onColumnHeaderClick(column);
+}
+
+bool ChannelListModel::headerChecked() const {
+    return page_.headerMark;
+}
+
+void ChannelListModel::rowsChanged() {
+    if (rows() == 0) return;
+    emit dataChanged(index(0, 0), index(rows() - 1, kColumns - 1),
+                     {Qt::DisplayRole, Qt::CheckStateRole});
+}
+
+UserchanView::UserchanView(GuiContext& context, QWidget* parent)
+    : QWidget(parent), context_(context), presenter_(context.host, context.session, context.image) {
+    setObjectName(QStringLiteral("userchanPage"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kPageColour);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
+
+    // The list: a model over the presenter's rows, fixed row heights so that 20,480 rows cost
+    // nothing to lay out, and nothing formatted until it is on the screen.
+    model_ = new ChannelListModel(presenter_, this);
+    list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("channelList"));
+    header_ = model_->attach(list_);
+    header_->setStretchLastSection(false);
+    header_->setSectionResizeMode(QHeaderView::Interactive);
+    // The caption font would otherwise make the check-box column wider than its 20 pixels.
+    header_->setMinimumSectionSize(userchan::kColumnWidths[0]);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    list_->setCornerButtonEnabled(false);
+    QHeaderView* rowsHeader = list_->verticalHeader();
+    rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowsHeader->setDefaultSectionSize(fontMetrics().height() + 6);
+    for (int c = 0; c < ChannelListModel::kColumns; ++c)
+        list_->setColumnWidth(c, userchan::kColumnWidths[c]);
+    QPalette listPal = list_->palette();
+    listPal.setColor(QPalette::Base, kListColour);
+    list_->setPalette(listPal);
+    // The row numbers of the input list need more than the check box's 20 pixels.
+    numberWidth_ = std::max(userchan::kColumnWidths[0],
+                            style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12 +
+                                list_->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+
+    // The groups at the right.
+    auto* nameLabel = new QLabel(message(105), this);
+    userName_ = new QLineEdit(this);
+    userName_->setObjectName(QStringLiteral("userNameEdit"));
+    nameLabel->setBuddy(userName_);
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(nameLabel);
+    nameRow->addWidget(userName_, 1);
+
+    QGroupBox* types = group(157, "typeGroup", this);
+    auto* typeButtons = new QVBoxLayout(types);
+    struct ListButton {
+        int caption;
+        const char* name;
+        ChannelListKind kind;
+    };
+    for (const ListButton& b : {ListButton{158, "inputButton", ChannelListKind::Input},
+                                ListButton{159, "outputButton", ChannelListKind::Output},
+                                ListButton{212, "wallSceneButton", ChannelListKind::WallScene}}) {
+        QPushButton* pb = button(b.caption, b.name, types);
+        const ChannelListKind kind = b.kind;
+        connect(pb, &QPushButton::clicked, this, [this, kind] { showList(kind); });
+        typeButtons->addWidget(pb);
+    }
+
+    QGroupBox* modify = group(162, "modifyGroup", this);
+    auto* newIndexLabel = new QLabel(message(169), modify);
+    newIndex_ = new QLineEdit(modify);
+    newIndex_->setObjectName(QStringLiteral("newIndexEdit"));
+    newIndexLabel->setBuddy(newIndex_);
+    QPushButton* single = button(160, "singleButton", modify);
+    QPushButton* batch = button(161, "batchButton", modify);
+    auto* modifyLayout = new QVBoxLayout(modify);
+    auto* indexRow = new QHBoxLayout;
+    indexRow->addWidget(newIndexLabel);
+    indexRow->addWidget(newIndex_, 1);
+    auto* modifyButtons = new QHBoxLayout;
+    modifyButtons->addWidget(single);
+    modifyButtons->addWidget(batch);
+    modifyLayout->addLayout(indexRow);
+    modifyLayout->addLayout(modifyButtons);
+
+    QGroupBox* erase = group(163, "deleteGroup", this);
+    QPushButton* remove = button(163, "deleteButton", erase);
+    (new QVBoxLayout(erase))->addWidget(remove);
+
+    QGroupBox* save = group(164, "saveGroup", this);
+    QPushButton* report = button(165, "reportButton", save);
+    (new QVBoxLayout(save))->addWidget(report);
+
+    auto* side = new QVBoxLayout;
+    side->setSpacing(12);
+    side->addLayout(nameRow);
+    side->addWidget(types);
+    side->addWidget(modify);
+    side->addWidget(erase);
+    side->addWidget(save);
+    side->addStretch();
+    auto* sideBox = new QWidget(this);
+    sideBox->setFixedWidth(kSideWidth);
+    sideBox->setLayout(side);
+    side->setContentsMargins(0, 0, 0, 0);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(12);
+    layout->addWidget(list_, 1);
+    layout->addWidget(sideBox);
+
+    connect(newIndex_, &QLineEdit::textChanged, this, &UserchanView::newIndexChanged);
+    connect(single, &QPushButton::clicked, this, &UserchanView::changeSingle);
+    connect(batch, &QPushButton::clicked, this, &UserchanView::changeBatch);
+    connect(remove, &QPushButton::clicked, this, &UserchanView::deleteChecked);
+    connect(report, &QPushButton::clicked, this, &UserchanView::writeReport);
+
+    showState();
+}
+
+void UserchanView::takeFields() {
+    presenter_.userNameField = str(userName_->text());
+    presenter_.newIndexField = str(newIndex_->text());
+}
+
+void UserchanView::showState() {
+    if (userName_->text() != qs(presenter_.userNameField))
+        userName_->setText(qs(presenter_.userNameField));
+    userName_->setEnabled(presenter_.userNameEnabled);
+    if (newIndex_->text() != qs(presenter_.newIndexField))
+        newIndex_->setText(qs(presenter_.newIndexField));
+    header_->setCheckState(presenter_.headerMark ? 1 : 0);
+    list_->setColumnWidth(0, presenter_.listKind == ChannelListKind::Input
+                                 ? numberWidth_
+                                 : userchan::kColumnWidths[0]);
+    switch (presenter_.focus) {
+        case userchan::Focus::UserName:
+            userName_->setFocus();
+            break;
+        case userchan::Focus::NewIndex:
+            newIndex_->setFocus();
+            break;
+        case userchan::Focus::Unchanged:
+            break;
+    }
+    presenter_.focus = userchan::Focus::Unchanged;
+}
+
+void UserchanView::showList(ChannelListKind kind) {
+    takeFields();
+    presenter_.showChannelList(kind);
+    model_->rebuilt();
+    showState();
+}
+
+void UserchanView::newIndexChanged(const QString& text) {
+    presenter_.newIndexField = str(text);
+    presenter_.onNewIndexChanged();
+    // Clearing the field comes back here once, with an empty text that passes.
+    if (qs(presenter_.newIndexField) != text) newIndex_->setText(qs(presenter_.newIndexField));
+}
+
+void UserchanView::changeSingle() {
+    takeFields();
+    presenter_.changeIndexSingle();
+    model_->rowsChanged();
+    showState();
+}
+
+void UserchanView::changeBatch() {
+    takeFields();
+    presenter_.changeIndexBatch();
+    model_->rowsChanged();
+    showState();
+}
+
+void UserchanView::deleteChecked() {
+    takeFields();
+    // Only a deletion of ticked rows refills the list; otherwise the rows and the scroll
+    // position stay.
+    const bool anyTicked = std::any_of(presenter_.rows.begin(), presenter_.rows.end(),
+                                       [](const channels::ChannelRow& r) { return r.checked; });
+    presenter_.deleteCheckedChannels();
+    if (anyTicked) model_->rebuilt();
+    showState();
+}
+
+void UserchanView::writeReport() {
+    takeFields();
+    presenter_.writeChannelReport(context_.sdk());
+    showState();
+}
+
+void UserchanView::keyPressEvent(QKeyEvent* event) {
+    // Enter moves on like Tab, as in the tool's dialogs.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        focusNextChild();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,49 @@
+#pragma once
+// The user's device management (users::userdev): the devices an operator does not have on the
+// left, his devices on the right, and the buttons between them. A run of "Add>>" over several
+// devices shows a progress window; a run with failures ends with the result dialog.
+
+#include <QDialog>
+
+#include "gui/gui_context.h"
+#include "users/userdev.h"
+
+class QProgressDialog;
+class QPushButton;
+class QTableView;
+
+namespace kbcfg::gui {
+
+class CHeaderCtrlCl;
+class UserDeviceListModel;
+
+class UserdevView : public QDialog {
+    Q_OBJECT
+  public:
+    UserdevView(GuiContext& context, int op, QWidget* parent = nullptr);
+    ~UserdevView() override;
+
+    users::userdev& presenter() { return presenter_; }
+    QTableView* list(bool right) const { return right ? right_ : left_; }
+    CHeaderCtrlCl* header(bool right) const { return right ? rightHeader_ : leftHeader_; }
+
+  private:
+    void showState();
+    void assign();
+    void remove();
+    void openStream();
+
+    GuiContext& context_;
+    users::userdev presenter_;
+    UserDeviceListModel* leftModel_;
+    UserDeviceListModel* rightModel_;
+    QTableView* left_;
+    QTableView* right_;
+    CHeaderCtrlCl* leftHeader_;
+    CHeaderCtrlCl* rightHeader_;
+    QPushButton* add_;
+    QPushButton* delete_;
+    QPushButton* stream_;
+};
+
+}  // namespace kbcfg::gui
