@@ -21,6 +21,7 @@
 #include "gui/userchan_view.h"
 #include "store/config_image.h"
 #include "store/session.h"
+#include "support/literal_batch.h"
 
 namespace {
 
@@ -28,33 +29,7 @@ using namespace kbcfg;
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kRows = store::layout::kChannelCount;
 
-// The batch renumbering exactly as the procedure reads, scan restarts and all.
-std::vector<std::int32_t> literalBatch(const std::vector<std::int32_t>& old, std::size_t start,
-                                       std::size_t end, std::int32_t v, bool& nearTop) {
-    const std::size_t count = old.size();
-    nearTop = static_cast<std::int64_t>(count - start) >= 99'999'999LL - v;
-    std::vector<std::int32_t> neu = old;
-    for (std::size_t r = start; r <= end; ++r) {
-        for (std::size_t k = 0; k < start;) {
-            if (v == old[k]) {
-                ++v;
-                k = 0;
-            } else {
-                ++k;
-            }
-        }
-        if (v >= 100'000'000) break;
-        neu[r] = v++;
-    }
-    if (nearTop)
-        for (std::size_t r = 0; r < count; ++r)
-            for (std::size_t m = r + 1; m < count; ++m)
-                if (old[m] == neu[r]) {
-                    neu[r] = old[r];
-                    break;
-                }
-    return neu;
-}
+using kbcfg::testing::literalBatch;
 
 struct BatchCase {
     std::vector<std::int32_t> old;

@@ -16,7 +16,6 @@ namespace {
 using channels::ChannelListKind;
 using store::Outcome;
 
-
 const std::map<std::string, ChannelListKind> kKinds = {{"input", ChannelListKind::Input},
                                                        {"output", ChannelListKind::Output},
                                                        {"wall", ChannelListKind::WallScene}};

@@ -20,7 +20,6 @@ namespace {
 
 using store::Outcome;
 
-
 // The boxes the add dialogs share, with the dialog's defaults.
 struct Credentials {
     std::string port = "8000";

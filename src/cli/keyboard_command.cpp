@@ -21,7 +21,6 @@ namespace {
 
 using store::Outcome;
 
-
 // The keyboard's address, port and password, as the dialogs take them.
 struct KeyboardOptions {
     store::Ipv4Fields ip;

@@ -19,7 +19,6 @@ namespace {
 
 using store::Outcome;
 
-
 // The record an operator command is for: any listed operator for the administrator, only his own
 // record for an operator.
 bool recordAllowed(Context& ctx, int record, std::string& why) {

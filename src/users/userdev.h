@@ -56,7 +56,7 @@ class userdev {
 
     struct StreamRequest {
         StreamBindingMode mode;
-        int slot = -1;           // single mode
+        int slot = -1;  // single mode
         // Batch mode: 100 places, empty ones -1. (Not "slots": Qt defines that word as a macro.)
         std::vector<int> batch;
     };

@@ -149,7 +149,8 @@ class TestInstance : public QObject {
         QCOMPARE(gui.exitCode(), 0);
         const QByteArray out = gui.readAllStandardOutput();
         QVERIFY2(out.startsWith("modes shown after "), out.constData());
-        qInfo("start to mode dialog: %s (whole run %lld ms)", out.trimmed().constData() + 12, total);
+        qInfo("start to mode dialog: %s (whole run %lld ms)", out.trimmed().constData() + 12,
+              total);
         // Generous here: the machine may be busy with other tests.
         QVERIFY(total < 3000);
     }
