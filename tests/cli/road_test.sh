@@ -80,5 +80,9 @@ head -c 1023 /dev/zero > small.hex
 expect 1 "$KBCFG" keyboard upgrade --ip 198.51.100.2 -p 12345 --file small.hex --panel
 has "Panel update file is illegal(1-100K)!" err.txt
 
+step discover devices on the network
+expect 0 "$KBCFG" discover --seconds 1 --json
+has '"ip"' out.txt
+
 [ ! -e tem.bin ] || { echo "FAILED: tem.bin left behind"; exit 1; }
 echo "1 passed, 0 failed"
