@@ -60,8 +60,7 @@ int main(int argc, char** argv) {
         }
         status = app.exec();
         // Work windows still open end with the mode dialog.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w != &modes && !w->parentWidget()) delete w;
+        gui::deleteParentlessWindows(&modes);
     }
     return status;
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -123,6 +124,13 @@ void QtHost::showResourceText(const std::string& text) {
         return;
     }
     QMessageBox::warning(dialogParent(), QString(), qs(text));
+}
+
+void deleteParentlessWindows(QWidget* except) {
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != except && !w->parentWidget()) windows.append(w);
+    for (const QPointer<QWidget>& w : windows) delete w.data();
 }
 
 }  // namespace kbcfg::gui

@@ -54,4 +54,8 @@ class QtHost : public store::Host {
     int lastTimer_ = 0;
 };
 
+// Deletes every window without a parent but `except`. Deleting one window may delete others (its
+// child dialogs), so each is held by a guarded pointer until its turn.
+void deleteParentlessWindows(QWidget* except = nullptr);
+
 }  // namespace kbcfg::gui

@@ -187,8 +187,7 @@ class TestDevices : public QObject {
     }
 
     void cleanup() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (!w->parentWidget()) delete w;
+        gui::deleteParentlessWindows();
         context.reset();
         discovery.reset();
         dir.reset();
@@ -738,8 +737,14 @@ class TestDevices : public QObject {
             uiCpuMs * 1000 / kReports);
         // Within one frame at 60 Hz, with the UI thread mostly idle. The slowest reports show
         // how busy the machine is more than the dialog, so they are reported, not judged.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        // A sanitizer build is several times slower: the figures are reported, not judged.
+        Q_UNUSED(median);
+        Q_UNUSED(busy);
+#else
         QVERIFY2(median < 16.7, "the list falls behind by more than a frame");
         QVERIFY2(busy < 0.5, "the UI thread cannot keep up with the reports");
+#endif
 
         QElapsedTimer closing;
         closing.start();

@@ -103,8 +103,7 @@ class TestKeyboard : public QObject {
     }
 
     void cleanup() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (!w->parentWidget()) delete w;
+        gui::deleteParentlessWindows();
         context.reset();
         dir.reset();
     }

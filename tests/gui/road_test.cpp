@@ -118,8 +118,7 @@ class TestRoad : public QObject {
     }
 
     void cleanupTestCase() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (!w->parentWidget()) delete w;
+        gui::deleteParentlessWindows();
         context.reset();
         dir.reset();
     }

@@ -164,8 +164,7 @@ class TestUsers : public QObject {
 
     void cleanup() {
         qDeleteAll(findChildren<QTimer*>(Qt::FindDirectChildrenOnly));
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (!w->parentWidget()) delete w;
+        gui::deleteParentlessWindows();
         context.reset();
         store::removeTempFile(*session);
         dir.reset();

@@ -109,8 +109,7 @@ class TestWalk : public QObject {
     }
 
     void cleanup() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w != modes.get() && !w->parentWidget()) delete w;
+        gui::deleteParentlessWindows(modes.get());
         modes.reset();
         context.reset();
         dir.reset();
