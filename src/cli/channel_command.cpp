@@ -62,12 +62,9 @@ class ChannelBase : public LoginCommand {
 
     // Ticks the row of a channel position; false (after saying so) when the list has none.
     bool tick(channels::userchan& page, int position) {
-        for (auto& row : page.rows) {
-            if (row.position == position) {
-                row.checked = true;
-                return true;
-            }
-        }
+        if (!tickRows(page.rows, {position},
+                      [](const channels::ChannelRow& row) { return row.position; }))
+            return true;
         fail("position " + std::to_string(position) + " is not a row of the " + kind_ + " list");
         return false;
     }

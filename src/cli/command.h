@@ -5,7 +5,9 @@
 // Commands that open a configuration file derive from FileCommand; the editing commands, which
 // log in to the file first, will get a base of their own on top of it.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "store/config_image.h"
 #include "store/outcome.h"
@@ -33,6 +35,23 @@ struct Context {
     store::SessionState& session;
     store::ConfigImage& image;
 };
+
+// Ticks the rows whose key (the hidden slot, record or position column) is one of `keys`, as a
+// user ticks them on the page; the first key no row has, or nullopt when every key was found.
+template <class Row, class KeyOf>
+std::optional<int> tickRows(std::vector<Row>& rows, const std::vector<int>& keys, KeyOf keyOf) {
+    for (int key : keys) {
+        bool found = false;
+        for (Row& row : rows) {
+            if (keyOf(row) == key) {
+                row.checked = true;
+                found = true;
+            }
+        }
+        if (!found) return key;
+    }
+    return std::nullopt;
+}
 
 class Command {
   public:

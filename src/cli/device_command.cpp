@@ -129,20 +129,10 @@ class AddRangeCommand : public LoginCommand {
 // error, as no such row could be ticked on the page.
 bool tickSlots(devices::mandev& page, const std::vector<int>& slots, std::string& missing) {
     page.refreshDeviceList();
-    for (int slot : slots) {
-        bool found = false;
-        for (auto& row : page.rows) {
-            if (row.slot == slot) {
-                row.checked = true;
-                found = true;
-            }
-        }
-        if (!found) {
-            missing = std::to_string(slot);
-            return false;
-        }
-    }
-    return true;
+    const auto absent =
+        tickRows(page.rows, slots, [](const devices::DeviceRow& row) { return row.slot; });
+    if (absent) missing = std::to_string(*absent);
+    return !absent;
 }
 
 class ModifyCommand : public LoginCommand {

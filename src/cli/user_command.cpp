@@ -19,6 +19,10 @@ namespace {
 
 using store::Outcome;
 
+int position(const users::UserRow& row) {
+    return row.position;
+}
+
 // The record an operator command is for: any listed operator for the administrator, only his own
 // record for an operator.
 bool recordAllowed(Context& ctx, int record, std::string& why) {
@@ -104,12 +108,8 @@ class DeleteCommand : public LoginCommand {
     int runLoggedIn(Context& ctx) override {
         users::manuser page(ctx.host, ctx.session, ctx.image);
         page.refreshUserList();
-        for (int record : records_) {
-            bool found = false;
-            for (auto& row : page.rows)
-                if (row.position == record) found = row.checked = true;
-            if (!found) return fail("record " + std::to_string(record) + " is not in the list");
-        }
+        if (const auto absent = tickRows(page.rows, records_, position))
+            return fail("record " + std::to_string(*absent) + " is not in the list");
         ctx.host.setAssumeYes(yes_);
         return exitFor(page.deleteCheckedUsers());
     }
@@ -135,10 +135,8 @@ class PasswdCommand : public LoginCommand {
         page.refreshUserList();
         if (ctx.session.loggedInUser == 0) {
             if (!record_) return fail("the administrator names the user with --record");
-            bool found = false;
-            for (auto& row : page.rows)
-                if (row.position == *record_) found = row.checked = true;
-            if (!found) return fail("record " + std::to_string(*record_) + " is not in the list");
+            if (const auto absent = tickRows(page.rows, {*record_}, position))
+                return fail("record " + std::to_string(*absent) + " is not in the list");
         } else if (record_ && *record_ != ctx.session.loggedInUser) {
             return fail("an operator may only change his own password");
         }
@@ -173,16 +171,11 @@ class UserDevicesBase : public LoginCommand {
     }
     // Ticks the rows of the slots in one list; false (after saying so) for a slot not in it.
     bool tick(std::vector<users::UserDeviceRow>& rows, const char* listName) {
-        for (int slot : slots_) {
-            bool found = false;
-            for (auto& row : rows)
-                if (row.slot == slot) found = row.checked = true;
-            if (!found) {
-                fail("slot " + std::to_string(slot) + " is not in the " + listName + " list");
-                return false;
-            }
-        }
-        return true;
+        const auto absent =
+            tickRows(rows, slots_, [](const users::UserDeviceRow& row) { return row.slot; });
+        if (absent)
+            fail("slot " + std::to_string(*absent) + " is not in the " + listName + " list");
+        return !absent;
     }
     int runLoggedIn(Context& ctx) final {
         std::string why;

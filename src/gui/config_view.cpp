@@ -28,9 +28,6 @@ QLabel* label(int n, QWidget* parent) {
     return l;
 }
 
-void showText(QLineEdit* edit, const std::string& value) {
-    if (edit->text() != qs(value)) edit->setText(qs(value));
-}
 }  // namespace
 
 void paintKeyboardDialog(QWidget* w) {
@@ -39,6 +36,16 @@ void paintKeyboardDialog(QWidget* w) {
     pal.setColor(QPalette::Window, kDialogColour);
     pal.setColor(QPalette::WindowText, Qt::black);
     w->setPalette(pal);
+}
+
+void showWorkDialog(QWidget* dialog, QWidget* over) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    if (over) {
+        dialog->adjustSize();
+        dialog->move(over->geometry().center() - dialog->rect().center());
+    }
+    dialog->show();
 }
 
 KeyboardBoxes::KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fieldWidth) {

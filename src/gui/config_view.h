@@ -34,6 +34,10 @@ class KeyboardBoxes {
 // The colour the keyboard dialogs and the import page are drawn in.
 void paintKeyboardDialog(QWidget* w);
 
+// Shows a keyboard dialog as a work window: no parent, so it has a task bar entry of its own,
+// modal over the whole program, centred over `over` when given, deleted when closed.
+void showWorkDialog(QWidget* dialog, QWidget* over);
+
 class ConfigView : public QWidget {
     Q_OBJECT
   public:

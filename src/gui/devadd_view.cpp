@@ -146,12 +146,9 @@ void DevaddView::showState() {
     startIp_->setEnabled(presenter_.startIpEnabled());
     endIp_->setFields(presenter_.endIp);
     endIp_->setEnabled(presenter_.endIpEnabled());
-    auto show = [](QLineEdit* edit, const std::string& value) {
-        if (edit->text() != qs(value)) edit->setText(qs(value));
-    };
-    show(port_, presenter_.port);
-    show(userName_, presenter_.userName);
-    show(password_, presenter_.password);
+    showText(port_, presenter_.port);
+    showText(userName_, presenter_.userName);
+    showText(password_, presenter_.password);
     switch (presenter_.focus) {
         case devadd::Focus::StartIp:
             startIp_->setFocus();

@@ -122,15 +122,8 @@ void ModconfigView::run(store::Outcome (modconfig::*operation)()) {
 }
 
 ModconfigView* openExportDialog(GuiContext& context, QWidget* over) {
-    // No parent: the dialog has a task bar entry of its own; modal over the whole program.
     auto* dialog = new ModconfigView(context);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::ApplicationModal);
-    if (over) {
-        dialog->adjustSize();
-        dialog->move(over->geometry().center() - dialog->rect().center());
-    }
-    dialog->show();
+    showWorkDialog(dialog, over);
     return dialog;
 }
 

@@ -117,12 +117,9 @@ void ModifydevView::takeFields() {
 
 void ModifydevView::showState() {
     ip_->setFields(presenter_.ip);
-    auto show = [](QLineEdit* edit, const std::string& value) {
-        if (edit->text() != qs(value)) edit->setText(qs(value));
-    };
-    show(port_, presenter_.port);
-    show(userName_, presenter_.userName);
-    show(password_, presenter_.password);
+    showText(port_, presenter_.port);
+    showText(userName_, presenter_.userName);
+    showText(password_, presenter_.password);
     switch (presenter_.focus) {
         case modifydev::Focus::Port:
             port_->setFocus();

@@ -80,9 +80,8 @@ ModifyuserView::ModifyuserView(GuiContext& context, int position, const std::str
 }
 
 void ModifyuserView::showState() {
-    if (password_->text() != qs(presenter_.newPassword))
-        password_->setText(qs(presenter_.newPassword));
-    if (confirm_->text() != qs(presenter_.confirm)) confirm_->setText(qs(presenter_.confirm));
+    showText(password_, presenter_.newPassword);
+    showText(confirm_, presenter_.confirm);
     if (presenter_.closeRequested) accept();
 }
 

@@ -102,7 +102,7 @@ void StreamView::takeFields() {
 void StreamView::showState() {
     enabled_->setChecked(presenter_.enabled);
     if (address_->fields() != presenter_.address) address_->setFields(presenter_.address);
-    if (port_->text() != qs(presenter_.port)) port_->setText(qs(presenter_.port));
+    showText(port_, presenter_.port);
     protocol_->setCurrentIndex(presenter_.protocol);
     protocol_->setEnabled(presenter_.protocolEnabled);
     port_->setEnabled(presenter_.portEnabled);

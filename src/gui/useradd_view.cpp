@@ -86,12 +86,9 @@ void UseraddView::takeFields() {
 }
 
 void UseraddView::showState() {
-    auto show = [](QLineEdit* e, const std::string& text) {
-        if (e->text() != qs(text)) e->setText(qs(text));
-    };
-    show(name_, presenter_.name);
-    show(password_, presenter_.password);
-    show(confirm_, presenter_.confirm);
+    showText(name_, presenter_.name);
+    showText(password_, presenter_.password);
+    showText(confirm_, presenter_.confirm);
     if (presenter_.focus == users::useradd::Focus::Name) name_->setFocus();
     presenter_.focus = users::useradd::Focus::Unchanged;
     if (presenter_.closeRequested) accept();

@@ -220,11 +220,9 @@ void UserchanView::takeFields() {
 }
 
 void UserchanView::showState() {
-    if (userName_->text() != qs(presenter_.userNameField))
-        userName_->setText(qs(presenter_.userNameField));
+    showText(userName_, presenter_.userNameField);
     userName_->setEnabled(presenter_.userNameEnabled);
-    if (newIndex_->text() != qs(presenter_.newIndexField))
-        newIndex_->setText(qs(presenter_.newIndexField));
+    showText(newIndex_, presenter_.newIndexField);
     header_->setCheckState(presenter_.headerMark ? 1 : 0);
     list_->setColumnWidth(0, presenter_.listKind == ChannelListKind::Input
                                  ? numberWidth_

@@ -94,8 +94,8 @@ void UserloginView::takeFields() {
 
 void UserloginView::showState() {
     path_->setText(qs(presenter_.path));
-    if (userName_->text() != qs(presenter_.userName)) userName_->setText(qs(presenter_.userName));
-    if (password_->text() != qs(presenter_.password)) password_->setText(qs(presenter_.password));
+    showText(userName_, presenter_.userName);
+    showText(password_, presenter_.password);
     browse_->setEnabled(presenter_.browseEnabled);
     switch (presenter_.focus) {
         case userlogin::Focus::UserName:

@@ -231,8 +231,7 @@ VorpdevView::~VorpdevView() {
 }
 
 void VorpdevView::showState() {
-    if (serial_->text() != qs(presenter_.detailSerial))
-        serial_->setText(qs(presenter_.detailSerial));
+    showText(serial_, presenter_.detailSerial);
     software_->setText(qs(presenter_.detailSoftwareVersion));
     mask_->setFields(presenter_.detailMask);
     ip_->setFields(presenter_.detailIp);
