@@ -4,8 +4,6 @@
 #include <system_error>
 
 #include "cli/terminal_host.h"
-#include "store/bytes.h"
-#include "store/checksum.h"
 #include "store/files.h"
 
 namespace kbcfg::cli {
@@ -49,14 +47,6 @@ bool isWorkingCopy(const store::SessionState& session) {
     return std::filesystem::equivalent(session.configPath, session.tempPath, ec);
 }
 
-std::uint32_t readOwnVersion(const std::filesystem::path& file, std::uint32_t fallback) {
-    constexpr std::size_t kHeader = 16;
-    auto head = store::readFileBytes(file, kHeader);
-    if (!head || head->size() < kHeader) return fallback;
-    store::scrambleBytes(*head);
-    return store::getU32(head->data() + store::layout::kVersionOffset);
-}
-
 }  // namespace
 
 void FileCommand::addFileArgument(CLI::App& app, const std::string& name, const std::string& help) {
@@ -72,14 +62,13 @@ int FileCommand::run(Context& ctx) {
                     " of its folder and cannot be opened as a configuration file");
 
     TempFileGuard guard(ctx.session);
-    if (store::loadImage(ctx.host, ctx.session, ctx.image) != 0) {
+    if (store::loadImage(ctx.host, ctx.session, ctx.image, &fileVersion_) != 0) {
         // The file could not be read (or the copy not created): the copy was never written.
         if (ctx.host.lastMessage() == kMessageOpenFailed) guard.keepEarlierCopy();
         return kExitFailed;
     }
     // Gone before the command writes anything, in case its output is named tem.bin.
     guard.removeNow();
-    fileVersion_ = readOwnVersion(ctx.session.configPath, ctx.image.version());
     return runLoaded(ctx);
 }
 

@@ -258,7 +258,8 @@ int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
     return scrambleInto(host, source, target, bytes);
 }
 
-int loadImage(Host& host, const SessionState& session, ConfigImage& image) {
+int loadImage(Host& host, const SessionState& session, ConfigImage& image,
+              std::uint32_t* fileVersion) {
     if (isWorkingCopy(session)) {
         showMessage(host, kMessageOpenFailed);
         return -1;
@@ -266,6 +267,7 @@ int loadImage(Host& host, const SessionState& session, ConfigImage& image) {
     std::vector<std::uint8_t> plain;
     if (scrambleInto(host, session.configPath, session.tempPath, plain) != 0) return -1;
     const DecodeResult result = decodeImage(plain, image);
+    if (fileVersion) *fileVersion = result.version;
     if (!result.ok()) {
         showMessage(host, result.message);
         return -1;

@@ -41,7 +41,9 @@ int scrambleFile(Host& host, const std::filesystem::path& source,
 
 // Unscrambles configPath into tempPath, recognises the layout, converts an older one, checks it
 // and fills the image. 0, or -1 after its one message (the image is then left as it was).
-int loadImage(Host& host, const SessionState& session, ConfigImage& image);
+// fileVersion, when given, receives the layout version the file itself carries.
+int loadImage(Host& host, const SessionState& session, ConfigImage& image,
+              std::uint32_t* fileVersion = nullptr);
 
 // Writes the plain image to tempPath and replaces configPath atomically with its scrambled form.
 // The caller has recomputed the checksum. 0, or -1 after message 2 with the old configuration
