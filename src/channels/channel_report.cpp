@@ -8,6 +8,7 @@
 #include "channels/userchan.h"
 #include "store/ansi.h"
 #include "store/messages.h"
+#include "store/safe_file.h"
 
 namespace kbcfg::channels {
 
@@ -80,12 +81,15 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
         return Outcome::Refused;
     }
     const std::filesystem::path path = session_.configFolder / (fileName + ".txt");
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        store::showMessage(host_, kCreateFailed);
+    // Written through the atomic writer: a planted link at NAME.txt is replaced, never followed,
+    // and an interrupted report never leaves half a file.
+    store::AtomicFile file(path, store::LinkPolicy::Replace);
+    if (!file.ok()) {
+        store::showMessage(host_, kCreateFailed, path.string() + ": " + file.error());
         return Outcome::Refused;
     }
-    auto put = [&](const std::string& text) { std::fwrite(text.data(), 1, text.size(), file); };
+    std::string text;
+    auto put = [&](const std::string& line) { text += line; };
 
     sdk.init();
     // One login per reported channel; the device name comes with command 100 and, for inputs,
@@ -172,10 +176,8 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
         return format(e.kind() == store::kScene ? "Scene %d" : "TV-Wall %d", e.number());
     });
 
-    const bool written = std::ferror(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        store::showMessage(host_, kCreateFailed);
+    if (!file.write(text.data(), text.size()) || !file.commit()) {
+        store::showMessage(host_, kCreateFailed, path.string() + ": " + file.error());
         sdk.cleanup();
         return Outcome::Refused;
     }

@@ -1,7 +1,6 @@
 #pragma once
 // Base of the commands that read a configuration file: it loads the file exactly as the login
-// does (unscramble into the working copy beside it, recognise and convert the layout, check magic
-// and checksum) and never leaves that working copy behind.
+// does (unscramble in memory, recognise and convert the layout, check magic and checksum).
 
 #include <cstdint>
 #include <filesystem>

@@ -77,7 +77,7 @@ class ExportCommand : public Command {
             login.password = dialog.keyboard.password;
         }
         const Outcome outcome = login.login();
-        store::removeTempFile(ctx.session);
+        store::endEditSession(ctx.session);
         if (outcome != Outcome::Done) return kExitFailed;
         std::cout << "logged in as " << user_ << " (record " << ctx.session.loggedInUser << ")"
                   << std::endl;

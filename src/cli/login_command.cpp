@@ -6,6 +6,7 @@
 #include "cli/terminal_host.h"
 #include "shell/userlogin.h"
 #include "store/files.h"
+#include "store/full_path.h"
 
 namespace kbcfg::cli {
 
@@ -30,28 +31,20 @@ LoginCommand::LoginCommand(std::string name, std::string description, const Logi
       login_(login),
       administratorOnly_(administratorOnly) {}
 
-namespace {
-// The session's working copy goes when the command ends, however it ends.
-struct TempFileRemover {
-    const store::SessionState& session;
-    ~TempFileRemover() { store::removeTempFile(session); }
-};
-}  // namespace
-
 int LoginCommand::run(Context& ctx) {
     shell::userlogin dialog(ctx.host, ctx.session, ctx.image);
     dialog.open();
-    if (!dialog.useConfigFile(login_.file)) return kExitFailed;
-    if (ctx.session.configPath.filename() == store::kTempFileName)
-        return fail(login_.file + ": is the working copy " + store::kTempFileName +
-                    " of its folder and cannot be opened as a configuration file");
-    TempFileRemover remover{ctx.session};
+    // The limits apply to the full path, as the login's file chooser gives it.
+    if (!dialog.useConfigFile(store::fullPath(login_.file))) return kExitFailed;
     dialog.userName = login_.user;
     dialog.password = login_.effectivePassword();
     if (dialog.login() != store::Outcome::Done) return kExitFailed;
     if (administratorOnly_ && ctx.session.loggedInUser != 0)
         return fail("only the administrator may use the " + name() + " commands");
-    return runLoggedIn(ctx);
+    // The file stays locked for this command only.
+    const int status = runLoggedIn(ctx);
+    store::endEditSession(ctx.session);
+    return status;
 }
 
 }  // namespace kbcfg::cli

@@ -1,7 +1,8 @@
 #pragma once
 // Base of the editing commands: they log in to a configuration file first, exactly as the login
 // dialog does (-f FILE -u USER, the password from -p or KBCFG_PASSWORD), then run with the
-// loaded image. The working copy is removed when the command ends, as at the end of a session.
+// loaded image. The file is locked against other writers from the login to the end of the
+// command.
 
 #include <optional>
 #include <string>

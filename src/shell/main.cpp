@@ -1,12 +1,17 @@
 #include "shell/main.h"
 
+#include "store/files.h"
+
 #include "shell/window_titles.h"
 #include "store/messages.h"
 
 namespace kbcfg::shell {
 
-main::main(store::Host& host, const store::SessionState& session)
-    : userName(session.currentUserName), host_(host), administrator_(session.loggedInUser == 0) {}
+main::main(store::Host& host, store::SessionState& session)
+    : userName(session.currentUserName),
+      host_(host),
+      session_(session),
+      administrator_(session.loggedInUser == 0) {}
 
 std::string main::title() {
     return store::getMessage(kTitleMenu);
@@ -48,6 +53,7 @@ void main::press(Button button) {
 }
 
 void main::closed() {
+    store::endEditSession(session_);
     if (!host_.windowExists(store::getMessage(kTitleLogin)))
         host_.raiseWindow(store::getMessage(kTitleModes));
 }

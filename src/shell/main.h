@@ -17,7 +17,7 @@ class main {
     enum class Button { Devices, Users, Channels, Keyboard, Other, Return };
     static constexpr int kPageCount = 5;
 
-    main(store::Host& host, const store::SessionState& session);
+    main(store::Host& host, store::SessionState& session);
 
     static std::string title();      // "Menu"
     static std::string userLabel();  // "Cur-user:"
@@ -30,7 +30,8 @@ class main {
     // or, for return, asks the window to close. A disabled button does nothing.
     void press(Button button);
 
-    // The window is gone. Without an open login window the mode dialog comes back to the front.
+    // The window is gone: the editing session ends (the file is free for other writers), and
+    // without an open login window the mode dialog comes back to the front.
     void closed();
 
     // What the window shows.
@@ -45,6 +46,7 @@ class main {
 
   private:
     store::Host& host_;
+    store::SessionState& session_;
     bool administrator_;
 };
 

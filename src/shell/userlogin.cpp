@@ -119,8 +119,12 @@ Outcome userlogin::login() {
     const std::string ansiName = store::toAnsi(userName);
     const std::string ansiPassword = store::toAnsi(password);
 
+    // One writer at a time: the lock is taken before the file is read, so that what is loaded
+    // is what this session will save over.
+    if (store::beginEditSession(host_, session_) != 0) return Outcome::Refused;
     if (store::loadImage(host_, session_, image_) != 0) {
         // loadImage has shown why.
+        store::endEditSession(session_);
         path.clear();
         userName.clear();
         password.clear();
@@ -129,11 +133,13 @@ Outcome userlogin::login() {
 
     session_.loggedInUser = image_.findOperatorByName(ansiName);
     if (session_.loggedInUser < 0) {
+        store::endEditSession(session_);
         userName.clear();
         password.clear();
         return refuse(kErrorUser, Focus::UserName);
     }
     if (!passwordMatches(image_.operatorRecord(session_.loggedInUser), ansiPassword)) {
+        store::endEditSession(session_);
         password.clear();
         return refuse(kErrorPassword, Focus::Password);
     }

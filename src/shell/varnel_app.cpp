@@ -31,8 +31,8 @@ bool CvarnelApp::raiseRequested(store::Host& host) {
            host.raiseWindow(store::getMessage(kTitleLogin));
 }
 
-void CvarnelApp::modesDestroyed(const store::SessionState& session) {
-    store::removeTempFile(session);
+void CvarnelApp::modesDestroyed(store::SessionState& session) {
+    store::endEditSession(session);
 }
 
 bool socketLayerUsable() {

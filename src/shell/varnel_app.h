@@ -37,8 +37,9 @@ class CvarnelApp {
     // restored and raised. False when neither is open.
     static bool raiseRequested(store::Host& host);
 
-    // The mode dialog is gone: the plain working copy goes with it, nothing else is saved.
-    static void modesDestroyed(const store::SessionState& session);
+    // The mode dialog is gone: an editing session still open ends with it (its lock is
+    // released); nothing is saved.
+    static void modesDestroyed(store::SessionState& session);
 };
 
 // Whether this machine's socket layer can be used: a socket can be created (nothing is sent).

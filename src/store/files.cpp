@@ -1,15 +1,12 @@
 #include "store/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 
 #include "store/ansi.h"
 #include "store/checksum.h"
+#include "store/config_lock.h"
 #include "store/loader.h"
 #include "store/messages.h"
 
@@ -26,157 +23,28 @@ constexpr int kMessageAskCoverBackup = 42;
 constexpr int kMessagePathTooLong = 210;
 constexpr int kMessageNameTooLong = 211;
 
-std::optional<std::size_t> g_writeFault;
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (it can report a deferred write error).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        std::size_t chunk = size;
-        if (g_writeFault) {
-            if (*g_writeFault == 0) {
-                errno = ENOSPC;
-                return false;
-            }
-            chunk = std::min(chunk, *g_writeFault);
-        }
-        const ssize_t n = ::write(fd, data, chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (g_writeFault) *g_writeFault -= static_cast<std::size_t>(n);
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool writeWholeFile(const fs::path& path, const std::uint8_t* data, std::size_t size) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd.ok()) return false;
-    if (!writeAll(fd.get(), data, size)) return false;
-    return fd.close();
-}
-
 std::size_t pathChars(const fs::path& p) {
     return codePointCount(p.native());
 }
 
+// The backup folder is made inside the configuration folder, never a chain of missing folders.
 void ensureDirectory(const fs::path& dir) {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec)) fs::create_directory(dir, ec);
 }
 
-// Saving goes to the file a symbolic link names, so the link stays a link.
-fs::path resolveTarget(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
-    fs::path target = fs::read_symlink(path, ec);
-    if (ec) return path;
-    return target.is_absolute() ? target : path.parent_path() / target;
-}
-
-// The working copy would overwrite (and after a load delete) a configuration file that is itself
-// named "tem.bin" in its folder.
-bool isWorkingCopy(const SessionState& session) {
-    std::error_code ec;
-    const fs::path config = fs::weakly_canonical(session.configPath, ec);
-    if (ec) return false;
-    const fs::path temp = fs::weakly_canonical(session.tempPath, ec);
-    return !ec && config == temp;
+void showFailure(Host& host, const std::string& detail) {
+    showMessage(host, kMessageOpenFailed, detail);
 }
 
 }  // namespace
 
-namespace testing {
-void setWriteFault(std::optional<std::size_t> bytes) {
-    g_writeFault = bytes;
-}
-}  // namespace testing
-
 std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std::size_t maxBytes) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.ok()) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    const std::size_t hint = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
-    bytes.resize(std::min(hint, maxBytes));
-    std::size_t got = 0;
-    for (;;) {
-        if (got == bytes.size()) {
-            if (bytes.size() >= maxBytes) break;
-            // The file grew, or its size was unknown: read on in steps.
-            bytes.resize(std::min(maxBytes, std::max<std::size_t>(bytes.size() * 2, 65536)));
-        }
-        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
-}
-
-bool writeFileAtomically(const fs::path& path, const std::uint8_t* data, std::size_t size) {
-    const fs::path target = resolveTarget(path);
-    fs::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string tmpl = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
-    if (!fd.ok()) return false;
-    const fs::path tmp = tmpl;
-    auto fail = [&] {
-        std::error_code ec;
-        fs::remove(tmp, ec);
-        return false;
-    };
-    // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
-    struct stat st {};
-    mode_t mode;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd.get(), mode) != 0) return fail();
-    if (!writeAll(fd.get(), data, size)) return fail();
-    if (::fsync(fd.get()) != 0) return fail();
-    if (!fd.close()) return fail();
-    if (::rename(tmp.c_str(), target.c_str()) != 0) return fail();
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.ok()) ::fsync(dir.get());
-    return true;
+    return readRegularFile(path, maxBytes);
 }
 
 bool copyFileOverwrite(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
+    return copyFileAtomically(from, to);
 }
 
 bool chooseConfigFile(Host& host, SessionState& session) {
@@ -234,65 +102,59 @@ void backupConfigFile(Host& host, SessionState& session, const std::string& file
     copyFileOverwrite(source, target);
 }
 
-namespace {
-// Reads, scrambles and writes; the scrambled bytes stay available to the caller.
-int scrambleInto(Host& host, const fs::path& source, const fs::path& target,
-                 std::vector<std::uint8_t>& bytes) {
-    std::optional<std::vector<std::uint8_t>> read = readFileBytes(source, kScrambleLimit);
-    if (!read) {
-        showMessage(host, kMessageOpenFailed);
+int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
+    std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(source, kScrambleLimit);
+    if (!bytes) {
+        showFailure(host, "Cannot read " + source.string() + ": " + std::strerror(errno));
         return -1;
     }
-    bytes = std::move(*read);
-    scrambleBytes(bytes);
-    if (!writeWholeFile(target, bytes.data(), bytes.size())) {
-        showMessage(host, kMessageOpenFailed);
+    scrambleBytes(*bytes);
+    AtomicFile out(target, LinkPolicy::Replace);
+    if (!out.ok() || !out.write(bytes->data(), bytes->size()) || !out.commit()) {
+        showFailure(host, "Cannot write " + target.string() + ": " + out.error());
         return -1;
     }
     return 0;
 }
-}  // namespace
-
-int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
-    std::vector<std::uint8_t> bytes;
-    return scrambleInto(host, source, target, bytes);
-}
 
 int loadImage(Host& host, const SessionState& session, ConfigImage& image,
               std::uint32_t* fileVersion) {
-    if (isWorkingCopy(session)) {
+    // The plain image holds every password in clear: it is unscrambled in memory only.
+    FileIdentity identity;
+    std::optional<std::vector<std::uint8_t>> plain =
+        readRegularFile(session.configPath, kScrambleLimit, &identity);
+    if (!plain) {
         showMessage(host, kMessageOpenFailed);
         return -1;
     }
-    std::vector<std::uint8_t> plain;
-    if (scrambleInto(host, session.configPath, session.tempPath, plain) != 0) return -1;
-    const DecodeResult result = decodeImage(plain, image);
+    scrambleBytes(*plain);
+    const DecodeResult result = decodeImage(*plain, image);
     if (fileVersion) *fileVersion = result.version;
     if (!result.ok()) {
         showMessage(host, result.message);
         return -1;
     }
-    std::error_code ec;
-    fs::remove(session.tempPath, ec);
+    if (session.editLock) session.editLock->loaded = identity;
     return 0;
 }
 
 int saveImage(Host& host, const SessionState& session, const ConfigImage& image) {
-    if (isWorkingCopy(session)) {
-        showMessage(host, kMessageOpenFailed);
+    ConfigLock* lock = session.editLock.get();
+    if (lock && lock->loaded && identityOf(followLinks(session.configPath)) != lock->loaded) {
+        showFailure(host, session.configPath.string() +
+                              " was changed on disk since it was loaded; nothing was written. "
+                              "Log in again to edit it.");
         return -1;
     }
-    const std::span<const std::uint8_t> plain = image.bytes();
-    if (!writeWholeFile(session.tempPath, plain.data(), plain.size())) {
-        showMessage(host, kMessageOpenFailed);
-        return -1;
-    }
-    std::vector<std::uint8_t> scrambled(plain.begin(), plain.end());
+    std::vector<std::uint8_t> scrambled(image.bytes().begin(), image.bytes().end());
     scrambleBytes(scrambled);
-    if (!writeFileAtomically(session.configPath, scrambled.data(), scrambled.size())) {
-        showMessage(host, kMessageOpenFailed);
+    AtomicFile out(session.configPath, LinkPolicy::Follow);
+    FileIdentity written;
+    if (!out.ok() || !out.write(scrambled.data(), scrambled.size()) || !out.commit(&written)) {
+        showFailure(host, "Cannot save " + out.target().string() + ": " + out.error());
         return -1;
     }
+    if (lock) lock->loaded = written;
     return 0;
 }
 
@@ -301,10 +163,20 @@ int saveChange(Host& host, const SessionState& session, ConfigImage& image) {
     return saveImage(host, session, image);
 }
 
-void removeTempFile(const SessionState& session) {
-    if (session.tempPath.empty()) return;
-    std::error_code ec;
-    fs::remove(session.tempPath, ec);
+int beginEditSession(Host& host, SessionState& session) {
+    session.editLock.reset();
+    std::string why;
+    std::unique_ptr<ConfigLock> lock = ConfigLock::acquire(session.configPath, why);
+    if (!lock) {
+        showFailure(host, why);
+        return -1;
+    }
+    session.editLock = std::move(lock);
+    return 0;
+}
+
+void endEditSession(SessionState& session) {
+    session.editLock.reset();
 }
 
 }  // namespace kbcfg::store

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "store/config_image.h"
+#include "store/config_lock.h"
 #include "store/host.h"
+#include "store/safe_file.h"
 #include "store/session.h"
 
 namespace kbcfg::store {
@@ -31,42 +33,41 @@ bool chooseConfigFile(Host& host, SessionState& session);
 void backupConfigFile(Host& host, SessionState& session, const std::string& fileName,
                       std::size_t limit);
 
-// Copies a file, replacing the target. False on any failure.
+// Copies a file over the target through the atomic writer (a link at the target is replaced, not
+// followed). False on any failure.
 bool copyFileOverwrite(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Reads source (at most the scramble limit), scrambles it and writes target. 0, or -1 after
-// message 2.
+// Reads source (a regular file, at most the scramble limit), scrambles it and replaces target
+// with the result atomically. 0, or -1 after message 2.
 int scrambleFile(Host& host, const std::filesystem::path& source,
                  const std::filesystem::path& target);
 
-// Unscrambles configPath into tempPath, recognises the layout, converts an older one, checks it
-// and fills the image. 0, or -1 after its one message (the image is then left as it was).
-// fileVersion, when given, receives the layout version the file itself carries.
+// Reads configPath, unscrambles it in memory, recognises the layout, converts an older one,
+// checks it and fills the image. 0, or -1 after its one message (the image is then left as it
+// was). fileVersion, when given, receives the layout version the file itself carries. In an
+// editing session the file's identity is noted, so that a later save can tell whether the file
+// was changed behind the session's back.
 int loadImage(Host& host, const SessionState& session, ConfigImage& image,
               std::uint32_t* fileVersion = nullptr);
 
-// Writes the plain image to tempPath and replaces configPath atomically with its scrambled form.
-// The caller has recomputed the checksum. 0, or -1 after message 2 with the old configuration
-// file untouched.
+// Scrambles the image in memory and replaces configPath with it atomically (links followed to
+// the file itself; owner, group and mode kept). The caller has recomputed the checksum. 0, or -1
+// after message 2 with the configuration file untouched: when it cannot be written, or when in an
+// editing session it is no longer the file that was loaded.
 int saveImage(Host& host, const SessionState& session, const ConfigImage& image);
 
 // The end of every change: recompute the checksum, then saveImage.
 int saveChange(Host& host, const SessionState& session, ConfigImage& image);
 
-// Deletes the plain working copy, if any (at exit).
-void removeTempFile(const SessionState& session);
+// Starts an editing session on session.configPath: takes the one-writer lock. 0, or -1 after
+// message 2 and a line saying who holds the file.
+int beginEditSession(Host& host, SessionState& session);
+// Ends it: the lock is released and its file removed.
+void endEditSession(SessionState& session);
 
-// Whole-file reading for the tools: at most maxBytes; nullopt when it cannot be read.
+// Whole-file reading for the tools: a regular file, at most maxBytes; nullopt when it cannot be
+// read.
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path,
                                                        std::size_t maxBytes);
-// Writes the bytes into a new file in the same folder and renames it over path (fsyncing file
-// and folder). False on any failure, with path untouched.
-bool writeFileAtomically(const std::filesystem::path& path, const std::uint8_t* data,
-                         std::size_t size);
-
-namespace testing {
-// Makes the next writes fail once `bytes` more bytes have been written (nullopt: no fault).
-void setWriteFault(std::optional<std::size_t> bytes);
-}  // namespace testing
 
 }  // namespace kbcfg::store

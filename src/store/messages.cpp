@@ -482,6 +482,10 @@ void showMessage(Host& host, int n) {
     host.showMessage(n, getMessage(n));
 }
 
+void showMessage(Host& host, int n, const std::string& detail) {
+    host.showMessage(n, detail.empty() ? getMessage(n) : getMessage(n) + "\n" + detail);
+}
+
 void askMessage(Host& host, SessionState& session, int n, const std::string& argument, int mode) {
     if (mode != kTipBackupAtLogin && mode != kTipBackupAtExport && mode != kTipConfirm) {
         showMessage(host, n);
@@ -499,7 +503,7 @@ void askMessage(Host& host, SessionState& session, int n, const std::string& arg
     }
     const std::filesystem::path folder = backupFolder(session);
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    std::filesystem::create_directory(folder, ec);
     // A failed backup is not reported: the configuration file itself stays untouched.
     copyFileOverwrite(session.configFolder / argument, folder / argument);
 }

@@ -36,6 +36,8 @@ const std::string& getMessage(int n);
 
 // A message box with text n and one OK button.
 void showMessage(Host& host, int n);
+// The same box with a second line that says more (which file, who holds it, why it failed).
+void showMessage(Host& host, int n, const std::string& detail);
 
 // Message box modes.
 inline constexpr int kTipPlain = 0;           // single OK

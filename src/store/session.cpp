@@ -12,7 +12,6 @@ void setConfigPaths(SessionState& session, const std::filesystem::path& configPa
     std::filesystem::path folder = configPath.parent_path();
     if (folder.empty()) folder = ".";
     session.configFolder = folder / "";
-    session.tempPath = session.configFolder / kTempFileName;
 }
 
 std::filesystem::path backupFolder(const SessionState& session) {

@@ -1,11 +1,14 @@
 #pragma once
-// The state the pages of one run share: who is logged in, and where the configuration file, its
-// folder and the plain working copy are.
+// The state the pages of one run share: who is logged in, where the configuration file and its
+// folder are, and the editing session's lock on that file.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace kbcfg::store {
+
+class ConfigLock;
 
 struct SessionState {
     // 1: came through the local-configuration button; 2: through "Export && login", the path
@@ -17,16 +20,17 @@ struct SessionState {
     std::string currentUserName;  // as typed at the successful login (UTF-8)
     std::filesystem::path configPath;
     std::filesystem::path configFolder;  // configPath without its file name, trailing separator
-    std::filesystem::path tempPath;      // configFolder + "tem.bin"
     int confirmAnswer = 0;               // 1 only between an OK in a mode-3 box and its reader
+    // Held from the login until the editing session ends (the main window closes, the command
+    // ends): no other writer can open the file meanwhile. Empty for readers.
+    std::shared_ptr<ConfigLock> editLock;
 
     static SessionState& instance();
 };
 
-inline constexpr const char* kTempFileName = "tem.bin";
 inline constexpr const char* kBackupFolderName = "Backup";
 
-// Sets configPath, configFolder and tempPath for a chosen or exported file.
+// Sets configPath and configFolder for a chosen or exported file.
 void setConfigPaths(SessionState& session, const std::filesystem::path& configPath);
 // configFolder + "Backup" + separator.
 std::filesystem::path backupFolder(const SessionState& session);

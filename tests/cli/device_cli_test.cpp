@@ -43,7 +43,6 @@ class DeviceCliTest : public ::testing::Test {
         store::SessionState session;
         store::setConfigPaths(session, file());
         ASSERT_EQ(store::saveChange(host, session, image), 0);
-        store::removeTempFile(session);
     }
 
     TempDir dir;

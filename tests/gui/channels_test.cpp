@@ -78,7 +78,6 @@ class TestChannels : public QObject {
         store::SessionState reader;
         store::setConfigPaths(reader, session->configPath);
         if (store::loadImage(*host, reader, *saved) != 0) qFatal("saved file does not load");
-        store::removeTempFile(reader);
         return saved;
     }
 

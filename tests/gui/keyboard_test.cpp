@@ -94,7 +94,6 @@ class TestKeyboard : public QObject {
         file->operatorRecord(0).setName("admin");
         file->operatorRecord(0).setPassword("pw");
         QCOMPARE(store::saveChange(*host, writer, *file), 0);
-        store::removeTempFile(writer);
         keyboardFile = kbcfg::testing::readAll(writer.configPath);
         sdk->node(kKeyboard).storedFile = keyboardFile;
 
@@ -138,7 +137,6 @@ class TestKeyboard : public QObject {
         host->script.files.push_back(good);
         click(&dialog, "browseButton");
         QCOMPARE(session->configPath, good);
-        QCOMPARE(session->tempPath, dir->path() / "tem.bin");
 
         dialog.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));

@@ -166,7 +166,6 @@ class TestUsers : public QObject {
         qDeleteAll(findChildren<QTimer*>(Qt::FindDirectChildrenOnly));
         gui::deleteParentlessWindows();
         context.reset();
-        store::removeTempFile(*session);
         dir.reset();
     }
 

@@ -20,6 +20,7 @@
 #include "gui/userlogin_view.h"
 #include "gui/varnel_dlg_view.h"
 #include "gui/widgets/image_button.h"
+#include "store/config_lock.h"
 #include "store/files.h"
 #include "store/messages.h"
 #include "support/temp_dir.h"
@@ -100,7 +101,6 @@ class TestWalk : public QObject {
         file->operatorRecord(1).setInUse(1);
         file->operatorRecord(1).setName("op");
         QCOMPARE(store::saveChange(*host, writer, *file), 0);
-        store::removeTempFile(writer);
 
         context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
         modes = std::make_unique<gui::ModesView>(*context);
@@ -287,8 +287,7 @@ class TestWalk : public QObject {
         login->reject();
     }
 
-    void exitDeletesTheWorkingCopyOnly() {
-        // A failed load leaves the plain copy beside the file.
+    void aFailedLoadLeavesNothingBehind() {
         std::vector<std::uint8_t> bytes = kbcfg::testing::readAll(configFile);
         bytes[5000] ^= 0xFF;
         kbcfg::testing::writeAll(configFile, bytes);
@@ -296,11 +295,12 @@ class TestWalk : public QObject {
         fillIn(login, "admin", "pw");
         child<QPushButton>(login, "loginButton")->click();
         QCOMPARE(shownNumbers(), (std::vector<int>{3}));
-        QVERIFY(fs::exists(session->tempPath));
+        // No plain copy, and the lock of the attempt is gone again.
+        QVERIFY(!fs::exists(dir->path() / "tem.bin"));
+        QVERIFY(!fs::exists(store::lockPathFor(configFile)));
+        QVERIFY(!session->editLock);
         login->reject();
-        const fs::path temp = session->tempPath;
         modes.reset();
-        QVERIFY(!fs::exists(temp));
         QCOMPARE(kbcfg::testing::readAll(configFile), bytes);
         QVERIFY(fs::exists(dir->path() / "Backup" / "kbCfg.bin"));
     }

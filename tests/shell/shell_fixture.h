@@ -42,7 +42,6 @@ class ShellTest : public ::testing::Test {
     // Saves `file` as the scrambled configuration file.
     void writeFile() {
         ASSERT_EQ(store::saveChange(host, session, *file), 0);
-        store::removeTempFile(session);
     }
 
     kbcfg::testing::TempDir dir;

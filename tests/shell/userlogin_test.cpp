@@ -7,6 +7,7 @@
 
 #include "shell/shell_fixture.h"
 #include "store/checksum.h"
+#include "store/config_lock.h"
 
 namespace kbcfg::shell {
 namespace {
@@ -37,8 +38,10 @@ TEST_F(LoginTest, AdministratorLogsIn) {
     EXPECT_EQ(session.currentUserName, "admin");
     EXPECT_TRUE(login.openMainWindow);
     EXPECT_EQ(image->operatorRecord(2).name(), "op2");
-    // A successful load leaves no plain copy behind.
-    EXPECT_FALSE(fs::exists(session.tempPath));
+    // No plain copy on disk; the file stays locked for the session.
+    EXPECT_FALSE(fs::exists(dir / "tem.bin"));
+    ASSERT_TRUE(session.editLock);
+    EXPECT_TRUE(fs::exists(session.editLock->lockPath()));
 }
 
 TEST_F(LoginTest, OperatorsLogInWithTheirRecordNumber) {
@@ -158,7 +161,8 @@ TEST_F(LoginTest, FailedLoadEmptiesAllFieldsAndKeepsTheWorkingCopy) {
     EXPECT_EQ(login.userName, "");
     EXPECT_EQ(login.password, "");
     EXPECT_EQ(session.loggedInUser, -1);
-    EXPECT_TRUE(fs::exists(session.tempPath));
+    EXPECT_FALSE(fs::exists(dir / "tem.bin"));
+    EXPECT_FALSE(session.editLock);
 
     host.clear();
     // The next attempt stops at the empty path.
@@ -263,7 +267,6 @@ TEST_F(LoginTest, NamedFileKeepsThePathLimits) {
     std::string folder = "/" + std::string(128 - 2 - name32.size(), 'f');
     EXPECT_TRUE(login.useConfigFile(fs::path(folder) / name32));
     EXPECT_EQ(login.path.size(), 128u);
-    EXPECT_EQ(session.tempPath, fs::path(folder) / "tem.bin");
 
     EXPECT_FALSE(login.useConfigFile(fs::path(folder + "f") / name32));
     EXPECT_FALSE(login.useConfigFile(dir / std::string(33, 'n')));

@@ -108,13 +108,19 @@ TEST_F(ModesTest, EachButtonFindsItsOwnDialog) {
     EXPECT_THAT(host.raised, ElementsAre("Login", "Remote Config File", "Update Keyboard"));
 }
 
-TEST_F(ModesTest, EndOfRunDeletesOnlyTheWorkingCopy) {
-    kbcfg::testing::writeAll(session.tempPath, {1, 2, 3});
+TEST_F(ModesTest, EndOfRunEndsTheEditingSessionAndSavesNothing) {
+    const std::filesystem::path planted = session.configFolder / "tem.bin";
+    kbcfg::testing::writeAll(planted, {1, 2, 3});
+    ASSERT_EQ(store::beginEditSession(host, session), 0);
+    const std::filesystem::path lock = session.editLock->lockPath();
     const auto before = kbcfg::testing::readAll(session.configPath);
     CvarnelDlg(host, session).destroyed();
-    EXPECT_FALSE(std::filesystem::exists(session.tempPath));
+    EXPECT_FALSE(session.editLock);
+    EXPECT_FALSE(std::filesystem::exists(lock));
     EXPECT_EQ(kbcfg::testing::readAll(session.configPath), before);
-    // Nothing chosen yet: nothing to delete, and no harm done.
+    // A file of the old working copy's name is somebody else's: left alone.
+    EXPECT_EQ(kbcfg::testing::readAll(planted), (std::vector<std::uint8_t>{1, 2, 3}));
+    // Nothing chosen yet: nothing to end, and no harm done.
     store::SessionState fresh;
     CvarnelDlg(host, fresh).destroyed();
 }

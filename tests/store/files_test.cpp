@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "store/checksum.h"
@@ -85,12 +86,12 @@ TEST_F(FilesTest, ScrambleFileRoundTripsAndStopsAtItsLimit) {
     EXPECT_THAT(host.numbers(), ElementsAre(2, 2));
 }
 
-TEST_F(FilesTest, LoadsACurrentFileAndRemovesTheWorkingCopy) {
+TEST_F(FilesTest, LoadsACurrentFileInMemory) {
     ASSERT_EQ(loadPlain(plainImage("boss")), 0);
     EXPECT_THAT(host.numbers(), IsEmpty());
     EXPECT_EQ(image->operatorRecord(0).name(), "boss");
     EXPECT_EQ(image->device(17).port(), 8000);
-    EXPECT_FALSE(fs::exists(session.tempPath));
+    EXPECT_FALSE(fs::exists(dir / "tem.bin"));
 }
 
 TEST_F(FilesTest, DamagedFilesGiveOneMessageAndLeaveTheImageAlone) {
@@ -117,8 +118,7 @@ TEST_F(FilesTest, DamagedFilesGiveOneMessageAndLeaveTheImageAlone) {
         host.clear();
         EXPECT_EQ(loadPlain(*bad), -1);
         EXPECT_THAT(host.numbers(), ElementsAre(3));
-        // The working copy stays until the program ends.
-        EXPECT_TRUE(fs::exists(session.tempPath));
+        EXPECT_FALSE(fs::exists(dir / "tem.bin"));
     }
     host.clear();
     EXPECT_EQ(loadPlain({}), -1);
@@ -143,43 +143,42 @@ TEST_F(FilesTest, ChecksumFollowsTheFilesOwnLengthField) {
     EXPECT_EQ(image->stream(3, 1279).serverPort(), 0);
 }
 
-TEST_F(FilesTest, UnreadableFilesGiveMessage2) {
+TEST_F(FilesTest, UnreadableAndSpecialFilesGiveMessage2AtOnce) {
     EXPECT_EQ(loadImage(host, session, *image), -1);  // missing
     fs::create_directory(session.configPath);
     EXPECT_EQ(loadImage(host, session, *image), -1);  // a directory
     fs::remove(session.configPath);
-    writeAll(session.configPath, scrambled(plainImage()));
-    setConfigPaths(session, session.configPath);
-    session.tempPath = dir / "no-such-folder" / "tem.bin";  // working copy cannot be created
+    // A FIFO with no writer would block a plain open for ever; /dev/zero would fill memory.
+    ASSERT_EQ(::mkfifo(session.configPath.c_str(), 0600), 0);
     EXPECT_EQ(loadImage(host, session, *image), -1);
-    EXPECT_THAT(host.numbers(), ElementsAre(2, 2, 2));
-}
-
-TEST_F(FilesTest, AFileNamedLikeTheWorkingCopyIsNeverOverwritten) {
-    const auto scrambledBytes = scrambled(plainImage());
-    writeAll(dir / "tem.bin", scrambledBytes);
-    fs::create_symlink("tem.bin", dir / "link.bin");
-    for (const char* name : {"tem.bin", "link.bin"}) {
-        setConfigPaths(session, dir / name);
-        EXPECT_EQ(loadImage(host, session, *image), -1);
-        EXPECT_EQ(saveImage(host, session, *image), -1);
-    }
+    fs::remove(session.configPath);
+    fs::create_symlink("/dev/zero", session.configPath);
+    EXPECT_EQ(loadImage(host, session, *image), -1);
     EXPECT_THAT(host.numbers(), ElementsAre(2, 2, 2, 2));
-    EXPECT_EQ(readAll(dir / "tem.bin"), scrambledBytes);
 }
 
-TEST_F(FilesTest, SaveWritesPlainWorkingCopyAndScrambledFile) {
-    ASSERT_EQ(loadPlain(plainImage()), 0);
-    image->device(17).setPort(9000);
-    ASSERT_EQ(saveChange(host, session, *image), 0);
-    const auto plain = readAll(session.tempPath);
-    EXPECT_EQ(plain, std::vector<std::uint8_t>(image->bytes().begin(), image->bytes().end()));
-    EXPECT_EQ(readAll(session.configPath), scrambled(plain));
-
-    auto reloaded = std::make_unique<ConfigImage>();
-    ASSERT_EQ(loadImage(host, session, *reloaded), 0);
-    EXPECT_EQ(reloaded->device(17).port(), 9000);
+TEST_F(FilesTest, SaveWritesOnlyTheScrambledFileThroughLinks) {
+    // Any name is a configuration file's name, "tem.bin" included; a link (or a chain of them)
+    // to it is followed, and stays a link.
+    writeAll(dir / "tem.bin", scrambled(plainImage()));
+    fs::create_symlink("tem.bin", dir / "one.bin");
+    fs::create_symlink("one.bin", dir / "two.bin");
+    for (const char* name : {"tem.bin", "two.bin"}) {
+        setConfigPaths(session, dir / name);
+        ASSERT_EQ(loadImage(host, session, *image), 0);
+        image->device(17).setPort(name[0] == 't' ? 9000 : 9001);
+        ASSERT_EQ(saveChange(host, session, *image), 0);
+        EXPECT_EQ(scrambled(readAll(dir / "tem.bin")),
+                  std::vector<std::uint8_t>(image->bytes().begin(), image->bytes().end()));
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "one.bin"));
+    EXPECT_TRUE(fs::is_symlink(dir / "two.bin"));
     EXPECT_THAT(host.numbers(), IsEmpty());
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_THAT(names, ElementsAre("one.bin", "tem.bin", "two.bin"));
 }
 
 TEST_F(FilesTest, FailedSaveKeepsTheOldFile) {
@@ -188,8 +187,8 @@ TEST_F(FilesTest, FailedSaveKeepsTheOldFile) {
     const auto before = readAll(session.configPath);
     image->device(17).setPort(9100);
     image->updateChecksum();
-    // Fail in the middle of the scrambled copy (after the plain working copy is written).
-    for (std::size_t failAt : {std::size_t{0}, layout::kImageSize + 4096}) {
+    // Fail at the start and in the middle of the scrambled copy.
+    for (std::size_t failAt : {std::size_t{0}, layout::kImageSize / 2}) {
         host.clear();
         testing::setWriteFault(failAt);
         EXPECT_EQ(saveImage(host, session, *image), -1);
@@ -263,7 +262,6 @@ TEST_F(ChooseTest, AcceptsAFileAndBacksItUp) {
     ASSERT_TRUE(chooseConfigFile(host, session));
     EXPECT_EQ(session.configPath, file);
     EXPECT_EQ(session.configFolder, dir.path() / "");
-    EXPECT_EQ(session.tempPath, dir.path() / "tem.bin");
     EXPECT_EQ(fs::current_path(), dir.path());
     EXPECT_EQ(readAll(dir / "Backup" / "site.bin"), readAll(file));
     EXPECT_THAT(host.numbers(), IsEmpty());

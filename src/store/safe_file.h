@@ -1,0 +1,104 @@
+#pragma once
+// The one way this tool writes a file: a temporary file (0600) beside the target, fsync, rename
+// over the target, fsync of the folder. A crash, a full disk or a failed write never leaves a
+// torn target behind, and the replacement keeps the owner, group and mode of the file it
+// replaces. Reading goes through readRegularFile, which opens regular files only.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kbcfg::store {
+
+// What identifies one version of a file on disk: a save replaces the inode, an edit in place
+// changes the size or the modification time.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// How a target that is a symbolic link is treated.
+enum class LinkPolicy {
+    Follow,   // the file at the end of the chain of links is replaced (a configuration file)
+    Replace,  // the link itself is replaced by the new file (outputs: never written through)
+};
+
+class AtomicFile {
+  public:
+    // Creates the temporary file beside the target. ok() tells whether that worked; a target
+    // that exists but is not a regular file, or that the user could not write in place, is
+    // refused here.
+    AtomicFile(const std::filesystem::path& target, LinkPolicy links);
+    ~AtomicFile();  // removes the temporary file unless committed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool ok() const { return fd_ >= 0; }
+    // Why the last step failed, in a few words ("permission denied", ...).
+    const std::string& error() const { return error_; }
+    // The file that is replaced (after following links, by the policy).
+    const std::filesystem::path& target() const { return target_; }
+
+    bool write(const void* data, std::size_t size);
+    // Flushes, gives the file the target's owner and mode, renames it over the target and flushes
+    // the folder. False when any of it failed (the target is then unchanged, except when only the
+    // folder flush failed). `written` receives the identity of the new file.
+    bool commit(FileIdentity* written = nullptr);
+
+  private:
+    bool fail(const char* what);
+    void discard();
+
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    std::string error_;
+    int fd_ = -1;
+    bool replacesExisting_ = false;
+    uid_t owner_ = 0;
+    gid_t group_ = 0;
+    mode_t mode_ = 0;
+};
+
+// Writes the bytes as the whole new content of path. False on any failure, path untouched.
+bool writeFileAtomically(const std::filesystem::path& path, const std::uint8_t* data,
+                         std::size_t size, LinkPolicy links = LinkPolicy::Replace,
+                         FileIdentity* written = nullptr);
+
+// Copies a regular file over `to` the same way (streaming, any size). False on any failure.
+bool copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The end of a chain of symbolic links (at most 40), or path itself when it is none.
+std::filesystem::path followLinks(const std::filesystem::path& path);
+
+// The identity of the file path names (following links); nullopt when it cannot be read.
+std::optional<FileIdentity> identityOf(const std::filesystem::path& path);
+
+// Reads a regular file whole, at most maxBytes. The file is opened non-blocking and its type
+// checked on the opened descriptor, so a FIFO, a device or a folder is refused at once instead
+// of hanging or filling memory. nullopt when it cannot be read; `identity` receives what was
+// read.
+std::optional<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& path,
+                                                         std::size_t maxBytes,
+                                                         FileIdentity* identity = nullptr);
+
+// Removes the temporary files this tool left in folder when a process was killed mid-save:
+// those of its own name pattern, owned by this user, whose process is gone.
+void removeStaleTemporaries(const std::filesystem::path& folder);
+
+namespace testing {
+// Makes the next writes fail once `bytes` more bytes have been written (nullopt: no fault).
+void setWriteFault(std::optional<std::size_t> bytes);
+// Makes the next folder flush fail.
+void setFolderSyncFault(bool fail);
+}  // namespace testing
+
+}  // namespace kbcfg::store
