@@ -18,9 +18,9 @@ namespace {
 using devices::FoundRow;
 using devices::vorpdev;
 
-// The list shows numbers as text; JSON gives them as numbers again.
-unsigned long number(const std::string& text) {
-    return std::strtoul(text.c_str(), nullptr, 10);
+// The list shows numbers as text (the channel count signed); JSON gives them as numbers again.
+long number(const std::string& text) {
+    return std::strtol(text.c_str(), nullptr, 10);
 }
 
 void printRow(const char* event, const FoundRow& row, bool json) {

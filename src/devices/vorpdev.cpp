@@ -1,8 +1,13 @@
 #include "devices/vorpdev.h"
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <iostream>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "store/ansi.h"
 #include "store/messages.h"
@@ -24,18 +29,82 @@ constexpr const char* kRemoveUnknown = "Delete item failed\n";
 }  // namespace trace
 
 // The meeting point of the library thread and the UI thread. It outlives the dialog for as long
-// as a posted report still refers to it; `target` is touched only on the UI thread.
-struct vorpdev::Inbox {
-    explicit Inbox(vorpdev* t) : target(t) {}
-    std::atomic<bool> open{true};
+// as a posted task still refers to it; `target` is touched only on the UI thread.
+struct vorpdev::Inbox : std::enable_shared_from_this<Inbox> {
+    // How long one posted task hands reports to the dialog before it lets the UI thread do
+    // other work (paint, input, the close button) and carries on in a new task.
+    static constexpr std::chrono::milliseconds kSlice{4};
+
+    Inbox(vorpdev* t, store::Host& h) : target(t), host(h) {}
+
+    // Any thread: queues a copy, waiting for room unless this is the UI thread.
+    void put(remote::DiscoveredDevice device);
+    // UI thread: hands queued reports to the dialog in order.
+    void drain();
+    // UI thread: drops what is queued and turns away callbacks waiting and to come.
+    void shut();
+
     vorpdev* target;
+    store::Host& host;
+    std::thread::id uiThread;  // set before the library starts
+
+    std::mutex lock;
+    std::condition_variable room;
+    std::deque<remote::DiscoveredDevice> queue;  // the rest guarded by lock too
+    bool open = true;
+    bool drainPosted = false;  // a drain task is queued or running
+    int waiting = 0;           // callbacks waiting for room
 };
+
+void vorpdev::Inbox::put(remote::DiscoveredDevice device) {
+    std::unique_lock lk(lock);
+    if (queue.size() >= kInboxLimit && std::this_thread::get_id() != uiThread) {
+        ++waiting;
+        // Resume at half full, so the two threads do not take turns report by report.
+        room.wait(lk, [this] { return !open || queue.size() <= kInboxLimit / 2; });
+        --waiting;
+    }
+    if (!open) return;
+    queue.push_back(std::move(device));
+    if (std::exchange(drainPosted, true)) return;
+    lk.unlock();
+    host.post([self = shared_from_this()] { self->drain(); });
+}
+
+void vorpdev::Inbox::drain() {
+    const auto until = std::chrono::steady_clock::now() + kSlice;
+    for (;;) {
+        remote::DiscoveredDevice next;
+        {
+            std::lock_guard g(lock);
+            if (queue.empty()) {
+                drainPosted = false;
+                return;
+            }
+            next = std::move(queue.front());
+            queue.pop_front();
+            if (waiting > 0 && queue.size() <= kInboxLimit / 2) room.notify_all();
+        }
+        if (target) target->handleReport(next);
+        if (std::chrono::steady_clock::now() >= until) break;
+    }
+    host.post([self = shared_from_this()] { self->drain(); });  // drainPosted stays set
+}
+
+void vorpdev::Inbox::shut() {
+    {
+        std::lock_guard g(lock);
+        open = false;
+        queue.clear();
+    }
+    room.notify_all();
+}
 
 vorpdev::vorpdev(store::Host& host, remote::Discovery& discovery, int* pageRefreshFlag)
     : host_(host),
       discovery_(discovery),
       pageRefreshFlag_(pageRefreshFlag),
-      inbox_(std::make_shared<Inbox>(this)) {}
+      inbox_(std::make_shared<Inbox>(this, host)) {}
 
 vorpdev::~vorpdev() {
     close();
@@ -67,16 +136,11 @@ std::string vorpdev::cancelCaption() {
 
 void vorpdev::shown() {
     if (started || !inbox_->target) return;
-    std::shared_ptr<Inbox> inbox = inbox_;
-    store::Host* host = &host_;
-    // Library thread: copy, hand over, return. Nothing here waits for the UI thread.
-    auto onReport = [inbox, host](const std::uint8_t* record) {
-        if (!inbox->open.load(std::memory_order_acquire)) return;
+    inbox_->uiThread = std::this_thread::get_id();
+    // Library thread: copy and queue; waits only while the inbox is full and the dialog open.
+    auto onReport = [inbox = inbox_](const std::uint8_t* record) {
         std::optional<remote::DiscoveredDevice> copy = remote::copyFoundRecord(record);
-        if (!copy) return;
-        host->post([inbox, device = std::move(*copy)] {
-            if (inbox->target) inbox->target->handleReport(device);
-        });
+        if (copy) inbox->put(std::move(*copy));
     };
     started = discovery_.start(onReport);
     if (!started) store::showMessage(host_, msg::kStartFailed);
@@ -84,7 +148,8 @@ void vorpdev::shown() {
 
 void vorpdev::close() {
     if (!inbox_->target) return;
-    inbox_->open.store(false, std::memory_order_release);
+    // Before the stop: a callback waiting for room must return for the library to stop.
+    inbox_->shut();
     if (started) discovery_.stop();
     started = false;
     inbox_->target = nullptr;
@@ -138,7 +203,8 @@ void vorpdev::addRow(const remote::DiscoveredDevice& device) {
     row[FoundRow::kSerial] = store::fromAnsi(device.serial);
     row[FoundRow::kMask] = store::fromAnsi(device.mask);
     row[FoundRow::kMac] = store::fromAnsi(device.mac);
-    row[FoundRow::kChannels] = std::to_string(device.channels);
+    // Shown as a signed count, as the list always has: 0xFFFFFFFF reads -1.
+    row[FoundRow::kChannels] = std::to_string(static_cast<std::int32_t>(device.channels));
     row[FoundRow::kSoftwareVersion] = store::fromAnsi(device.softwareVersion);
     row[FoundRow::kDspVersion] = store::fromAnsi(device.dspVersion);
     row[FoundRow::kStartTime] = store::fromAnsi(device.startTime);

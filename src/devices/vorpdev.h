@@ -2,9 +2,11 @@
 // The discovery dialog: the devices that answer on the network, as the discovery library reports
 // them, and the way to add one of them through the Add Device dialog in preset mode.
 //
-// The library reports on a thread of its own. Its callback copies each report and posts the copy
-// to the UI thread, which owns it from then on; it never waits for the UI thread, so closing the
-// dialog (which waits for the library to stop) cannot deadlock. Reports still queued when the
+// The library reports on a thread of its own. Its callback copies each report into a bounded
+// inbox and, when none is queued yet, posts one task to the UI thread that works through the
+// inbox in order. A full inbox holds the library's thread back until the UI thread has caught
+// up, so a flood of reports costs time, never memory. Closing wakes a waiting callback and turns
+// it away before stopping the library, so closing cannot deadlock. Reports still queued when the
 // dialog closes are dropped. Host::post must therefore be callable from any thread.
 
 #include <array>
@@ -88,7 +90,11 @@ class vorpdev {
     // The address boxes only show a selection.
     static constexpr bool kAddressBoxesEnabled = false;
 
-    // The window is shown: discovery starts; message 54 when it cannot.
+    // Reports waiting for the UI thread; the library's thread waits while this many are queued
+    // (the UI thread itself never waits, since that would be for itself).
+    static constexpr std::size_t kInboxLimit = 1024;
+
+    // The window is shown, on the UI thread: discovery starts; message 54 when it cannot.
     void shown();
     // The window goes: discovery stops (when it had started) and later reports are dropped.
     // Safe to call more than once.

@@ -69,6 +69,16 @@ TEST_F(VorpdevTest, AddFillsEveryColumnAndRepeatedSerialGetsSecondRow) {
     EXPECT_EQ(changes[1], std::make_pair(vorpdev::Change::Inserted, std::size_t{0}));
 }
 
+TEST_F(VorpdevTest, ChannelCountReadsAsASignedNumber) {
+    dialog->shown();
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0, "0"}, {0x7FFFFFFF, "2147483647"}, {0x80000000, "-2147483648"}, {0xFFFFFFFF, "-1"}};
+    for (const auto& [count, shown] : cases) {
+        report(FoundRecordBuilder::device(VORP_EVENT_ADD, "A").u32(VORP_FOUND_CHANNELS, count));
+        EXPECT_EQ(dialog->rows.back()[FoundRow::kChannels], shown);
+    }
+}
+
 TEST_F(VorpdevTest, UpdateRewritesSomeColumnsOfTheFirstMatchOnly) {
     dialog->shown();
     report(VORP_EVENT_ADD, "A");

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -180,6 +181,73 @@ TEST_F(DiscoveryStressTest, ListKeepsUpWithAThousandReportsASecond) {
     RecordProperty("lag_max_ms", std::to_string(worst));
     // One frame at 60 Hz.
     EXPECT_LT(p99, 1000.0 / 60);
+}
+
+// Counts the reports the library has handed over (the callback has returned).
+class CountingDiscovery : public Discovery {
+  public:
+    explicit CountingDiscovery(Discovery& inner) : inner_(inner) {}
+    bool start(Callback onReport) override {
+        return inner_.start([this, onReport](const std::uint8_t* record) {
+            onReport(record);
+            handedOver.fetch_add(1);
+        });
+    }
+    void stop() override { inner_.stop(); }
+    std::atomic<long> handedOver{0};
+
+  private:
+    Discovery& inner_;
+};
+
+TEST_F(DiscoveryStressTest, AFloodWaitsForABusyUiThreadAndLosesNothing) {
+    constexpr long kDevices = 50, kReports = 30000;
+    useInstallation(R"({"discovery": {"burst": {"rate": 0, "devices": 50, "count": 30000}}})");
+    Watchdog watchdog(120s);
+    DynamicDiscovery library;
+    CountingDiscovery discovery(library);
+    vorpdev dialog(host, discovery, &pageRefresh);
+    std::vector<std::string> traces;
+    dialog.trace = [&](const std::string& line) { traces.push_back(line); };
+    // Per device, the events in the order they reached the list, as "code/version".
+    std::map<std::string, std::vector<std::string>> seen;
+    long handled = 0;
+    dialog.observer = [&](vorpdev::Change c, std::size_t row) {
+        const char* code = c == vorpdev::Change::Inserted        ? "1"
+                           : c == vorpdev::Change::Updated       ? "2"
+                           : c == vorpdev::Change::AboutToRemove ? "3"
+                                                                 : nullptr;
+        if (!code) return;
+        const devices::FoundRow& r = dialog.rows[row];
+        seen[r[devices::FoundRow::kSerial]].push_back(
+            std::string(code) + "/" + (*code == '3' ? "" : r[devices::FoundRow::kSoftwareVersion]));
+        ++handled;
+    };
+    dialog.shown();
+    ASSERT_TRUE(dialog.started);
+    long worstBacklog = 0;
+    const auto begin = Clock::now();
+    for (int round = 0; handled < kReports && Clock::now() - begin < 60s; ++round) {
+        host.runUntil(Clock::now() + 2ms);
+        if (round % 4 == 0) {
+            // The UI thread is busy elsewhere: the library must wait for it, not pile up reports.
+            std::this_thread::sleep_for(20ms);
+            worstBacklog = std::max(worstBacklog, discovery.handedOver.load() - handled);
+        }
+    }
+    dialog.close();
+    EXPECT_LE(worstBacklog, static_cast<long>(vorpdev::kInboxLimit));
+    ASSERT_EQ(handled, kReports);
+    EXPECT_THAT(traces, ::testing::IsEmpty());
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kDevices));
+    for (const auto& [serial, events] : seen) {
+        ASSERT_EQ(events.size(), static_cast<std::size_t>(kReports / kDevices)) << serial;
+        for (std::size_t k = 0; k < events.size(); ++k) {
+            const std::string expected =
+                k % 3 == 2 ? "3/" : std::to_string(k % 3 + 1) + "/V1.0." + std::to_string(k);
+            ASSERT_EQ(events[k], expected) << serial << " event " << k;
+        }
+    }
 }
 
 TEST(VorpdevThroughput, HandlingAReportScansALongListQuickly) {
