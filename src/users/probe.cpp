@@ -105,15 +105,24 @@ std::uint32_t classifyDeviceType(std::uint16_t code) {
 }
 
 namespace {
-// Reads `<Name min="%d" max="%d"/>` the way a scanf pattern does: literal text must match and
-// each number is an optionally signed decimal; reading stops at the first mismatch.
+bool isBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Reads `<Name min="%d" max="%d"/>` the way a scanf pattern does: literal text must match, a
+// blank in the pattern takes any run of white space (none included), and each number is an
+// optionally signed decimal; reading stops at the first mismatch.
 void scanRange(const char* p, const char* pattern, int& min, int& max) {
     int* targets[2] = {&min, &max};
     int next = 0;
     for (const char* f = pattern; *f; ++f) {
+        if (isBlank(*f)) {
+            while (isBlank(*p)) ++p;
+            continue;
+        }
         if (f[0] == '%' && f[1] == 'd') {
             ++f;
-            while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+            while (isBlank(*p)) ++p;
             bool negative = false;
             if (*p == '+' || *p == '-') negative = *p++ == '-';
             if (*p < '0' || *p > '9') return;
@@ -263,6 +272,14 @@ void addDecoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int logi
         addEntry(image, op, slot, store::kTvWall, firstWall + k, 0, 0, indexes);
 }
 
+// The save that ends each device. A device whose entries could not be written is no success.
+ProbeResult saveAssignment(store::Host& host, const store::SessionState& session,
+                           store::ConfigImage& image, RunCounters& counters) {
+    if (store::saveChange(host, session, image) == 0) return ProbeResult::GoOn;
+    --counters.success;
+    return ProbeResult::SaveFailed;
+}
+
 }  // namespace
 
 ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
@@ -313,13 +330,12 @@ ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session
                 store::putU8(cell + 1, static_cast<std::uint8_t>(c % 8 + 1));
                 store::putU32(cell + 4, 0);
             }
-            sdk.logoutEx(loginId);
-            store::saveChange(host, session, image);
-            return ProbeResult::GoOn;
+            break;
         }
-        // No matrix record free: listed, not saved until the next change.
+        // Without a free matrix record the device is still listed for the operator, and saved
+        // like every other assignment.
         sdk.logoutEx(loginId);
-        return ProbeResult::GoOn;
+        return saveAssignment(host, session, image, counters);
     }
 
     image.stream(op, entry).setDeviceSlot(slot);
@@ -329,8 +345,7 @@ ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session
         addDecoderChannels(image, sdk, loginId, op, slot, indexes);
     }
     sdk.logout(loginId);
-    store::saveChange(host, session, image);
-    return ProbeResult::GoOn;
+    return saveAssignment(host, session, image, counters);
 }
 
 }  // namespace kbcfg::users

@@ -70,7 +70,9 @@ int findFreeChannelEntry(const store::ConfigImage& image, int op);
 std::uint32_t allocateChannelIndex(const store::ConfigImage& image, int op, IndexGroup group,
                                    ChannelIndexCounter& counters);
 
-enum class ProbeResult { GoOn, StopRun };
+// StopRun: the operator's device list is full. SaveFailed: the device's entries are in memory
+// but the file could not be written (message 2 shown); the run ends as failed.
+enum class ProbeResult { GoOn, StopRun, SaveFailed };
 
 // Logs in to device `slot`, enters it into operator `op`'s device list and creates its channel
 // entries; saves the image. A failed login is reported by a message when the run has a single

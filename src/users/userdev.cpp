@@ -75,11 +75,18 @@ Outcome userdev::assignCheckedDevices(const Progress& progress) {
         any = true;
         if (progress) progress(done, counters.checked, row.ip);
         ++done;
-        if (probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters) ==
-            ProbeResult::StopRun) {
+        const ProbeResult result =
+            probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters);
+        if (result == ProbeResult::StopRun) {
             refreshUserDeviceLists();
             // The device that met the full list logged in but was not recorded.
             return counters.success > 1 ? Outcome::Done : Outcome::Refused;
+        }
+        if (result == ProbeResult::SaveFailed) {
+            // Message 2 has said why. The run ends as failed, without a result dialog that would
+            // count the device as a success.
+            refreshUserDeviceLists();
+            return Outcome::Refused;
         }
     }
     if (progress && any) progress(done, counters.checked, "");

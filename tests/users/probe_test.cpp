@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "store/files.h"
@@ -110,6 +112,16 @@ TEST(SceneRange, ReadsTheFirstElementNameFound) {
     EXPECT_EQ(r.count, 0);
     EXPECT_EQ(parseSceneRange("nothing").count, 0);
     EXPECT_EQ(parseSceneRange("<sceneNum min=\"-5\" max=\"99999999999\"/>").first, -5);
+
+    // A blank in the pattern takes any run of white space, none included.
+    for (const char* xml :
+         {"<sceneNum\n  min=\"3\"  max=\"9\"/>", "<sceneNum  min=\"3\"\tmax=\"9\"/>",
+          "<sceneNummin=\"3\"max=\"9\"/>", "<SceneNum\r\n\tmin=\"3\" max=\" 9\"/>"}) {
+        r = parseSceneRange(xml);
+        EXPECT_EQ(r.count, 7) << xml;
+        EXPECT_EQ(r.first, 3) << xml;
+    }
+    EXPECT_EQ(parseSceneRange("<sceneNum min =\"3\" max=\"9\"/>").count, 0);  // literal '=' missed
 }
 
 TEST_F(ProbeTest, EncoderInputsTakeFreeIndexes) {
@@ -194,10 +206,54 @@ TEST_F(ProbeTest, MatrixDevicesGetARecord) {
     EXPECT_EQ(image->stream(1, 0).deviceSlot(), -1);
     EXPECT_THAT(sdk.callsStartingWith("Logout"), ElementsAre("LogoutEx 0"));
 
-    // No record left: listed only.
+    // No record left: listed without one, and saved like any assignment.
     device(1, 141);
-    probe(1, 1);
-    EXPECT_EQ(image->userDevice(1, 1), 1);
+    EXPECT_EQ(probe(1, 1), ProbeResult::GoOn);
+    auto saved = std::make_unique<store::ConfigImage>();
+    ASSERT_EQ(store::loadImage(host, session, *saved), 0);
+    EXPECT_EQ(saved->userDevice(1, 1), 1);
+    EXPECT_EQ(saved->device(1).deviceType(), 141);
+    EXPECT_EQ(saved->stream(1, 1).deviceSlot(), -1);
+}
+
+TEST_F(ProbeTest, AFailedSaveEndsTheRunAsFailed) {
+    const auto fileBefore = [&] {
+        std::ifstream in(session.configPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    // Every path that saves: encoder, decoder, other class, matrix with and without a record.
+    struct Case {
+        std::uint16_t type;
+        bool matrixRecordsTaken;
+    };
+    for (const Case c :
+         {Case{75, false}, Case{20, false}, Case{5000, false}, Case{141, false}, Case{141, true}}) {
+        SCOPED_TRACE(c.type);
+        image->resetOperatorDevices(2);
+        image->clearOperatorTables(2);
+        if (c.matrixRecordsTaken)
+            for (int w = 0; w < store::layout::kMatrixCount; ++w)
+                image->matrix(2, w).setDeviceSlot(9);
+        ASSERT_EQ(store::saveChange(host, session, *image), 0);
+        device(0, c.type, 2);
+        device(1, 75, 2);
+        const std::string before = fileBefore();
+        host.clear();
+        userdev dialog(host, session, *image, sdk, 2);
+        dialog.refreshUserDeviceLists();
+        dialog.headerClicked(false, 0);
+        store::testing::setWriteFault(0);
+        const Outcome outcome = dialog.assignCheckedDevices();
+        store::testing::setWriteFault(std::nullopt);
+        EXPECT_EQ(outcome, Outcome::Refused);
+        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_FALSE(dialog.showResult);
+        EXPECT_EQ(dialog.counters.success, 0);
+        EXPECT_EQ(fileBefore(), before);
+        // The run ended at the first device: the second was never logged in to.
+        EXPECT_EQ(sdk.callsStartingWith("Login 198.51.100.1:").size(), 0u);
+        sdk.calls.clear();
+    }
 }
 
 TEST_F(ProbeTest, LoginFailuresAndAFullList) {
