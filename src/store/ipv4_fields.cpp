@@ -43,6 +43,10 @@ bool Ipv4Fields::blank() const {
     return true;
 }
 
+bool Ipv4Fields::hostFirstOctet() const {
+    return !octets[0] || (*octets[0] >= kHostFirstOctetMin && *octets[0] <= kHostFirstOctetMax);
+}
+
 std::uint32_t Ipv4Fields::packed() const {
     std::uint32_t ip = 0;
     for (std::size_t i = 0; i < 4; ++i) ip |= std::uint32_t{octets[i].value_or(0)} << (8 * i);

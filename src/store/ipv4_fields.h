@@ -9,6 +9,10 @@
 
 namespace kbcfg::store {
 
+// The first octet a host address box takes: no "this network", multicast or reserved nets.
+inline constexpr int kHostFirstOctetMin = 1;
+inline constexpr int kHostFirstOctetMax = 223;
+
 struct Ipv4Fields {
     std::array<std::optional<std::uint8_t>, 4> octets;
 
@@ -23,6 +27,8 @@ struct Ipv4Fields {
 
     bool complete() const;  // all four filled
     bool blank() const;     // none filled
+    // The first octet is blank or one a host address box takes.
+    bool hostFirstOctet() const;
     void clear() { octets = {}; }
     // The image form; blank octets count as 0.
     std::uint32_t packed() const;

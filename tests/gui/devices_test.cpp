@@ -81,6 +81,41 @@ class PacedDiscovery : public kbcfg::testing::FakeDiscovery {
     std::thread thread_;
 };
 
+// The fake library reporting as fast as each call returns, as a flooded network would: a few
+// devices, each added, updated and removed in turn, until stopped.
+class FloodDiscovery : public kbcfg::testing::FakeDiscovery {
+  public:
+    ~FloodDiscovery() override { halt(); }
+
+    void run(int devices) {
+        thread_ = std::thread([this, devices] {
+            for (long k = 0; !stopping_; ++k) {
+                char serial[16];
+                std::snprintf(serial, sizeof serial, "F%03ld", k % devices);
+                const long round = k / devices;
+                const int event = std::array{VORP_EVENT_ADD, VORP_EVENT_UPDATE,
+                                             VORP_EVENT_REMOVE}[static_cast<std::size_t>(round % 3)];
+                deliver(FoundRecordBuilder::device(event, serial).bytes);
+                delivered.fetch_add(1);
+            }
+        });
+    }
+    void stop() override {
+        halt();
+        FakeDiscovery::stop();
+    }
+
+    std::atomic<long> delivered{0};
+
+  private:
+    void halt() {
+        stopping_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
 double threadCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -234,6 +269,22 @@ class TestDevices : public QObject {
         // Letters are not taken.
         type("x");
         QCOMPARE(box.octetEdit(0)->text(), QStringLiteral("7"));
+
+        // A typed value is judged even before the field is left, on screen too: what is taken
+        // is what is shown.
+        box.clear();
+        box.octetEdit(0)->setFocus();
+        type("0");
+        QCOMPARE(box.fields().octets[0], std::optional<std::uint8_t>(1));
+        QCOMPARE(box.octetEdit(0)->text(), QStringLiteral("1"));
+
+        // An address the program shows is given back exactly, whatever its first octet.
+        for (int first = 0; first <= 255; ++first) {
+            const auto given = Ipv4Fields::of(static_cast<std::uint8_t>(first), 1, 2, 3);
+            box.setFields(given);
+            QCOMPARE(box.fields(), given);
+            QCOMPARE(box.octetEdit(0)->text(), QString::number(first));
+        }
 
         // A mask box has no first-octet limit; a read-only box shows what it is given.
         gui::Ipv4Edit mask;
@@ -527,6 +578,21 @@ class TestDevices : public QObject {
         QCOMPARE(reload()->device(1).port(), 37777);
     }
 
+    void presetAddStoresTheAddressShown() {
+        // Free slots 1, 2, 4 and 6 take the found devices in turn.
+        const std::pair<std::uint8_t, int> cases[] = {{0, 1}, {224, 2}, {230, 4}, {255, 6}};
+        for (const auto& [first, slot] : cases) {
+            int refresh = 0;
+            gui::DevaddView dialog(*context, &refresh, Ipv4Fields::of(first, 1, 1, 1), 8000);
+            QCOMPARE(child<gui::Ipv4Edit>(&dialog, "startIpEdit")->octetEdit(0)->text(),
+                     QString::number(first));
+            dialog.show();
+            child<QPushButton>(&dialog, "addButton")->click();
+            QCOMPARE(shown().back(), 23);
+            QCOMPARE(reload()->device(slot).ip(), packIp(first, 1, 1, 1));
+        }
+    }
+
     void discoveryListsReportsAndAddsThroughThePresetDialog() {
         int refresh = 0;
         auto* dialog = new gui::VorpdevView(*context, &refresh);
@@ -767,6 +833,56 @@ class TestDevices : public QObject {
             discovery = std::make_unique<PacedDiscovery>();
             context->discovery = discovery.get();
         }
+    }
+
+    void discoveryFloodLeavesTheDialogResponsiveAndHoldsTheLibraryBack() {
+        FloodDiscovery flood;
+        context->discovery = &flood;
+        int refresh = 0;
+        auto* dialog = new gui::VorpdevView(*context, &refresh);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QTRY_VERIFY(dialog->presenter().started);
+        long handled = 0;
+        auto showChange = dialog->presenter().observer;
+        dialog->presenter().observer = [&, showChange](devices::vorpdev::Change c, std::size_t row) {
+            showChange(c, row);
+            using C = devices::vorpdev::Change;
+            if (c == C::Inserted || c == C::Updated || c == C::Removed) ++handled;
+        };
+        qInstallMessageHandler(captureDebug);
+        // How long the event loop was away at worst, and how far the library got ahead of the
+        // list.
+        qint64 worstGapMs = 0;
+        long worstBacklog = 0;
+        QElapsedTimer gap;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&] {
+            worstGapMs = std::max(worstGapMs, gap.restart());
+            worstBacklog = std::max(worstBacklog, flood.delivered.load() - handled);
+        });
+        gap.start();
+        tick.start(10);
+        flood.run(200);
+        QTest::qWait(1500);
+        tick.stop();
+        QElapsedTimer closing;
+        closing.start();
+        dialog->reject();
+        delete dialog;
+        const qint64 closeMs = closing.elapsed();
+        qInstallMessageHandler(nullptr);
+        context->discovery = discovery.get();
+        qInfo("discovery flood: %ld reports listed in 1.5 s; event loop away %lld ms at worst; "
+              "library ahead by %ld reports at worst; closed in %lld ms",
+              handled, static_cast<long long>(worstGapMs), worstBacklog,
+              static_cast<long long>(closeMs));
+        QVERIFY(handled > 1000);
+        QVERIFY(worstBacklog <= static_cast<long>(devices::vorpdev::kInboxLimit));
+        // In order: no update or removal found its row missing, no add found it present.
+        QCOMPARE(debugLines, QStringList{});
+        QVERIFY(worstGapMs < 500);
+        QVERIFY(closeMs < 500);
     }
 
     void fullTableIsListedQuickly() {

@@ -76,9 +76,10 @@ int Ipv4Edit::index(QObject* edit) const {
 store::Ipv4Fields Ipv4Edit::fields() const {
     store::Ipv4Fields out;
     for (int i = 0; i < 4; ++i) {
+        normalise(i);
         const QString text = octets_[static_cast<std::size_t>(i)]->text();
         if (text.isEmpty()) continue;
-        const int value = std::clamp(text.toInt(), minimum(i), maximum(i));
+        const int value = std::clamp(text.toInt(), 0, 255);
         out.octets[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
     }
     return out;
@@ -89,12 +90,14 @@ void Ipv4Edit::setFields(const store::Ipv4Fields& fields) {
         const auto& octet = fields.octets[i];
         const QString text = octet ? QString::number(*octet) : QString();
         if (octets_[i]->text() != text) octets_[i]->setText(text);
+        octets_[i]->setModified(false);
     }
 }
 
-void Ipv4Edit::normalise(int i) {
+void Ipv4Edit::normalise(int i) const {
     QLineEdit* edit = octets_[static_cast<std::size_t>(i)];
-    if (edit->text().isEmpty()) return;
+    // setText() clears the modified flag, so only what the user typed is judged.
+    if (edit->text().isEmpty() || !edit->isModified()) return;
     const QString text = QString::number(std::clamp(edit->text().toInt(), minimum(i), maximum(i)));
     if (text != edit->text()) edit->setText(text);
 }

@@ -21,9 +21,11 @@ class Ipv4Edit : public QWidget {
     void setFirstOctetLimited(bool limited) { firstLimited_ = limited; }
     bool firstOctetLimited() const { return firstLimited_; }
 
-    // What the box shows now, each octet blank or in its range.
+    // What the box shows now. A typed value not yet brought into its range is brought there
+    // first, on screen too, so what is taken is always what is shown.
     store::Ipv4Fields fields() const;
-    // Shows the octets as given (no clamping: a read-only box shows what it is told).
+    // Shows the octets as given and keeps them until the user types over them: a box filled by
+    // the program (a found device's address) gives back exactly that address.
     void setFields(const store::Ipv4Fields& fields);
     void clear() { setFields({}); }
 
@@ -41,10 +43,10 @@ class Ipv4Edit : public QWidget {
 
   private:
     int index(QObject* edit) const;
-    int maximum(int i) const { return i == 0 && firstLimited_ ? 223 : 255; }
-    int minimum(int i) const { return i == 0 && firstLimited_ ? 1 : 0; }
-    // Brings a typed value into its octet's range.
-    void normalise(int i);
+    int maximum(int i) const { return i == 0 && firstLimited_ ? store::kHostFirstOctetMax : 255; }
+    int minimum(int i) const { return i == 0 && firstLimited_ ? store::kHostFirstOctetMin : 0; }
+    // Brings a typed value into its octet's range; a value the program set is left alone.
+    void normalise(int i) const;
     void moveTo(int i, bool selectAll);
 
     std::array<QLineEdit*, 4> octets_{};
