@@ -1,6 +1,7 @@
 #include "remote/config.h"
 
 #include "remote/modconfig.h"
+#include "store/full_path.h"
 
 namespace kbcfg::remote {
 
@@ -16,7 +17,8 @@ bool config::choosePath() {
     return usePath(*chosen);
 }
 
-bool config::usePath(const std::filesystem::path& path) {
+bool config::usePath(const std::filesystem::path& given) {
+    const std::filesystem::path path = store::fullPath(given);
     if (!checkPathLimits(host_, path)) {
         chosenPath.clear();  // the box keeps its old text; an import then asks for a file
         return false;

@@ -20,6 +20,7 @@ class config {
 
     // The file chooser; the session's paths stay as they are.
     bool choosePath();
+    // A path given directly (the command line): made a full path, then the limits.
     bool usePath(const std::filesystem::path& path);
     // "Import Config File".
     store::Outcome importFile();

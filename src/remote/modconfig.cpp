@@ -4,6 +4,7 @@
 
 #include "store/ansi.h"
 #include "store/files.h"
+#include "store/full_path.h"
 #include "store/messages.h"
 
 namespace kbcfg::remote {
@@ -30,7 +31,8 @@ bool modconfig::choosePath() {
     return usePath(*chosen);
 }
 
-bool modconfig::usePath(const std::filesystem::path& path) {
+bool modconfig::usePath(const std::filesystem::path& given) {
+    const std::filesystem::path path = store::fullPath(given);
     chosenPath = path;
     if (!checkPathLimits(host_, path)) {
         // The box keeps what it showed; only a too-long file name also forgets the session's.
@@ -71,10 +73,17 @@ Outcome modconfig::exportFile() {
 Outcome modconfig::exportAndLogin() {
     const int id = prepareExport();
     if (id < 0) return Outcome::Refused;
-    // The backup folder is made ready for the login's backups; nothing is copied into it.
+    // The backup folder is made ready for the login's backups; nothing is copied into it. Only
+    // that one folder is made: a chosen folder that does not exist fails as the plain export
+    // would, with nothing created.
     std::error_code ec;
+    if (!std::filesystem::is_directory(session_.configFolder, ec)) {
+        sdk_.logoutEx(id);
+        store::showMessage(host_, msg::kExportFailed);
+        return Outcome::Refused;
+    }
     const std::filesystem::path backup = store::backupFolder(session_);
-    if (!std::filesystem::is_directory(backup, ec)) std::filesystem::create_directories(backup, ec);
+    if (!std::filesystem::is_directory(backup, ec)) std::filesystem::create_directory(backup, ec);
     store::WaitCursor wait(host_);
     const int fetched = sdk_.getConfigFile(id, chosenPath);
     sdk_.logoutEx(id);

@@ -21,7 +21,8 @@ class modconfig {
 
     // The file chooser ("..."): a file to write, which need not exist.
     bool choosePath();
-    // The same for a path given directly (the command line): limits, then the session's paths.
+    // The same for a path given directly (the command line): made a full path, as the chooser
+    // gives it, then the limits, then the session's paths.
     bool usePath(const std::filesystem::path& path);
 
     store::Outcome exportFile();

@@ -4,6 +4,7 @@
 
 #include <system_error>
 
+#include "store/full_path.h"
 #include "store/messages.h"
 
 namespace kbcfg::remote {
@@ -65,7 +66,8 @@ bool modupdata::choosePackage() {
     return usePackage(*chosen);
 }
 
-bool modupdata::usePackage(const std::filesystem::path& path) {
+bool modupdata::usePackage(const std::filesystem::path& given) {
+    const std::filesystem::path path = store::fullPath(given);
     packagePath.clear();
     if (!checkPathLimits(host_, path)) return false;
     packagePath = path;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "remote/config.h"
 #include "remote/modconfig.h"
@@ -100,6 +101,21 @@ TEST_F(KeyboardTest, ExportAndLoginOpensTheLogin) {
     EXPECT_THAT(host.numbers(), IsEmpty());
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Backup"));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "Backup"));
+
+    // Only the backup folder is made, and only inside a folder that exists: a missing folder
+    // fails as the plain export does, with nothing created.
+    for (const bool withLogin : {true, false}) {
+        host.clear();
+        sdk.calls.clear();
+        modconfig missing(host, session, sdk);
+        ASSERT_TRUE(missing.usePath(dir / "gone" / "site.bin"));
+        fillKeyboard(missing.keyboard);
+        EXPECT_EQ(withLogin ? missing.exportAndLogin() : missing.exportFile(), Outcome::Refused);
+        EXPECT_THAT(host.numbers(), ElementsAre(181));
+        EXPECT_FALSE(missing.openLogin);
+        EXPECT_THAT(sdk.calls.back(), ::testing::StartsWith("LogoutEx"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "gone"));
+    }
 }
 
 TEST_F(KeyboardTest, PathLimits) {
@@ -118,6 +134,51 @@ TEST_F(KeyboardTest, PathLimits) {
     host.clear();
     dialog.exportFile();
     EXPECT_THAT(host.numbers(), ElementsAre(192));
+}
+
+// Runs a block in another current folder.
+class InFolder {
+  public:
+    explicit InFolder(const std::filesystem::path& folder)
+        : before_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(before_); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+  private:
+    std::filesystem::path before_;
+};
+
+TEST_F(KeyboardTest, PathLimitsApplyToTheFullPath) {
+    // Each chooser of a file, given a path as typed; the path it keeps, empty when refused.
+    modconfig exportDialog(host, session, sdk);
+    config importPage(host, session, sdk);
+    modupdata upgradeDialog(host, sdk);
+    const std::function<std::filesystem::path(const std::filesystem::path&)> choosers[] = {
+        [&](const auto& p) { return exportDialog.usePath(p) ? exportDialog.chosenPath : ""; },
+        [&](const auto& p) { return importPage.usePath(p) ? importPage.chosenPath : ""; },
+        [&](const auto& p) { return upgradeDialog.usePackage(p) ? upgradeDialog.packagePath : ""; },
+    };
+    const auto deep = dir / std::string(128 - dir.path().string().size(), 'd');
+    std::filesystem::create_directory(deep);
+    std::string dots;
+    for (int i = 0; i < 70; ++i) dots += "./";
+    for (const auto& choose : choosers) {
+        host.clear();
+        {
+            // Short as typed, 129 characters and more in full.
+            InFolder in(deep);
+            EXPECT_EQ(choose("kb.bin"), "");
+        }
+        InFolder in(dir.path());
+        const auto here = std::filesystem::current_path();
+        // Long as typed, short in full; ".." is taken lexically.
+        EXPECT_EQ(choose(dots + "kb.bin"), here / "kb.bin");
+        EXPECT_EQ(choose("sub/../kb.bin"), here / "kb.bin");
+        EXPECT_THAT(host.numbers(), ElementsAre(210));
+    }
 }
 
 TEST_F(KeyboardTest, ImportFromPageAndDialog) {
