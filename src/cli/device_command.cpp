@@ -264,6 +264,11 @@ class ImportCsvCommand : public LoginCommand {
                 malformed = true;
                 continue;
             }
+            if (!ip->hostFirstOctet()) {
+                std::cerr << where << hostAddressProblem("address", fields[0]) << std::endl;
+                malformed = true;
+                continue;
+            }
             LineHost lineHost(ctx.host);
             int refresh = 0;
             devices::devadd dialog(lineHost, ctx.session, ctx.image, &refresh);

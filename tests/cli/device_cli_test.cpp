@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -74,6 +76,75 @@ TEST_F(DeviceCliTest, AddListAndTextBoxesAsTyped) {
     EXPECT_EQ(rows[0]["port"], 8000);
     EXPECT_EQ(rows[0]["username"], "admin");
     EXPECT_FALSE(std::filesystem::exists(dir / "tem.bin"));
+}
+
+TEST_F(DeviceCliTest, AddressOptionsTakeTheFirstOctetsOfTheBoxes) {
+    // Every file under the folder with its bytes: a refused command writes nothing.
+    auto snapshot = [&] {
+        std::map<std::string, std::vector<std::uint8_t>> files;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+            files[e.path().string()] = readAll(e.path());
+        return files;
+    };
+    const auto before = snapshot();
+    const std::string kb = file(), out = (dir / "out.bin").string();
+    // {option, command line with the address at the place of "@"}
+    const std::pair<std::string, std::vector<std::string>> commands[] = {
+        {"--ip", login({"device", "add", "--ip", "@"})},
+        {"--start", login({"device", "add-range", "--start", "@", "--end", "198.51.100.9"})},
+        {"--end", login({"device", "add-range", "--start", "198.51.100.1", "--end", "@"})},
+        {"--ip", login({"user", "stream", "--record", "1", "--slot", "0", "--bind", "--ip", "@"})},
+        {"--ip", {"keyboard", "export", "--ip", "@", "--output", out}},
+        {"--ip", {"keyboard", "export", "--ip", "@", "--output", out, "--login", "-u", "boss"}},
+        {"--ip", {"keyboard", "import", "--ip", "@", "--file", kb}},
+        {"--ip", {"keyboard", "upgrade", "--ip", "@", "--file", kb}},
+    };
+    for (const auto& [option, args] : commands) {
+        for (const char* address : {"0.1.2.3", "224.0.0.1", "255.1.2.3"}) {
+            auto line = args;
+            std::replace(line.begin(), line.end(), std::string("@"), std::string(address));
+            const auto r = kbcfg(line);
+            SCOPED_TRACE(line[1] + " " + address);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_THAT(r.err, HasSubstr(option + " " + address));
+            EXPECT_THAT(r.err, HasSubstr("1..223"));
+        }
+    }
+    EXPECT_EQ(snapshot(), before);
+    // A device list refuses such a line and goes on with the next.
+    std::ofstream(dir / "devices.csv") << "224.0.0.1,8000,admin,x\n198.51.100.30,8000,admin,x\n";
+    auto r = kbcfg(login({"device", "import-csv", (dir / "devices.csv").string()}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("devices.csv:1: address 224.0.0.1: the first octet"));
+    EXPECT_EQ(load()->device(0).ip(), store::packIp(198, 51, 100, 30));
+    EXPECT_EQ(load()->device(1).inUse(), 0u);
+    // The ends of the range pass on to the dialog's own checks.
+    for (const char* address : {"1.2.3.4", "223.1.2.3"})
+        EXPECT_EQ(kbcfg(login({"device", "add", "--ip", address})).status, 0) << address;
+}
+
+TEST_F(DeviceCliTest, PathLimitsCountTheFullPath) {
+    struct InFolder {
+        std::filesystem::path before = std::filesystem::current_path();
+        explicit InFolder(const std::filesystem::path& to) { std::filesystem::current_path(to); }
+        ~InFolder() { std::filesystem::current_path(before); }
+    };
+    // Short as typed, more than 128 characters in full.
+    const auto deep = dir / std::string(128 - dir.path().string().size(), 'd');
+    std::filesystem::create_directory(deep);
+    std::filesystem::copy_file(file(), deep / "kb.bin");
+    {
+        InFolder in(deep);
+        const auto r = kbcfg({"device", "list", "-f", "kb.bin", "-u", "boss", "-p", "pw"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr("Filepath'length should be less than 128"));
+    }
+    // Long as typed, short in full.
+    InFolder in(dir.path());
+    std::string dots;
+    for (int i = 0; i < 70; ++i) dots += "./";
+    const auto r = kbcfg({"device", "list", "-f", dots + "kb.bin", "-u", "boss", "-p", "pw"});
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(DeviceCliTest, LoginRulesApply) {
