@@ -1,14 +1,16 @@
 #include "installation.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 #include "codepage.h"
@@ -116,10 +118,14 @@ PortGroup readGroup(Reader& parent, const char* key) {
     return g;
 }
 
+// A description larger than this is not a description.
+constexpr std::size_t kMaxDescriptionBytes = 16u << 20;
+
 std::vector<std::uint8_t> readFile(const std::string& path, const std::string& where) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Fault(where + ": cannot read \"" + path + "\"");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!readRegularFile(path, kMaxKeyboardFileBytes, bytes, error))
+        throw Fault(where + ": cannot read \"" + path + "\": " + error);
     if (bytes.empty()) throw Fault(where + ": \"" + path + "\" is empty");
     return bytes;
 }
@@ -232,6 +238,49 @@ FoundEvent readEvent(const json& j, const std::string& where) {
 }
 
 }  // namespace
+
+bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out,
+                     std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok) {
+        error = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        ok = false;
+    }
+    std::vector<std::uint8_t> bytes;
+    // One byte more than allowed tells a file that grew past the limit from one that fits.
+    if (ok) bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit) + 1);
+    std::size_t got = 0;
+    while (ok && got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            got += static_cast<std::size_t>(n);
+            if (got == bytes.size() && got <= limit) bytes.resize(std::min(2 * got, limit + 1));
+        }
+    }
+    ::close(fd);
+    if (ok && got > limit) {
+        error = "larger than " + std::to_string(limit) + " bytes";
+        ok = false;
+    }
+    if (!ok) return false;
+    bytes.resize(got);
+    out = std::move(bytes);
+    return true;
+}
 
 int Device::ipChannelCount() const {
     return static_cast<int>(std::count(ipChannels.begin(), ipChannels.end(), true));
@@ -346,14 +395,11 @@ const Installation& currentInstallation(bool& reloaded) {
     if (path.empty()) {
         text = demoInstallationJson();
     } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            error = "cannot read the file";
-        } else {
-            std::ostringstream ss;
-            ss << in.rdbuf();
-            text = ss.str();
-        }
+        std::vector<std::uint8_t> bytes;
+        if (readRegularFile(path, kMaxDescriptionBytes, bytes, error))
+            text.assign(bytes.begin(), bytes.end());
+        else
+            error = "cannot read the file: " + error;
     }
     std::unique_ptr<Installation> inst;
     if (error.empty()) {

@@ -3,6 +3,7 @@
 // file named by VYXSIM_INSTALLATION or taken from the built-in demo.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -95,6 +96,12 @@ std::unique_ptr<Installation> parseInstallation(const std::string& json, const s
 // empty. A description that cannot be used is reported once on stderr and gives an empty
 // installation. `reloaded` tells the caller to drop state that referred to the old one.
 const Installation& currentInstallation(bool& reloaded);
+
+// Reads a whole regular file of at most `limit` bytes. It is opened non-blocking and its type is
+// checked on the opened descriptor, so a FIFO cannot block the reader and a device cannot flood
+// it. False, with the reason in `error`, otherwise.
+bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out,
+                     std::string& error);
 
 // The built-in demo description.
 const char* demoInstallationJson();

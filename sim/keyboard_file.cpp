@@ -16,6 +16,7 @@ constexpr std::uint32_t kMagic = 0x514D5A52;
 constexpr std::uint32_t kLength = kImageSize - 12;
 constexpr std::uint32_t kVersion = 0x150420;
 constexpr std::uint32_t kScrambleKey = 0x5A3C9E17;
+static_assert(kImageSize <= kMaxKeyboardFileBytes);
 
 constexpr std::size_t kOperatorTable = 384, kOperatorSize = 52, kOperatorName = 4;
 constexpr std::size_t kDeviceTable = 592, kDeviceSize = 132, kDeviceCount = 3840;

@@ -104,10 +104,8 @@ const std::vector<std::uint8_t>& storedFile(State& s, std::size_t keyboard) {
 }
 
 bool readFile(const char* path, std::vector<std::uint8_t>& out, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad() && out.size() <= limit;
+    std::string error;
+    return readRegularFile(path, limit, out, error);
 }
 
 bool isChannelOf(const Device& d, int number) {

@@ -1,5 +1,7 @@
 #include "remote/modupdata.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <system_error>
@@ -96,11 +98,13 @@ Outcome modupdata::startUpgrade() {
         store::showMessage(host_, msg::kKeyboardLoginFailed);
         return Outcome::Refused;
     }
-    std::error_code ec;
-    const bool readable = std::filesystem::is_regular_file(packagePath, ec) &&
-                          ::access(packagePath.c_str(), R_OK) == 0;
-    const std::uintmax_t size = readable ? std::filesystem::file_size(packagePath, ec) : 0;
-    if (!readable || ec) {
+    // Type and size come from the opened file (non-blocking: a FIFO must not hang the dialog).
+    struct stat st {};
+    const int fd = ::open(packagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const bool readable = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (fd >= 0) ::close(fd);
+    const std::uintmax_t size = readable ? static_cast<std::uintmax_t>(st.st_size) : 0;
+    if (!readable) {
         store::showMessage(host_, msg::kOpenFailed);
         sdk_.logoutEx(loginId_);
         return Outcome::Refused;

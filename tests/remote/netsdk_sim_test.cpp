@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 
 #include <filesystem>
@@ -297,6 +299,9 @@ TEST_F(NetSdkSimTest, PanelUpgradeReportsStepsAndCanBeRefused) {
 }
 
 TEST_F(NetSdkSimTest, UnusableDescriptionGivesAClearErrorAndAnEmptyInstallation) {
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder");
+    kbcfg::testing::writeAll(dir / "large.bin", std::vector<std::uint8_t>(1'778'177, 1));
     const std::pair<const char*, const char*> cases[] = {
         {"{ not json", "parse error"},
         {R"({"keyboards": [{"address": "198.51.100.2", "pasword": "x"}]})",
@@ -308,6 +313,14 @@ TEST_F(NetSdkSimTest, UnusableDescriptionGivesAClearErrorAndAnEmptyInstallation)
          "described twice"},
         {R"({"keyboards": [{"address": "198.51.100.2", "configFile": "absent.bin"}]})",
          "cannot read"},
+        {R"({"keyboards": [{"address": "198.51.100.2", "configFile": "fifo"}]})",
+         "fifo\": not a regular file"},
+        {R"({"keyboards": [{"address": "198.51.100.2", "configFile": "/dev/zero"}]})",
+         "not a regular file"},
+        {R"({"keyboards": [{"address": "198.51.100.2", "configFile": "folder"}]})",
+         "not a regular file"},
+        {R"({"keyboards": [{"address": "198.51.100.2", "configFile": "large.bin"}]})",
+         "larger than 1778176 bytes"},
         {R"({"devices": [{"address": "198.51.100.9", "ipChannels": [32]}]})", "0..31"},
         {R"([1, 2])", "must be an object"},
     };
@@ -336,6 +349,32 @@ TEST_F(NetSdkSimTest, ConfigFileNamedInTheDescriptionIsHandedOut) {
     const int id = loginTo(kKeyboard, "");
     ASSERT_NE(sdk.getConfigFile(id, dir / "out.bin"), 0);
     EXPECT_EQ(kbcfg::testing::readAll(dir / "out.bin"), (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+}
+
+// A FIFO would block the library, a device would fill the memory: only regular files are read.
+TEST_F(NetSdkSimTest, OnlyRegularFilesAreRead) {
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    constexpr std::size_t kLargest = 1'778'176;  // the largest layout
+    kbcfg::testing::writeAll(dir / "largest.bin", std::vector<std::uint8_t>(kLargest, 7));
+    {
+        ScopedEnv fifoDescription("VYXSIM_INSTALLATION", fifo.c_str());
+        ::testing::internal::CaptureStderr();
+        sdk.init();
+        EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("not a regular file"));
+    }
+
+    // A file of the largest layout is handed out whole.
+    useInstallation(R"({"keyboards": [{"address": "198.51.100.2", "configFile": "largest.bin"}]})");
+    const int id = loginTo(kKeyboard, "");
+    ASSERT_GE(id, 0);
+    ASSERT_NE(sdk.getConfigFile(id, dir / "out.bin"), 0);
+    EXPECT_EQ(std::filesystem::file_size(dir / "out.bin"), kLargest);
+    // Files sent to a keyboard are read the same way.
+    for (const auto& path : {fifo, std::filesystem::path("/dev/zero")}) {
+        EXPECT_EQ(sdk.setConfigFile(id, path), 0);
+        EXPECT_EQ(sdk.lastError(), VYX_ERR_FILE_OPEN);
+    }
 }
 
 TEST(NetSdkLoader, MissingLibraryFailsEveryCallAndSaysSoOnce) {
