@@ -3,12 +3,14 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -637,6 +639,61 @@ TEST_F(CliTest, DumpListsTheRecordsInUse) {
     const auto withPasswords = nlohmann::json::parse(r.out);
     EXPECT_EQ(withPasswords["operators"][0]["password"], "0123456789abcdef");
     EXPECT_EQ(withPasswords["devices"][0]["password"], "devpass");
+}
+
+// --- user assign ----------------------------------------------------------------------------
+
+// The populated image with a device of the simulated installation in slot 6, and no matrix
+// record of operator 1 free.
+Bytes withDevice6(std::uint8_t lastOctet) {
+    store::ConfigImage image;
+    buildPopulated(image);
+    for (int w = 0; w < layout::kMatrixCount; ++w) image.matrix(1, w).setDeviceSlot(0);
+    auto device = image.device(6);
+    device.setInUse(1);
+    device.setIp(store::packIp(198, 51, 100, lastOctet));
+    device.setPort(8000);
+    device.setUserName("admin");
+    device.setPassword("12345");
+    image.updateChecksum();
+    return plainBytes(image);
+}
+constexpr std::uint8_t kSimMatrix = 40, kSimEncoder = 20;
+
+const std::vector<std::string> kAssignSlot6 = {
+    "user", "assign", "-u", "admin", "-p", "0123456789abcdef", "--record", "1", "--slot", "6"};
+
+TEST_F(CliTest, AMatrixDeviceWithoutAFreeMatrixRecordIsStillSaved) {
+    const fs::path file = writeConfig("kbCfg.bin", withDevice6(kSimMatrix));
+    std::vector<std::string> args = kAssignSlot6;
+    args.insert(args.end(), {"-f", file.string()});
+    const Result r = kbcfg(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    Bytes plain = readAll(file);
+    store::scrambleBytes(plain);
+    store::ConfigImage saved;
+    ASSERT_TRUE(store::decodeImage(plain, saved).ok());
+    EXPECT_EQ(saved.userDevice(1, 2), 6);
+    EXPECT_EQ(saved.device(6).deviceType(), 141);
+}
+
+TEST_F(CliTest, AnAssignmentThatCannotBeSavedFails) {
+    const fs::path file = writeConfig("kbCfg.bin", withDevice6(kSimEncoder));
+    const Bytes before = readAll(file);
+    std::vector<std::string> args = kAssignSlot6;
+    args.insert(args.end(), {"-f", file.string()});
+    // The tool may read the file but write no file as large as an image ("file too large").
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{layout::kImageSize / 2, old.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Result r = kbcfg(args);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Open config file failed!"));
+    EXPECT_EQ(readAll(file), before);
 }
 
 }  // namespace

@@ -93,8 +93,9 @@ class FloodDiscovery : public kbcfg::testing::FakeDiscovery {
                 char serial[16];
                 std::snprintf(serial, sizeof serial, "F%03ld", k % devices);
                 const long round = k / devices;
-                const int event = std::array{VORP_EVENT_ADD, VORP_EVENT_UPDATE,
-                                             VORP_EVENT_REMOVE}[static_cast<std::size_t>(round % 3)];
+                const int event =
+                    std::array{VORP_EVENT_ADD, VORP_EVENT_UPDATE,
+                               VORP_EVENT_REMOVE}[static_cast<std::size_t>(round % 3)];
                 deliver(FoundRecordBuilder::device(event, serial).bytes);
                 delivered.fetch_add(1);
             }
@@ -845,7 +846,8 @@ class TestDevices : public QObject {
         QTRY_VERIFY(dialog->presenter().started);
         long handled = 0;
         auto showChange = dialog->presenter().observer;
-        dialog->presenter().observer = [&, showChange](devices::vorpdev::Change c, std::size_t row) {
+        dialog->presenter().observer = [&, showChange](devices::vorpdev::Change c,
+                                                       std::size_t row) {
             showChange(c, row);
             using C = devices::vorpdev::Change;
             if (c == C::Inserted || c == C::Updated || c == C::Removed) ++handled;
@@ -873,10 +875,11 @@ class TestDevices : public QObject {
         const qint64 closeMs = closing.elapsed();
         qInstallMessageHandler(nullptr);
         context->discovery = discovery.get();
-        qInfo("discovery flood: %ld reports listed in 1.5 s; event loop away %lld ms at worst; "
-              "library ahead by %ld reports at worst; closed in %lld ms",
-              handled, static_cast<long long>(worstGapMs), worstBacklog,
-              static_cast<long long>(closeMs));
+        qInfo(
+            "discovery flood: %ld reports listed in 1.5 s; event loop away %lld ms at worst; "
+            "library ahead by %ld reports at worst; closed in %lld ms",
+            handled, static_cast<long long>(worstGapMs), worstBacklog,
+            static_cast<long long>(closeMs));
         QVERIFY(handled > 1000);
         QVERIFY(worstBacklog <= static_cast<long>(devices::vorpdev::kInboxLimit));
         // In order: no update or removal found its row missing, no add found it present.
