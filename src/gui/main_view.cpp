@@ -173,6 +173,8 @@ void MainView::paintEvent(QPaintEvent*) {
 MainView* openMainWindow(GuiContext& context) {
     auto* window = new MainView(context);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // Like the login before it, the window keeps the mode dialog out of reach while it is open.
+    window->setWindowModality(Qt::ApplicationModal);
     window->show();
     window->raise();
     window->activateWindow();

@@ -48,6 +48,10 @@ class ModupdataView::TickingHost : public store::Host {
     store::Answer askOkCancel(int number, const std::string& text) override {
         return inner_.askOkCancel(number, text);
     }
+    store::Answer askOkCancelThen(int number, const std::string& text,
+                                  const std::function<void(store::Answer)>& answered) override {
+        return inner_.askOkCancelThen(number, text, answered);
+    }
     std::optional<std::filesystem::path> chooseOpenFile(
         const store::FileChoiceRequest& request) override {
         return inner_.chooseOpenFile(request);

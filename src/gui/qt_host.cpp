@@ -42,6 +42,13 @@ store::Answer QtHost::askOkCancel(int number, const std::string& text) {
     return box.run();
 }
 
+store::Answer QtHost::askOkCancelThen(int number, const std::string& text,
+                                      const std::function<void(store::Answer)>& answered) {
+    if (script.active) return Host::askOkCancelThen(number, text, answered);
+    TipView box(text, true, dialogParent());
+    return box.run(answered);
+}
+
 std::optional<std::filesystem::path> QtHost::chooseOpenFile(
     const store::FileChoiceRequest& request) {
     if (script.active) {

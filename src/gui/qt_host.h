@@ -22,6 +22,8 @@ class QtHost : public store::Host {
 
     void showMessage(int number, const std::string& text) override;
     store::Answer askOkCancel(int number, const std::string& text) override;
+    store::Answer askOkCancelThen(int number, const std::string& text,
+                                  const std::function<void(store::Answer)>& answered) override;
     std::optional<std::filesystem::path> chooseOpenFile(
         const store::FileChoiceRequest& request) override;
     void setWaitCursor(bool on) override;

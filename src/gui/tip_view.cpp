@@ -43,14 +43,14 @@ TipView::TipView(const std::string& text, bool withCancel, QWidget* parent)
     ok_ = new QPushButton(qs(shell::tip::okCaption()), this);
     ok_->setObjectName(QStringLiteral("tipOk"));
     ok_->setDefault(true);
-    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ok_, &QPushButton::clicked, this, [this] { finish(store::Answer::Ok); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok_);
     if (tip_.withCancel) {
         cancel_ = new QPushButton(qs(shell::tip::cancelCaption()), this);
         cancel_->setObjectName(QStringLiteral("tipCancel"));
-        connect(cancel_, &QPushButton::clicked, this, [this] { done(kCancelled); });
+        connect(cancel_, &QPushButton::clicked, this, [this] { finish(store::Answer::Cancel); });
         buttons->addSpacing(16);
         buttons->addWidget(cancel_);
     }
@@ -64,7 +64,16 @@ TipView::TipView(const std::string& text, bool withCancel, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-store::Answer TipView::run() {
+void TipView::finish(store::Answer answer) {
+    if (finishing_) return;  // a click that came in while a follow-up box was up
+    finishing_ = true;
+    if (answered_) answered_(answer);
+    done(answer == store::Answer::Ok ? QDialog::Accepted : kCancelled);
+}
+
+store::Answer TipView::run(const std::function<void(store::Answer)>& answered) {
+    answered_ = answered;
+    finishing_ = false;
     const int result = exec();
     if (result == QDialog::Accepted) return store::Answer::Ok;
     if (result == kCancelled) return store::Answer::Cancel;

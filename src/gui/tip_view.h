@@ -2,6 +2,7 @@
 // The message box every catalogue message is shown in (shell::tip).
 
 #include <QDialog>
+#include <functional>
 
 #include "shell/tip.h"
 #include "store/host.h"
@@ -16,8 +17,9 @@ class TipView : public QDialog {
   public:
     TipView(const std::string& text, bool withCancel, QWidget* parent = nullptr);
 
-    // Runs the box modally. Escape and the close box give Closed.
-    store::Answer run();
+    // Runs the box modally. Escape and the close box give Closed. `answered`, if given, runs on
+    // OK or Cancel before the box closes.
+    store::Answer run(const std::function<void(store::Answer)>& answered = {});
 
     QLabel* textLabel() const { return text_; }
     QPushButton* okButton() const { return ok_; }
@@ -25,6 +27,10 @@ class TipView : public QDialog {
 
   private:
     static constexpr int kCancelled = 2;
+    void finish(store::Answer answer);
+
+    std::function<void(store::Answer)> answered_;
+    bool finishing_ = false;
     shell::tip tip_;
     QLabel* text_;
     QPushButton* ok_;

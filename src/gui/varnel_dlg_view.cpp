@@ -121,6 +121,10 @@ void ModesView::showAbout() {
     about.exec();
 }
 
+void ModesView::reject() {
+    if (presenter_.mayClose()) QDialog::reject();
+}
+
 void ModesView::open(shell::CvarnelDlg::Open what) {
     switch (what) {
         case shell::CvarnelDlg::Open::Nothing:

@@ -23,6 +23,8 @@ class ModesView : public QDialog {
     std::function<void(QWidget* parent)> openUpgrade;
 
     void showAbout();
+    // Escape and the close box: refused while a work window is open, which would end with it.
+    void reject() override;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -21,8 +21,10 @@ class StartupPlatform {
     virtual bool raiseRunningCopy() = 0;
 };
 
-// The fixed text shown when the socket layer cannot be used.
-inline constexpr const char* kSocketInitFailedText = "Windows 套接字初始化失败。";
+// The fixed text shown when the socket layer cannot be used: outside the catalogue, so it says
+// it in both languages.
+inline constexpr const char* kSocketInitFailedText =
+    "网络初始化失败。\nNetwork initialisation failed.";
 // The name the single-instance guard goes by.
 inline constexpr const char* kInstanceName = "varnel2013";
 

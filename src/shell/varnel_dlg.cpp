@@ -48,6 +48,12 @@ CvarnelDlg::Open CvarnelDlg::updateKeyboard() {
     return raiseOpenWorkArea(kTitleUpgrade) ? Open::Nothing : Open::Upgrade;
 }
 
+bool CvarnelDlg::mayClose() {
+    for (int title : {kTitleMenu, kTitleLogin, kTitleExport, kTitleUpgrade})
+        if (host_.raiseWindow(getMessage(title))) return false;
+    return true;
+}
+
 void CvarnelDlg::destroyed() {
     CvarnelApp::modesDestroyed(session_);
 }

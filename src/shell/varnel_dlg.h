@@ -30,6 +30,10 @@ class CvarnelDlg {
     // Leaves the session's mode as it is.
     Open updateKeyboard();
 
+    // Escape or the close box: the dialog may close (ending the run) only when no work window
+    // is open; otherwise the open one is brought to the front and the dialog stays.
+    bool mayClose();
+
     // The dialog is gone: the end of the run.
     void destroyed();
 

@@ -30,6 +30,15 @@ class Host {
     virtual void showMessage(int number, const std::string& text) = 0;
     // A message box with OK and Cancel.
     virtual Answer askOkCancel(int number, const std::string& text) = 0;
+    // The same box, where `answered` runs on OK or Cancel while the box is still on screen (a
+    // box it shows comes up over the question, and both close together). Closing the box runs
+    // nothing.
+    virtual Answer askOkCancelThen(int number, const std::string& text,
+                                   const std::function<void(Answer)>& answered) {
+        const Answer answer = askOkCancel(number, text);
+        if (answer != Answer::Closed) answered(answer);
+        return answer;
+    }
     // The platform's file-open dialog; nullopt when the user cancels.
     virtual std::optional<std::filesystem::path> chooseOpenFile(
         const FileChoiceRequest& request) = 0;

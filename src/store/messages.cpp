@@ -491,16 +491,16 @@ void askMessage(Host& host, SessionState& session, int n, const std::string& arg
         showMessage(host, n);
         return;
     }
-    const Answer answer = host.askOkCancel(n, getMessage(n));
+    const Answer answer = host.askOkCancelThen(n, getMessage(n), [&](Answer given) {
+        // The notice comes up over the question; both close once it has been read.
+        if (mode != kTipConfirm && given == Answer::Cancel) showMessage(host, 43);
+    });
     if (answer == Answer::Closed) return;
     if (mode == kTipConfirm) {
         session.confirmAnswer = answer == Answer::Ok ? 1 : 0;
         return;
     }
-    if (answer == Answer::Cancel) {
-        showMessage(host, 43);
-        return;
-    }
+    if (answer == Answer::Cancel) return;
     const std::filesystem::path folder = backupFolder(session);
     std::error_code ec;
     std::filesystem::create_directory(folder, ec);

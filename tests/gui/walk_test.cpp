@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -193,6 +194,40 @@ class TestWalk : public QObject {
         QVERIFY(modes->isVisible());
     }
 
+    void modeDialogOutlastsEveryWorkWindow() {
+        // Escape and the close box, while each work window is open: the run must not end.
+        const auto tryToEnd = [this] {
+            QTest::keyClick(modes.get(), Qt::Key_Escape);
+            modes->close();
+            QTest::qWait(10);
+        };
+        const std::pair<const char*, const char*> areas[] = {{"localButton", "Login"},
+                                                             {"remoteButton", "Remote Config File"},
+                                                             {"upgradeButton", "Update Keyboard"}};
+        for (const auto& [button, title] : areas) {
+            child<QAbstractButton>(modes.get(), button)->click();
+            QTRY_VERIFY2(window(title), title);
+            tryToEnd();
+            QVERIFY2(modes->isVisible(), title);
+            QVERIFY2(window(title), title);
+            window(title)->close();
+            QTRY_VERIFY2(!window(title), title);
+        }
+        gui::MainView* main = logIn("admin", "pw");
+        QVERIFY(main);
+        QTRY_VERIFY(!window("Login"));
+        QVERIFY(main->isModal());
+        tryToEnd();
+        QVERIFY(modes->isVisible());
+        QCOMPARE(window<gui::MainView>("Menu"), main);
+        main->close();
+        QTRY_VERIFY(!window("Menu"));
+
+        // With no work window left, Escape ends it as before.
+        QTest::keyClick(modes.get(), Qt::Key_Escape);
+        QVERIFY(!modes->isVisible());
+    }
+
     void loginAndMainWindowAreQuick() {
         gui::UserloginView* login = openLogin();
         QVERIFY(login);
@@ -331,6 +366,40 @@ class TestWalk : public QObject {
         QCOMPARE(answer([](gui::TipView& b) { QTest::keyClick(&b, Qt::Key_Escape); }),
                  store::Answer::Closed);
         QCOMPARE(answer([](gui::TipView& b) { b.close(); }), store::Answer::Closed);
+    }
+
+    void cancelOfABackupQuestionShowsItsNoticeOverIt() {
+        host->script.active = false;
+        store::setConfigPaths(*session, configFile);
+        QStringList expected{QString::fromStdString(store::getMessage(42)),
+                             QString::fromStdString(store::getMessage(43))};
+        expected.sort();
+        for (int mode : {store::kTipBackupAtLogin, store::kTipBackupAtExport}) {
+            QStringList seen;  // the boxes on screen while the notice is up
+            QPointer<QWidget> answered;
+            QTimer user;
+            user.setInterval(5);
+            // Clicks are posted: a timer does not fire again inside its own handler.
+            connect(&user, &QTimer::timeout, this, [&] {
+                auto* box = qobject_cast<gui::TipView*>(QApplication::activeModalWidget());
+                if (!box || box == answered) return;
+                answered = box;
+                if (!box->cancelButton()) {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (auto* tip = qobject_cast<gui::TipView*>(w); tip && tip->isVisible())
+                            seen << tip->textLabel()->text();
+                }
+                QPushButton* button = box->cancelButton() ? box->cancelButton() : box->okButton();
+                QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
+            });
+            user.start();
+            store::askMessage(*host, *session, 42, "kbCfg.bin", mode);
+            user.stop();
+            seen.sort();
+            QCOMPARE(seen, expected);
+            QVERIFY(!QApplication::activeModalWidget());
+        }
+        QVERIFY(!fs::exists(dir->path() / "Backup" / "kbCfg.bin"));
     }
 
     void closedBoxChangesNothing() {

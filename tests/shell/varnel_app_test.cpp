@@ -44,7 +44,8 @@ TEST(Startup, SocketLayerFailureEndsBeforeTheGuard) {
     EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::End);
     EXPECT_THAT(platform.calls, ElementsAre("socket"));
     ASSERT_EQ(host.shown.size(), 1u);
-    EXPECT_EQ(host.shown[0].text, kSocketInitFailedText);
+    // The same words on every platform, in both languages, naming no other system's layer.
+    EXPECT_EQ(host.shown[0].text, "网络初始化失败。\nNetwork initialisation failed.");
 }
 
 TEST(Startup, SecondCopyEndsSilentlyWhenTheFirstRaisedAWindow) {
@@ -93,6 +94,18 @@ TEST_F(ModesTest, OpenMainWindowTakesTheFrontForEveryButton) {
     EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Nothing);
     EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Nothing);
     EXPECT_THAT(host.raised, ElementsAre("Menu", "Menu", "Menu"));
+}
+
+TEST_F(ModesTest, ClosesOnlyWithNoWorkWindowOpen) {
+    CvarnelDlg modes(host, session);
+    host.windows = {"Modes"};
+    EXPECT_TRUE(modes.mayClose());
+    for (const char* open : {"Menu", "Login", "Remote Config File", "Update Keyboard"}) {
+        host.windows = {"Modes", open};
+        EXPECT_FALSE(modes.mayClose()) << open;
+    }
+    // The window in the way comes to the front instead.
+    EXPECT_THAT(host.raised, ElementsAre("Menu", "Login", "Remote Config File", "Update Keyboard"));
 }
 
 TEST_F(ModesTest, EachButtonFindsItsOwnDialog) {
