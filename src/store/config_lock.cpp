@@ -81,8 +81,9 @@ std::unique_ptr<ConfigLock> ConfigLock::acquire(const fs::path& configPath, std:
         }
         struct stat opened {};
         // Never write into anything but a lock file of our own making (not a hard link to the
-        // configuration file, not a device).
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_nlink != 1 ||
+        // configuration file, not a device). No link at all means the holder before us has just
+        // removed it: the check after locking sends us round again.
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_nlink > 1 ||
             opened.st_size > kMaxLockFileSize) {
             ::close(fd);
             why = lock.string() + " is not a lock file of this tool; remove it to edit " +

@@ -105,7 +105,7 @@ void backupConfigFile(Host& host, SessionState& session, const std::string& file
 int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
     std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(source, kScrambleLimit);
     if (!bytes) {
-        showFailure(host, "Cannot read " + source.string() + ": " + std::strerror(errno));
+        showMessage(host, kMessageOpenFailed);
         return -1;
     }
     scrambleBytes(*bytes);

@@ -149,6 +149,8 @@ AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links)
         mode_ = 0666 & ~mask;
     }
 
+    // A writer killed mid-save leaves its temporary file: the next writer here clears it away.
+    removeStaleTemporaries(folder);
     const std::string name = target_.filename().string().substr(0, kMaxNameInTemp);
     std::string pattern =
         (folder / ("." + name + std::string(kTempMarker) + std::to_string(::getpid()) + "-XXXXXX"))

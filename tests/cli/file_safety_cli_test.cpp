@@ -1,0 +1,123 @@
+// Several kbcfg processes on one file, and processes killed while they write.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "store/files.h"
+#include "support/cli_runner.h"
+#include "support/scripted_host.h"
+#include "support/temp_dir.h"
+
+namespace kbcfg::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+pid_t spawn(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = args;
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    // Errors stay visible in the test's own output.
+    posix_spawn_file_actions_adddup2(&actions, 2, 2);
+    pid_t pid = -1;
+    posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(FileSafetyCli, ConcurrentWritersLoseNothing) {
+    TempDir dir;
+    const std::string file = (dir / "kb.bin").string();
+    ASSERT_EQ(kbcfg({"new", file, "--admin", "boss", "--password", "pw"}).status, 0);
+    // Each writer adds 25 devices; a refused add (the file is being edited) is tried again, and
+    // an add that says it succeeded must be in the file at the end.
+    constexpr int kWriters = 4, kAdds = 25;
+    const std::string script = R"(
+        ok=0; refused=0
+        for i in $(seq 1 25); do
+            for try in $(seq 1 400); do
+                if err=$("$0" device add --ip "198.51.$1.$i" -f "$2" -u boss -p pw 2>&1 >/dev/null); then
+                    ok=$((ok+1)); break
+                fi
+                case "$err" in *"is being edited by"*) refused=$((refused+1));; *) echo "$err" >&2; exit 3;; esac
+            done
+        done
+        [ "$ok" = 25 ] || exit 4
+        echo "$refused" > "$2.refused.$1")";
+    std::vector<pid_t> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.push_back(
+            spawn({"/bin/bash", "-c", script, KBCFG_CLI_PATH, std::to_string(100 + w), file}));
+    for (pid_t pid : writers) EXPECT_EQ(waitFor(pid), 0);
+
+    store::SessionState session;
+    store::setConfigPaths(session, file);
+    ScriptedHost host;
+    auto image = std::make_unique<store::ConfigImage>();
+    ASSERT_EQ(store::loadImage(host, session, *image), 0);
+    int devices = 0;
+    for (int slot = 0; slot < store::layout::kDeviceCount; ++slot)
+        devices += image->device(slot).inUse() ? 1 : 0;
+    EXPECT_EQ(devices, kWriters * kAdds);
+    int refused = 0;
+    for (int w = 0; w < kWriters; ++w)
+        refused += std::atoi(readText(file + ".refused." + std::to_string(100 + w)).c_str());
+    std::cout << kWriters << " x " << kAdds << " adds: " << devices << " in the file, " << refused
+              << " refusals while another writer held the file\n";
+    // Nothing of the lock or of a temporary file stays behind.
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".kbcfg-"), std::string::npos)
+            << entry.path();
+}
+
+TEST(FileSafetyCli, AKilledDecodeNeverTearsItsOutput) {
+    TempDir dir;
+    std::vector<std::uint8_t> in(4 << 20);
+    std::mt19937 random(7);
+    for (auto& b : in) b = static_cast<std::uint8_t>(random());
+    writeAll(dir / "in", in);
+    const std::vector<std::uint8_t> old(1000, 0xEE);
+    writeAll(dir / "out", old);
+    ASSERT_EQ(kbcfg({"decode", (dir / "in").string(), (dir / "decoded").string()}).status, 0);
+    const std::vector<std::uint8_t> decoded = readAll(dir / "decoded");
+
+    for (int round = 0; round < 12; ++round) {
+        const pid_t pid =
+            spawn({KBCFG_CLI_PATH, "decode", (dir / "in").string(), (dir / "out").string()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
+        ::kill(pid, SIGKILL);
+        waitFor(pid);
+        const auto now = readAll(dir / "out");
+        EXPECT_TRUE(now == old || now == decoded) << "round " << round << ": " << now.size();
+    }
+    // The next write into the folder clears what the killed ones left.
+    ASSERT_EQ(kbcfg({"decode", (dir / "in").string(), (dir / "out").string()}).status, 0);
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".kbcfg-"), std::string::npos)
+            << entry.path();
+}
+
+}  // namespace
+}  // namespace kbcfg::testing

@@ -1,0 +1,290 @@
+// Attacks and faults on the configuration file: a second writer, a writer that was killed,
+// planted lock files and links, a file changed behind the session's back, protected files.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "store/checksum.h"
+#include "store/files.h"
+#include "store/messages.h"
+#include "support/scripted_host.h"
+#include "support/temp_dir.h"
+
+namespace kbcfg::store {
+namespace {
+
+namespace fs = std::filesystem;
+using kbcfg::testing::readAll;
+using kbcfg::testing::ScriptedHost;
+using kbcfg::testing::TempDir;
+using kbcfg::testing::writeAll;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes scrambledImage(const std::string& admin) {
+    auto image = std::make_unique<ConfigImage>();
+    image->setMagic(layout::kMagic);
+    image->setLength(layout::kLength);
+    image->setVersion(layout::kVersion);
+    image->operatorRecord(0).setInUse(1);
+    image->operatorRecord(0).setName(admin);
+    image->updateChecksum();
+    Bytes bytes(image->bytes().begin(), image->bytes().end());
+    scrambleBytes(bytes);
+    return bytes;
+}
+
+std::vector<std::string> folderNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs body in a child process; its exit status (or 128 + signal).
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class FileSafetyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeAll(file(), scrambledImage("admin"));
+        setConfigPaths(session, file());
+    }
+    fs::path file() const { return dir / "kbCfg.bin"; }
+    // Login as far as the file goes: the lock, then the load.
+    int open(SessionState& s) {
+        if (beginEditSession(host, s) != 0) return -1;
+        return loadImage(host, s, *image);
+    }
+    std::string lastText() const { return host.shown.empty() ? "" : host.shown.back().text; }
+
+    TempDir dir;
+    ScriptedHost host;
+    SessionState session;
+    std::unique_ptr<ConfigImage> image = std::make_unique<ConfigImage>();
+};
+
+TEST_F(FileSafetyTest, OneWriterAtATimeWhicheverPathItUses) {
+    ASSERT_EQ(open(session), 0);
+    fs::create_symlink("kbCfg.bin", dir / "alias.bin");
+    SessionState second;
+    for (const char* name : {"kbCfg.bin", "alias.bin"}) {
+        setConfigPaths(second, dir / name);
+        host.clear();
+        EXPECT_EQ(open(second), -1) << name;
+        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_THAT(lastText(), StartsWith(getMessage(2) + "\n"));
+        EXPECT_THAT(lastText(), HasSubstr("process " + std::to_string(::getpid()) + " ("));
+    }
+    // Readers need no lock.
+    SessionState reader;
+    setConfigPaths(reader, file());
+    EXPECT_EQ(loadImage(host, reader, *image), 0);
+
+    endEditSession(session);
+    EXPECT_EQ(open(second), 0);
+    endEditSession(second);
+    EXPECT_THAT(folderNames(dir.path()), ElementsAre("alias.bin", "kbCfg.bin"));
+}
+
+TEST_F(FileSafetyTest, AKilledHolderNeverBlocksTheNextSession) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        std::string why;
+        auto lock = ConfigLock::acquire(file(), why);
+        const char byte = lock ? 1 : 0;
+        if (::write(ready[1], &byte, 1) != 1) ::_exit(1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 1);
+    EXPECT_EQ(open(session), -1);
+    EXPECT_THAT(lastText(), HasSubstr("process " + std::to_string(holder)));
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    // Its lock file is still there, but nobody holds it any more.
+    EXPECT_TRUE(fs::exists(lockPathFor(file())));
+    EXPECT_EQ(open(session), 0);
+}
+
+TEST_F(FileSafetyTest, PlantedLockFilesAreNeverWrittenThrough) {
+    const Bytes victim(100, 0x5A);
+    writeAll(dir / "victim", victim);
+    const Bytes config = readAll(file());
+    const std::function<void()> plants[] = {
+        [&] { fs::create_symlink("victim", lockPathFor(file())); },
+        [&] { fs::create_hard_link(file(), lockPathFor(file())); },
+        [&] { fs::create_directory(lockPathFor(file())); },
+    };
+    for (const auto& plant : plants) {
+        plant();
+        host.clear();
+        EXPECT_EQ(beginEditSession(host, session), -1);
+        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_EQ(readAll(dir / "victim"), victim);
+        EXPECT_EQ(readAll(file()), config);
+        fs::remove(lockPathFor(file()));
+    }
+}
+
+TEST_F(FileSafetyTest, ASaveIsRefusedWhenTheFileChangedSinceTheLoad) {
+    const std::function<void()> changes[] = {
+        // Another program saved its own version (a new file), or edited it in place.
+        [&] { writeFileAtomically(file(), scrambledImage("other").data(), layout::kImageSize); },
+        [&] {
+            Bytes bytes = readAll(file());
+            bytes.push_back(0);
+            writeAll(file(), bytes);
+        },
+    };
+    for (const auto& change : changes) {
+        ASSERT_EQ(open(session), 0);
+        image->device(3).setPort(9000);
+        ASSERT_EQ(saveChange(host, session, *image), 0);  // our own saves go on
+        ASSERT_EQ(saveChange(host, session, *image), 0);
+        change();
+        const Bytes theirs = readAll(file());
+        host.clear();
+        EXPECT_EQ(saveChange(host, session, *image), -1);
+        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_THAT(lastText(), HasSubstr("changed on disk"));
+        EXPECT_EQ(readAll(file()), theirs);
+        endEditSession(session);
+        writeAll(file(), scrambledImage("admin"));
+    }
+}
+
+TEST_F(FileSafetyTest, SavesRespectTheFilesProtection) {
+    ASSERT_EQ(open(session), 0);
+    // No write permission at all: refused, even for root.
+    ::chmod(file().c_str(), 0444);
+    const Bytes before = readAll(file());
+    EXPECT_EQ(saveChange(host, session, *image), -1);
+    EXPECT_EQ(readAll(file()), before);
+    // Set-id bits are dropped, the rest of the mode is kept.
+    for (mode_t mode : {04750, 02664, 0600}) {
+        ::chmod(file().c_str(), mode);
+        ASSERT_EQ(saveChange(host, session, *image), 0);
+        struct stat st {};
+        ::stat(file().c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, mode & 01777);
+    }
+    // A failed flush of the folder is a failed save.
+    testing::setFolderSyncFault(true);
+    EXPECT_EQ(saveChange(host, session, *image), -1);
+    testing::setFolderSyncFault(false);
+}
+
+TEST_F(FileSafetyTest, OwnersAreKeptAndOtherUsersCannotTakeAFileOver) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+    constexpr uid_t kOther = 65534;
+    ::chmod(dir.path().c_str(), 0777);
+    // Root edits a user's private file: it stays the user's.
+    ASSERT_EQ(::chown(file().c_str(), kOther, kOther), 0);
+    ::chmod(file().c_str(), 0640);
+    ASSERT_EQ(open(session), 0);
+    ASSERT_EQ(saveChange(host, session, *image), 0);
+    struct stat st {};
+    ::stat(file().c_str(), &st);
+    EXPECT_EQ(st.st_uid, kOther);
+    EXPECT_EQ(st.st_gid, kOther);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    endEditSession(session);
+
+    // Another user may not replace root's 0644 file, although the folder lets him.
+    ASSERT_EQ(::chown(file().c_str(), 0, 0), 0);
+    ::chmod(file().c_str(), 0644);
+    const Bytes before = readAll(file());
+    const int status = inChild([&] {
+        if (::setgid(kOther) != 0 || ::setuid(kOther) != 0) return 3;
+        ScriptedHost childHost;
+        SessionState other;
+        setConfigPaths(other, file());
+        if (loadImage(childHost, other, *image) != 0) return 4;
+        return saveChange(childHost, other, *image) == -1 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readAll(file()), before);
+    ::stat(file().c_str(), &st);
+    EXPECT_EQ(st.st_uid, 0u);
+}
+
+TEST(SafeFile, OutputsReplaceLinksAndNeverLeaveTemporaries) {
+    TempDir dir;
+    const Bytes victim(10, 1), content(20, 2);
+    writeAll(dir / "victim", victim);
+    writeAll(dir / "source", content);
+    using Write = std::function<bool(const fs::path&)>;
+    const Write writes[] = {
+        [&](const fs::path& to) { return writeFileAtomically(to, content.data(), content.size()); },
+        [&](const fs::path& to) { return copyFileOverwrite(dir / "source", to); },
+    };
+    for (const Write& write : writes) {
+        fs::create_symlink("victim", dir / "out");
+        ASSERT_TRUE(write(dir / "out"));
+        EXPECT_FALSE(fs::is_symlink(dir / "out"));
+        EXPECT_EQ(readAll(dir / "out"), content);
+        EXPECT_EQ(readAll(dir / "victim"), victim);
+        fs::remove(dir / "out");
+        // A FIFO or a folder at the target is refused.
+        ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+        EXPECT_FALSE(write(dir / "fifo"));
+        fs::remove(dir / "fifo");
+        EXPECT_FALSE(write(dir / "no-such-folder" / "out"));
+    }
+    {
+        AtomicFile abandoned(dir / "half", LinkPolicy::Replace);
+        ASSERT_TRUE(abandoned.ok());
+        abandoned.write(content.data(), content.size());
+    }
+    // A source that is not a regular file is never read.
+    EXPECT_FALSE(copyFileOverwrite("/dev/zero", dir / "zero"));
+    EXPECT_THAT(folderNames(dir.path()), ElementsAre("source", "victim"));
+}
+
+TEST(SafeFile, LeftoversOfKilledWritersAreRemovedOthersKept) {
+    TempDir dir;
+    // A process that has ended, and whose pid is therefore free.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string deadPid = std::to_string(gone), livePid = std::to_string(::getpid());
+    const std::vector<std::string> names = {
+        ".kbCfg.bin.kbcfg-" + deadPid + "-a1B2c3",  // ours, its writer gone: removed
+        ".kbCfg.bin.kbcfg-" + livePid + "-a1B2c3",  // a writer still at work
+        ".kbCfg.bin.kbcfg-" + deadPid + "-a1B2c",   // not our pattern
+        "kbCfg.bin.kbcfg-" + deadPid + "-a1B2c3",   // not hidden: not ours
+    };
+    for (const auto& name : names) writeAll(dir / name, {1});
+    removeStaleTemporaries(dir.path());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(fs::exists(dir / names[i]), i != 0) << names[i];
+}
+
+}  // namespace
+}  // namespace kbcfg::store
