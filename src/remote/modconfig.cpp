@@ -11,6 +11,17 @@ namespace kbcfg::remote {
 
 using store::Outcome;
 
+namespace {
+// The library writes the fetched file itself, by name: it writes the atomic writer's temporary
+// file, which then replaces the chosen one. An interrupted export never leaves half a file, and a
+// link at the chosen path is replaced, never written through.
+int fetchConfigFile(NetSdk& sdk, int loginId, const std::filesystem::path& target) {
+    store::AtomicFile out(target, store::LinkPolicy::Replace);
+    if (!out.ok()) return 0;
+    return sdk.getConfigFile(loginId, out.tempPath()) && out.commit() ? 1 : 0;
+}
+}  // namespace
+
 namespace msg {
 constexpr int kChooseFileFirst = 1, kImported = 178, kImportFailed = 179, kExported = 180,
               kExportFailed = 181, kSetPathFirst = 192, kKeyboardLoginFailed = 208, kTitle = 115;
@@ -64,7 +75,7 @@ Outcome modconfig::exportFile() {
     const int id = prepareExport();
     if (id < 0) return Outcome::Refused;
     store::WaitCursor wait(host_);
-    const int fetched = sdk_.getConfigFile(id, chosenPath);
+    const int fetched = fetchConfigFile(sdk_, id, chosenPath);
     sdk_.logoutEx(id);
     store::showMessage(host_, fetched ? msg::kExported : msg::kExportFailed);
     return fetched ? Outcome::Done : Outcome::Refused;
@@ -85,7 +96,7 @@ Outcome modconfig::exportAndLogin() {
     const std::filesystem::path backup = store::backupFolder(session_);
     if (!std::filesystem::is_directory(backup, ec)) std::filesystem::create_directory(backup, ec);
     store::WaitCursor wait(host_);
-    const int fetched = sdk_.getConfigFile(id, chosenPath);
+    const int fetched = fetchConfigFile(sdk_, id, chosenPath);
     sdk_.logoutEx(id);
     if (!fetched) {
         store::showMessage(host_, msg::kExportFailed);

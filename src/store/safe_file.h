@@ -47,6 +47,9 @@ class AtomicFile {
     const std::string& error() const { return error_; }
     // The file that is replaced (after following links, by the policy).
     const std::filesystem::path& target() const { return target_; }
+    // The temporary file, for a writer that writes it by name (a device library fetching a
+    // file); it is committed the same way.
+    const std::filesystem::path& tempPath() const { return temp_; }
 
     bool write(const void* data, std::size_t size);
     // Flushes, gives the file the target's owner and mode, renames it over the target and flushes

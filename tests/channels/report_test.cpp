@@ -100,10 +100,15 @@ class ReportTest : public ::testing::Test {
 };
 
 TEST_F(ReportTest, AnOperatorWithoutChannels) {
+    // A link planted at the report's name is replaced by the report, never written through.
+    kbcfg::testing::writeAll(dir / "victim", {7});
+    std::filesystem::create_symlink("victim", dir / "op1.txt");
     EXPECT_EQ(report(), emptyReport());
     EXPECT_EQ(last, Outcome::Done);
     EXPECT_THAT(host.numbers(), ElementsAre(94));
     EXPECT_THAT(sdk.calls, ElementsAre("Init", "Cleanup"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "op1.txt"));
+    EXPECT_EQ(kbcfg::testing::readAll(dir / "victim"), std::vector<std::uint8_t>{7});
 }
 
 TEST_F(ReportTest, LinesPadButNeverCut) {

@@ -82,9 +82,18 @@ TEST_F(KeyboardTest, ExportFetchesAsAdmin) {
     EXPECT_THAT(host.numbers(), ElementsAre(180));
     EXPECT_EQ(kbcfg::testing::readAll(dir / "kbCfg.bin"),
               (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
-    EXPECT_THAT(sdk.calls,
-                ElementsAre("Init", "Login 203.0.113.5:8000 admin kbpw",
-                            "GetConfigFile " + (dir / "kbCfg.bin").string(), "LogoutEx 0"));
+    // Fetched into a private temporary file beside it, which then takes the file's place.
+    EXPECT_THAT(sdk.calls, ElementsAre("Init", "Login 203.0.113.5:8000 admin kbpw",
+                                       ::testing::StartsWith("GetConfigFile " +
+                                                             (dir / ".kbCfg.bin.kbcfg-").string()),
+                                       "LogoutEx 0"));
+    // A link planted at the chosen path is replaced, not written through.
+    kbcfg::testing::writeAll(dir / "victim", {9});
+    std::filesystem::create_symlink("victim", dir / "link.bin");
+    ASSERT_TRUE(dialog.usePath(dir / "link.bin"));
+    ASSERT_EQ(dialog.exportFile(), Outcome::Done);
+    EXPECT_EQ(kbcfg::testing::readAll(dir / "victim"), std::vector<std::uint8_t>{9});
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.bin"));
     sdk.node(kKeyboard).refuseGetConfig = true;
     host.clear();
     EXPECT_EQ(dialog.exportFile(), Outcome::Refused);
