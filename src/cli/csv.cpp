@@ -1,14 +1,70 @@
 #include "cli/csv.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <string_view>
+
+#include "store/files.h"
+
 namespace kbcfg::cli {
 
 namespace {
+
+std::optional<std::string> readStdin(std::string& error) {
+    std::string text;
+    char chunk[65536];
+    while (std::cin.read(chunk, sizeof chunk) || std::cin.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(std::cin.gcount()));
+        if (text.size() > kMaxCsvBytes) break;
+    }
+    if (std::cin.bad()) {
+        error = "standard input cannot be read";
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<std::string> readFileText(const std::string& name, std::string& error) {
+    const auto bytes = store::readFileBytes(name, kMaxCsvBytes + 1);
+    if (!bytes) {
+        // Only to word the message: the reader itself checked the opened file.
+        std::error_code ec;
+        const auto status = std::filesystem::status(name, ec);
+        error = name + (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)
+                            ? ": not a regular file"
+                            : ": cannot be read");
+        return std::nullopt;
+    }
+    return std::string(bytes->begin(), bytes->end());
+}
+
 std::string trimmed(const std::string& s) {
     const auto begin = s.find_first_not_of(" \t");
     if (begin == std::string::npos) return {};
     return s.substr(begin, s.find_last_not_of(" \t") - begin + 1);
 }
 }  // namespace
+
+std::optional<std::vector<std::string>> readCsvLines(const std::string& name, std::string& error) {
+    std::optional<std::string> text = name == "-" ? readStdin(error) : readFileText(name, error);
+    if (!text) return std::nullopt;
+    if (text->size() > kMaxCsvBytes) {
+        error = name + ": larger than " + std::to_string(kMaxCsvBytes >> 20) + " MiB";
+        return std::nullopt;
+    }
+    std::string_view rest = *text;
+    if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+    std::vector<std::string> lines;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        std::string_view line = rest.substr(0, end);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return lines;
+}
 
 bool parseCsvLine(const std::string& line, std::vector<std::string>& fields, std::string& error) {
     fields.clear();

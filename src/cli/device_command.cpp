@@ -1,7 +1,6 @@
 #include "cli/device_command.h"
 
 #include <CLI/CLI.hpp>
-#include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -235,38 +234,36 @@ class ImportCsvCommand : public LoginCommand {
 
   protected:
     int runLoggedIn(Context& ctx) override {
-        std::ifstream file;
-        std::istream* in = &std::cin;
-        if (csv_ != "-") {
-            file.open(csv_);
-            if (!file) return fail(csv_ + ": cannot be read");
-            in = &file;
-        }
+        std::string readError;
+        const auto lines = readCsvLines(csv_, readError);
+        if (!lines) return fail(readError);
         constexpr int kAdded = 23, kTableFull = 22;
-        int added = 0;
-        bool malformed = false;
-        std::string line;
-        for (int number = 1; std::getline(*in, line); ++number) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            const std::string where = csv_ + ":" + std::to_string(number) + ": ";
+        // Every line that names a device counts: added, refused (malformed or refused by the
+        // add), or not tried once the table is full.
+        int total = 0, added = 0, refused = 0, notTried = 0;
+        bool full = false;
+        for (std::size_t i = 0; i < lines->size(); ++i) {
+            const std::string where = csv_ + ":" + std::to_string(i + 1) + ": ";
             std::vector<std::string> fields;
             std::string error;
-            if (!parseCsvLine(line, fields, error)) {
-                std::cerr << where << error << std::endl;
-                malformed = true;
+            const bool parsed = parseCsvLine((*lines)[i], fields, error);
+            if (parsed && fields.empty()) continue;  // blank line or comment
+            ++total;
+            if (full) {
+                ++notTried;
                 continue;
             }
-            if (fields.empty()) continue;  // blank line or comment
             std::optional<store::Ipv4Fields> ip;
-            if (fields.size() == 4) ip = store::Ipv4Fields::parse(fields[0]);
+            if (parsed && fields.size() == 4) ip = store::Ipv4Fields::parse(fields[0]);
             if (!ip) {
-                std::cerr << where << "expected ip,port,username,password" << std::endl;
-                malformed = true;
+                std::cerr << where << (parsed ? "expected ip,port,username,password" : error)
+                          << std::endl;
+                ++refused;
                 continue;
             }
             if (!ip->hostFirstOctet()) {
                 std::cerr << where << hostAddressProblem("address", fields[0]) << std::endl;
-                malformed = true;
+                ++refused;
                 continue;
             }
             LineHost lineHost(ctx.host);
@@ -279,10 +276,17 @@ class ImportCsvCommand : public LoginCommand {
             dialog.addSingleDevice();
             std::ostream& out = lineHost.last == kAdded ? std::cout : std::cerr;
             out << where << fields[0] << ": " << lineHost.lastText << std::endl;
-            if (lineHost.last == kAdded) ++added;
-            if (lineHost.last == kTableFull) break;
+            ++(lineHost.last == kAdded ? added : refused);
+            full = lineHost.last == kTableFull;
         }
-        return added > 0 && !malformed ? kExitOk : kExitFailed;
+        if (total == 0)
+            return fail(csv_ + ": no device lines (the file is empty or holds only comments)");
+        const bool all = added == total;
+        std::ostream& out = all ? std::cout : std::cerr;
+        out << "added " << added << " of " << total << " lines";
+        if (!all) out << "; " << refused << " refused, " << notTried << " not tried";
+        out << std::endl;
+        return all ? kExitOk : kExitFailed;
     }
 
   private:

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -690,6 +691,69 @@ TEST_F(CliTest, AnAssignmentThatCannotBeSavedFails) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_THAT(r.err, HasSubstr("Open config file failed!"));
     EXPECT_EQ(readAll(file), before);
+}
+
+// --- device import from CSV -----------------------------------------------------------------
+
+// Every line naming a device is counted: the import succeeds only when all of them were added.
+TEST_F(CliTest, CsvImportCountsItsLinesAndFailsUnlessAllAreAdded) {
+    struct Case {
+        std::string csv;
+        bool tableAlmostFull;  // one free slot
+        int status;
+        const char* says;
+        int added;
+    };
+    const Case cases[] = {
+        // A byte-order mark, as spreadsheets write it, and CRLF line ends.
+        {"\xEF\xBB\xBF# ip,port,user,password\r\n198.51.100.1,8000,admin,x\r\n"
+         "\"198.51.100.2\",8000,admin,y\r\n",
+         false, 0, "added 2 of 2 lines", 2},
+        {"198.51.100.1,8000,admin,x\n198.51.100.2,99,admin,y\n198.51.100.3,8000,admin,\"open\n",
+         false, 1, "added 1 of 3 lines; 2 refused, 0 not tried", 1},
+        {"198.51.100.1,8000,admin,x\n198.51.100.2,8000,admin,y\n# more\n198.51.100.3,8000,a,z\n",
+         true, 1, "added 1 of 3 lines; 1 refused, 1 not tried", 1},
+        {"", false, 1, "no device lines (the file is empty or holds only comments)", 0},
+        {"# ip,port,user,password\n\n", false, 1, "no device lines", 0},
+    };
+    auto inUse = [](const Bytes& scrambledFile) {
+        Bytes plain = scrambledFile;
+        store::scrambleBytes(plain);
+        store::ConfigImage image;
+        EXPECT_TRUE(store::decodeImage(plain, image).ok());
+        int n = 0;
+        for (int slot = 0; slot < layout::kDeviceCount; ++slot)
+            n += image.device(slot).inUse() != 0;
+        return n;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.csv);
+        store::ConfigImage image;
+        buildPopulated(image);
+        for (int slot = 0; c.tableAlmostFull && slot + 1 < layout::kDeviceCount; ++slot) {
+            image.device(slot).setInUse(1);
+            image.device(slot).setIp(store::packIp(10, 1 + slot / 256, slot % 256, 1));
+        }
+        image.updateChecksum();
+        const fs::path file = writeConfig("kbCfg.bin", plainBytes(image));
+        const int before = inUse(readAll(file));
+        std::ofstream(dir / "devices.csv", std::ios::binary) << c.csv;
+        const Result r = kbcfg({"device", "import-csv", (dir / "devices.csv").string(), "-f",
+                                file.string(), "-u", "admin", "-p", "0123456789abcdef"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_THAT(c.status == 0 ? r.out : r.err, HasSubstr(c.says));
+        EXPECT_EQ(inUse(readAll(file)), before + c.added);
+    }
+
+    // Only a regular file is read: a FIFO would block the import, a device would flood it.
+    ASSERT_EQ(::mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
+    const fs::path file = writeConfig("kbCfg.bin", populatedPlain());
+    for (const std::string csv : {(dir / "fifo.csv").string(), std::string("/dev/zero")}) {
+        const Result r = kbcfg({"device", "import-csv", csv, "-f", file.string(), "-u", "admin",
+                                "-p", "0123456789abcdef"});
+        EXPECT_EQ(r.status, 1) << csv;
+        EXPECT_THAT(r.err, HasSubstr(csv + ": not a regular file"));
+    }
 }
 
 }  // namespace
