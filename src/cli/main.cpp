@@ -23,6 +23,7 @@
 #include "cli/new_command.h"
 #include "cli/scramble_command.h"
 #include "cli/terminal_host.h"
+#include "cli/termination.h"
 #include "cli/user_command.h"
 
 namespace kbcfg::cli {
@@ -90,6 +91,7 @@ int runApp(int argc, char** argv) {
 }  // namespace kbcfg::cli
 
 int main(int argc, char** argv) {
+    kbcfg::cli::cleanUpOnTerminationSignals();
     try {
         return kbcfg::cli::runApp(argc, argv);
     } catch (const std::exception& e) {

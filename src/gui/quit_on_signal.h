@@ -1,6 +1,6 @@
 #pragma once
-// A termination request (logout, kill, Ctrl+C) ends the run the ordinary way, so the plain
-// working copy is deleted and the single-instance lock released.
+// A termination request (logout, kill, Ctrl+C) ends the run the ordinary way, so the editing lock
+// and the single-instance lock are released.
 
 class QObject;
 

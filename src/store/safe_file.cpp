@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -84,7 +85,37 @@ long tempOwnerPid(std::string_view name) {
     return pid;
 }
 
+// The temporary files being written, for removeTemporariesInFlight. A slot is claimed with its
+// flag, filled, then published; a signal handler only reads published slots.
+struct InFlight {
+    std::atomic<int> state{0};  // 0 free, 1 being filled, 2 published
+    char path[4096] = {};
+};
+constexpr int kInFlightSlots = 16;
+InFlight g_inFlight[kInFlightSlots];
+
+int registerInFlight(const std::string& path) {
+    if (path.size() >= sizeof(InFlight::path)) return -1;
+    for (int i = 0; i < kInFlightSlots; ++i) {
+        int expected = 0;
+        if (!g_inFlight[i].state.compare_exchange_strong(expected, 1)) continue;
+        std::memcpy(g_inFlight[i].path, path.c_str(), path.size() + 1);
+        g_inFlight[i].state.store(2);
+        return i;
+    }
+    return -1;  // more writers at once than slots: the next writer clears a leftover
+}
+
+void unregisterInFlight(int slot) {
+    if (slot >= 0) g_inFlight[slot].state.store(0);
+}
+
 }  // namespace
+
+void removeTemporariesInFlight() noexcept {
+    for (InFlight& slot : g_inFlight)
+        if (slot.state.load() == 2) ::unlink(slot.path);
+}
 
 namespace testing {
 void setWriteFault(std::optional<std::size_t> bytes) {
@@ -162,6 +193,7 @@ AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links)
         return;
     }
     temp_ = pattern;
+    inFlightSlot_ = registerInFlight(pattern);
 }
 
 AtomicFile::~AtomicFile() {
@@ -173,6 +205,8 @@ void AtomicFile::discard() {
     fd_ = -1;
     if (!temp_.empty()) ::unlink(temp_.c_str());
     temp_.clear();
+    unregisterInFlight(inFlightSlot_);
+    inFlightSlot_ = -1;
 }
 
 bool AtomicFile::fail(const char* what) {
@@ -204,6 +238,8 @@ bool AtomicFile::commit(FileIdentity* written) {
     if (::close(fd) != 0) return fail("close");
     if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("rename");
     temp_.clear();
+    unregisterInFlight(inFlightSlot_);
+    inFlightSlot_ = -1;
     if (written) *written = identityFrom(st);
 
     fs::path folder = target_.parent_path();

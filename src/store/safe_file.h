@@ -65,6 +65,7 @@ class AtomicFile {
     std::filesystem::path temp_;
     std::string error_;
     int fd_ = -1;
+    int inFlightSlot_ = -1;
     bool replacesExisting_ = false;
     uid_t owner_ = 0;
     gid_t group_ = 0;
@@ -96,6 +97,10 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::
 // Removes the temporary files this tool left in folder when a process was killed mid-save:
 // those of its own name pattern, owned by this user, whose process is gone.
 void removeStaleTemporaries(const std::filesystem::path& folder);
+
+// Removes the temporary files being written at this moment. Async-signal-safe: for the handler
+// of a terminating signal, so that an interrupted command leaves nothing behind.
+void removeTemporariesInFlight() noexcept;
 
 namespace testing {
 // Makes the next writes fail once `bytes` more bytes have been written (nullopt: no fault).
