@@ -22,7 +22,9 @@ int ConvertCommand::runLoaded(Context& ctx) {
     ctx.image.setLength(store::layout::kLength);
     ctx.image.setVersion(store::layout::kVersion);
     ctx.image.updateChecksum();
-    if (!writeScrambledImage(out_, ctx.image)) return fail("cannot write " + out_);
+    std::string why;
+    if (!writeScrambledImage(out_, ctx.image, &why))
+        return fail("cannot write " + out_ + ": " + why);
     return kExitOk;
 }
 

@@ -84,7 +84,9 @@ int NewCommand::run(Context& ctx) {
         return fail(file_ + " already exists (use --force to replace it)");
 
     buildFreshImage(ctx.image, admin_, password_);
-    if (!writeScrambledImage(file_, ctx.image)) return fail("cannot write " + file_);
+    std::string why;
+    if (!writeScrambledImage(file_, ctx.image, &why))
+        return fail("cannot write " + file_ + ": " + why);
     return kExitOk;
 }
 

@@ -92,6 +92,35 @@ TEST(FileSafetyCli, ConcurrentWritersLoseNothing) {
             << entry.path();
 }
 
+TEST(FileSafetyCli, EveryWriterOfAConfigurationFileWaitsForItsEditor) {
+    TempDir dir;
+    const std::string file = (dir / "kb.bin").string(), other = (dir / "other.bin").string();
+    ASSERT_EQ(kbcfg({"new", file, "--admin", "boss", "--password", "pw"}).status, 0);
+    ASSERT_EQ(kbcfg({"new", other, "--admin", "boss", "--password", "pw"}).status, 0);
+    const auto before = readAll(file);
+    std::string why;
+    const auto editor = store::ConfigLock::acquire(file, why);
+    ASSERT_TRUE(editor) << why;
+    const std::vector<std::vector<std::string>> writers = {
+        {"device", "add", "--ip", "198.51.100.9", "-f", file, "-u", "boss", "-p", "pw"},
+        {"new", file, "--force"},
+        {"convert", other, file},
+    };
+    for (const auto& args : writers) {
+        const Result r = kbcfg(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_THAT(r.err, HasSubstr("is being edited by process " + std::to_string(::getpid())))
+            << args[0];
+    }
+    EXPECT_EQ(readAll(file), before);
+    // Readers go on, and a file of the same folder is nobody's business.
+    EXPECT_EQ(kbcfg({"check", file}).status, 0);
+    EXPECT_EQ(
+        kbcfg({"device", "add", "--ip", "198.51.100.9", "-f", other, "-u", "boss", "-p", "pw"})
+            .status,
+        0);
+}
+
 TEST(FileSafetyCli, AKilledDecodeNeverTearsItsOutput) {
     TempDir dir;
     std::vector<std::uint8_t> in(4 << 20);
