@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <unordered_set>
 #include <vector>
 
 #include "store/ansi.h"
@@ -13,21 +12,6 @@ namespace kbcfg::users {
 
 namespace msg {
 constexpr int kPasswordError = 69, kNetworkError = 70, kUserDevicesFull = 71;
-}
-
-IndexGroup groupOfKind(std::uint8_t kind) {
-    if (kind == store::kInputChannel) return IndexGroup::Inputs;
-    if (kind == store::kOutputChannel) return IndexGroup::Outputs;
-    return IndexGroup::ScenesAndWalls;
-}
-
-ChannelIndexCounter& ChannelIndexCounter::instance() {
-    static ChannelIndexCounter counters;
-    return counters;
-}
-
-void ChannelIndexCounter::reset() {
-    for (auto& op : counters_) op = {1, 1, 1};
 }
 
 bool isEncoderClass(std::uint32_t c) {
@@ -168,63 +152,10 @@ SceneRange readSceneRange(remote::NetSdk& sdk, int loginId) {
     return parseSceneRange(reinterpret_cast<const char*>(buffer.data()));
 }
 
-int findFreeChannelEntry(const store::ConfigImage& image, int op) {
-    for (int pos = 0; pos < store::layout::kChannelCount; ++pos)
-        if (image.channel(op, pos).deviceSlot() == -1) return pos;
-    return -1;
-}
-
-std::uint32_t allocateChannelIndex(const store::ConfigImage& image, int op, IndexGroup group,
-                                   ChannelIndexCounter& counters) {
-    constexpr std::uint32_t kLimit = 100'000'000;
-    // The indexes live entries of the group use, collected once instead of one scan per candidate.
-    std::unordered_set<std::uint32_t> used;
-    for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
-        const store::ChannelEntry e = image.channel(op, pos);
-        const int slot = e.deviceSlot();
-        if (slot < 0 || slot >= store::layout::kDeviceCount) continue;
-        if (image.device(slot).inUse() == 0 || groupOfKind(e.kind()) != group) continue;
-        if (e.kind() != store::kInputChannel && e.kind() != store::kOutputChannel &&
-            e.kind() != store::kScene && e.kind() != store::kTvWall)
-            continue;
-        used.insert(e.index());
-    }
-    std::uint32_t& next = counters.next(op, group);
-    std::uint32_t candidate = next == 0 || next >= kLimit ? 1 : next;
-    while (candidate < kLimit && used.count(candidate)) ++candidate;
-    // Every index from the counter to the top is taken: search again from 1, so an index out of
-    // range is never handed out (20,480 entries cannot fill the range).
-    if (candidate >= kLimit) {
-        candidate = 1;
-        while (used.count(candidate)) ++candidate;
-    }
-    next = candidate + 1 >= kLimit ? 1 : candidate + 1;
-    return candidate;
-}
-
 namespace {
 
-// One new entry of the device, skipped when the operator's table is full.
-void addEntry(store::ConfigImage& image, int op, int slot, std::uint8_t kind, int number,
-              std::uint8_t outputPort, std::uint8_t portFirst, ChannelIndexCounter& indexes) {
-    const int pos = findFreeChannelEntry(image, op);
-    if (pos < 0) return;
-    store::ChannelEntry e = image.channel(op, pos);
-    e.setDeviceSlot(static_cast<std::int16_t>(slot));
-    e.setNumber(static_cast<std::uint16_t>(number));
-    e.setKind(kind);
-    if (kind == store::kInputChannel) {
-        e.setOutputPort(0);
-        e.setPortFirst(0);
-    } else if (kind == store::kOutputChannel) {
-        e.setOutputPort(outputPort);
-        e.setPortFirst(portFirst);
-    }
-    e.setIndex(allocateChannelIndex(image, op, groupOfKind(kind), indexes));
-}
-
 void addEncoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int loginId, int op,
-                        int slot, const remote::LoginInfo& info, ChannelIndexCounter& indexes) {
+                        int slot, const remote::LoginInfo& info, ChannelAllocator& channels) {
     std::vector<std::uint8_t> config(VYX_IP_CHANNELS_SIZE, 0);
     const bool hasIpChannels = info.ipChannelCount() != 0;
     if (hasIpChannels) {
@@ -234,18 +165,17 @@ void addEncoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int logi
         sdk.getDeviceConfig(loginId, VYX_CMD_IP_CHANNELS, -1, config, returned);
     }
     for (int k = 0; k < info.channelCount(); ++k)
-        addEntry(image, op, slot, store::kInputChannel, info.firstChannel() + k, 0, 0, indexes);
+        channels.add(image, op, {slot, store::kInputChannel, info.firstChannel() + k});
     if (!hasIpChannels) return;
     for (int j = 0; j < VYX_IP_CHANNEL_COUNT; ++j) {
         if (config[VYX_IP_CHANNEL_ENTRIES +
                    static_cast<std::size_t>(j) * VYX_IP_CHANNEL_ENTRY_SIZE])
-            addEntry(image, op, slot, store::kInputChannel, info.firstChannel() + 32 + j, 0, 0,
-                     indexes);
+            channels.add(image, op, {slot, store::kInputChannel, info.firstChannel() + 32 + j});
     }
 }
 
 void addDecoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int loginId, int op,
-                        int slot, ChannelIndexCounter& indexes) {
+                        int slot, ChannelAllocator& channels) {
     std::vector<std::uint8_t> outputs(VYX_OUTPUTS_SIZE, 0);
     sdk.getDeviceAbility(loginId, VYX_ABILITY_OUTPUTS, outputs);
     const SceneRange scenes = readSceneRange(sdk, loginId);
@@ -261,15 +191,14 @@ void addDecoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int logi
         const int count = outputs[port.offset];
         const std::uint8_t first = outputs[port.offset + 1];
         for (int k = 0; k < count; ++k)
-            addEntry(image, op, slot, store::kOutputChannel, first + k, port.outputPort, first,
-                     indexes);
+            channels.add(image, op,
+                         {slot, store::kOutputChannel, first + k, port.outputPort, first});
     }
     for (int k = 0; k < scenes.count; ++k)
-        addEntry(image, op, slot, store::kScene, scenes.first + k, 0, 0, indexes);
+        channels.add(image, op, {slot, store::kScene, scenes.first + k});
     const int walls = outputs[VYX_OUTPUTS_TV_WALL];
     const int firstWall = outputs[VYX_OUTPUTS_TV_WALL + 1];
-    for (int k = 0; k < walls; ++k)
-        addEntry(image, op, slot, store::kTvWall, firstWall + k, 0, 0, indexes);
+    for (int k = 0; k < walls; ++k) channels.add(image, op, {slot, store::kTvWall, firstWall + k});
 }
 
 // The save that ends each device. A device whose entries could not be written is no success.
@@ -285,6 +214,13 @@ ProbeResult saveAssignment(store::Host& host, const store::SessionState& session
 ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
                                  store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
                                  RunCounters& counters, ChannelIndexCounter& indexes) {
+    ChannelAllocator channels(indexes);
+    return probeAndAssignDevice(host, session, image, sdk, op, slot, counters, channels);
+}
+
+ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
+                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
+                                 RunCounters& counters, ChannelAllocator& channels) {
     store::DeviceRecord dev = image.device(slot);
     if (dev.inUse() == 0) return ProbeResult::GoOn;
     const std::string address = store::toAnsi(store::formatIp(dev.ip()));
@@ -339,10 +275,14 @@ ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session
     }
 
     image.stream(op, entry).setDeviceSlot(slot);
-    if (isEncoderClass(deviceClass)) {
-        addEncoderChannels(image, sdk, loginId, op, slot, info, indexes);
-    } else if (isDecoderClass(deviceClass)) {
-        addDecoderChannels(image, sdk, loginId, op, slot, indexes);
+    if (isEncoderClass(deviceClass) || isDecoderClass(deviceClass)) {
+        // What the allocator kept from the previous device holds only if nothing else has
+        // touched the table since.
+        channels.revalidate(image);
+        if (isEncoderClass(deviceClass))
+            addEncoderChannels(image, sdk, loginId, op, slot, info, channels);
+        else
+            addDecoderChannels(image, sdk, loginId, op, slot, channels);
     }
     sdk.logout(loginId);
     return saveAssignment(host, session, image, counters);

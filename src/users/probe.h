@@ -11,6 +11,7 @@
 #include "store/config_image.h"
 #include "store/host.h"
 #include "store/session.h"
+#include "users/channel_allocator.h"
 
 namespace kbcfg::users {
 
@@ -20,22 +21,6 @@ struct RunCounters {
     int connectError = 0;
     int passwordError = 0;
     int checked = 0;  // devices ticked when the run began
-};
-
-enum class IndexGroup { Inputs = 0, Outputs = 1, ScenesAndWalls = 2 };
-IndexGroup groupOfKind(std::uint8_t kind);
-
-// The next candidate index per operator and group. One per process, starting at 1; never stored.
-class ChannelIndexCounter {
-  public:
-    static ChannelIndexCounter& instance();
-    std::uint32_t& next(int op, IndexGroup group) {
-        return counters_[static_cast<std::size_t>(op - 1)][static_cast<std::size_t>(group)];
-    }
-    void reset();
-
-  private:
-    std::array<std::array<std::uint32_t, 3>, 3> counters_{{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}};
 };
 
 // Device classes the probe acts on.
@@ -63,13 +48,6 @@ SceneRange readSceneRange(remote::NetSdk& sdk, int loginId);
 // From the XML text itself.
 SceneRange parseSceneRange(const std::string& xml);
 
-// The first empty channel position of the operator, or -1.
-int findFreeChannelEntry(const store::ConfigImage& image, int op);
-
-// The next index of the group not used by a live entry of the operator in that group.
-std::uint32_t allocateChannelIndex(const store::ConfigImage& image, int op, IndexGroup group,
-                                   ChannelIndexCounter& counters);
-
 // StopRun: the operator's device list is full. SaveFailed: the device's entries are in memory
 // but the file could not be written (message 2 shown); the run ends as failed.
 enum class ProbeResult { GoOn, StopRun, SaveFailed };
@@ -81,5 +59,10 @@ ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session
                                  store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
                                  RunCounters& counters,
                                  ChannelIndexCounter& indexes = ChannelIndexCounter::instance());
+// The same within a run of several devices: the run's allocator keeps what it learnt of the
+// operator's table from one device to the next.
+ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
+                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
+                                 RunCounters& counters, ChannelAllocator& channels);
 
 }  // namespace kbcfg::users

@@ -70,13 +70,15 @@ Outcome userdev::assignCheckedDevices(const Progress& progress) {
     // The rows are read from a copy: nothing in the run changes them, but the progress callback
     // may let the window repaint.
     const std::vector<UserDeviceRow> rows = left;
+    // One allocator for the run: the table is read once, not once per channel.
+    ChannelAllocator channels;
     for (const auto& row : rows) {
         if (!row.checked) continue;
         any = true;
         if (progress) progress(done, counters.checked, row.ip);
         ++done;
         const ProbeResult result =
-            probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters);
+            probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters, channels);
         if (result == ProbeResult::StopRun) {
             refreshUserDeviceLists();
             // The device that met the full list logged in but was not recorded.
