@@ -3,7 +3,7 @@
 // its arguments on, and runs the one the user named with the process's host, session and image.
 //
 // Commands that open a configuration file derive from FileCommand; the editing commands, which
-// log in to the file first, will get a base of their own on top of it.
+// log in to the file first, derive from LoginCommand and come in a CommandGroup.
 
 #include <optional>
 #include <string>
@@ -20,6 +20,7 @@ class App;
 namespace kbcfg::cli {
 
 class TerminalHost;
+class LoginOptions;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // refused or failed; a message said why
@@ -67,6 +68,9 @@ class Command {
     virtual void setup(CLI::App& app) = 0;
     // Runs the command once the arguments are parsed; returns the exit status.
     virtual int run(Context& ctx) = 0;
+    // The options of a command that logs in to a file, so that the ones given before the
+    // command's name can be handed to it; nullptr for a command that does not log in.
+    virtual LoginOptions* loginOptions() { return nullptr; }
 
   protected:
     // A failure that no catalogue message covers: "kbcfg: what" on stderr.

@@ -1,6 +1,6 @@
 #pragma once
 // A command with subcommands of its own ("kbcfg device add ..."): it declares the login options
-// once for all of them and runs the one that was named.
+// for all of them and runs the one that was named.
 
 #include <map>
 #include <memory>
@@ -17,6 +17,7 @@ class CommandGroup : public Command {
         : Command(std::move(name), std::move(description)), withLogin_(withLogin) {}
     void setup(CLI::App& app) final;
     int run(Context& ctx) final;
+    LoginOptions* loginOptions() final { return withLogin_ ? &login : nullptr; }
 
   protected:
     void add(std::unique_ptr<Command> command) { children_.push_back(std::move(command)); }

@@ -3,20 +3,77 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 
+#include "cli/backup_command.h"
 #include "cli/terminal_host.h"
 #include "shell/userlogin.h"
 #include "store/files.h"
 #include "store/full_path.h"
+#include "store/messages.h"
 
 namespace kbcfg::cli {
+namespace {
 
-void LoginOptions::declare(CLI::App& group) {
-    group.add_option("-f,--file", file, "Configuration file to log in to")->required();
-    group.add_option("-u,--user", user, "Operator user name")->required();
-    group.add_option("-p,--password", password,
-                     "Password (default: the environment variable KBCFG_PASSWORD, else empty)");
-    // The options may also follow the subcommand's own name.
-    group.fallthrough();
+constexpr const char* kLoginGroup = "Login (-f and -u required)";
+constexpr int kMessageOpenFailed = 2;
+
+// "-f,--file", or only the names app leaves free.
+std::string freeNames(CLI::App& app, const char* shortName, const char* longName) {
+    std::string names;
+    if (shortName && !app.get_option_no_throw(shortName)) names = shortName;
+    if (!app.get_option_no_throw(longName))
+        names += (names.empty() ? "" : ",") + std::string(longName);
+    return names;
+}
+
+}  // namespace
+
+void LoginOptions::declare(CLI::App& app) {
+    const auto add = [&](const char* shortName, const char* longName, auto& value,
+                         const char* help) {
+        const std::string names = freeNames(app, shortName, longName);
+        if (names.empty()) return;
+        declared_.push_back({longName, app.add_option(names, value, help)->group(kLoginGroup)});
+    };
+    add("-f", "--file", file, "Configuration file to log in to");
+    add("-u", "--user", user, "Operator user name");
+    add("-p", "--password", password,
+        "Password (default: the environment variable KBCFG_PASSWORD, else empty)");
+    const std::string names = freeNames(app, nullptr, "--no-backup");
+    if (!names.empty()) {
+        declared_.push_back(
+            {"--no-backup",
+             app.add_flag(names, noBackup,
+                          "Change the file without keeping a copy of it in the Backup folder")
+                 ->group(kLoginGroup)});
+    }
+}
+
+void LoginOptions::adopt(const LoginOptions& outer) {
+    for (const Declared& d : outer.declared_) {
+        if (d.option->count() == 0) continue;
+        const std::string name = d.name;
+        if (name == "--file") file = outer.file;
+        if (name == "--user") user = outer.user;
+        if (name == "--password") password = outer.password;
+        if (name == "--no-backup") noBackup = true;
+    }
+    declared_.insert(declared_.end(), outer.declared_.begin(), outer.declared_.end());
+}
+
+bool LoginOptions::given() const {
+    for (const Declared& d : declared_)
+        if (d.option->count() > 0) return true;
+    return false;
+}
+
+void LoginOptions::check() const {
+    for (const char* name : {"--file", "--user", "--password"}) {
+        std::size_t count = 0;
+        for (const Declared& d : declared_)
+            if (std::string(d.name) == name) count += d.option->count();
+        if (count > 1) throw CLI::ArgumentMismatch::AtMost(name, 1, count);
+        if (count == 0 && std::string(name) != "--password") throw CLI::RequiredError(name);
+    }
 }
 
 std::string LoginOptions::effectivePassword() const {
@@ -41,8 +98,28 @@ int LoginCommand::run(Context& ctx) {
     if (dialog.login() != store::Outcome::Done) return kExitFailed;
     if (administratorOnly_ && ctx.session.loggedInUser != 0)
         return fail("only the administrator may use the " + name() + " commands");
+    // A script's wrong batch command must have a way back: the file as it was is copied into the
+    // backup folder before the command's first save, and a save is refused when that fails.
+    // Commands that only read never save, so they leave no copies.
+    if (!login_.noBackup) {
+        ctx.session.beforeSave = [&ctx, done = false]() mutable {
+            if (done) return true;
+            std::string why;
+            if (!backUpConfigFile(ctx.session.configPath, why)) {
+                store::showMessage(ctx.host, kMessageOpenFailed,
+                                   "Cannot keep a backup of " + ctx.session.configPath.string() +
+                                       ": " + why +
+                                       "; nothing was written (--no-backup changes the file "
+                                       "without one)");
+                return false;
+            }
+            done = true;
+            return true;
+        };
+    }
     // The file stays locked for this command only.
     const int status = runLoggedIn(ctx);
+    ctx.session.beforeSave = nullptr;
     store::endEditSession(ctx.session);
     return status;
 }

@@ -11,15 +11,18 @@
 #include <memory>
 #include <vector>
 
+#include "cli/backup_command.h"
 #include "cli/channel_command.h"
 #include "cli/check_command.h"
 #include "cli/command.h"
+#include "cli/completion_command.h"
 #include "cli/convert_command.h"
 #include "cli/device_command.h"
 #include "cli/discover_command.h"
 #include "cli/dump_command.h"
 #include "cli/info_command.h"
 #include "cli/keyboard_command.h"
+#include "cli/login_command.h"
 #include "cli/new_command.h"
 #include "cli/scramble_command.h"
 #include "cli/terminal_host.h"
@@ -45,6 +48,9 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<ChannelCommand>());
     commands.push_back(std::make_unique<KeyboardCommand>());
     commands.push_back(std::make_unique<DiscoverCommand>());
+    commands.push_back(std::make_unique<BackupsCommand>());
+    commands.push_back(std::make_unique<RestoreCommand>());
+    commands.push_back(std::make_unique<CompletionCommand>());
     return commands;
 }
 
@@ -60,9 +66,22 @@ int runApp(int argc, char** argv) {
         command->setup(*sub);
         bySubcommand[sub] = command.get();
     }
+    // The login options may also come before the command's name.
+    LoginOptions outerLogin;
+    outerLogin.declare(app);
 
     try {
         app.parse(argc, argv);
+        if (!app.get_subcommands().empty()) {
+            Command* command = bySubcommand.at(app.get_subcommands().front());
+            if (LoginOptions* login = command->loginOptions()) {
+                login->adopt(outerLogin);
+                login->check();
+            } else if (outerLogin.given()) {
+                throw CLI::ValidationError(
+                    "-f, -u, -p and --no-backup belong to the commands that log in to a file");
+            }
+        }
     } catch (const CLI::ParseError& e) {
         // Help and version end well; every other parse error is a usage error.
         return app.exit(e) == 0 ? kExitOk : kExitUsage;

@@ -146,6 +146,7 @@ int saveImage(Host& host, const SessionState& session, const ConfigImage& image)
                               "Log in again to edit it.");
         return -1;
     }
+    if (session.beforeSave && !session.beforeSave()) return -1;
     std::vector<std::uint8_t> scrambled(image.bytes().begin(), image.bytes().end());
     scrambleBytes(scrambled);
     AtomicFile out(session.configPath, LinkPolicy::Follow);

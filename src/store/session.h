@@ -3,6 +3,7 @@
 // folder are, and the editing session's lock on that file.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,10 @@ struct SessionState {
     // Held from the login until the editing session ends (the main window closes, the command
     // ends): no other writer can open the file meanwhile. Empty for readers.
     std::shared_ptr<ConfigLock> editLock;
+    // Called by each save before the file is replaced; false stops the save (the hook has said
+    // why). The command line keeps a copy of the file as it was before its first change this
+    // way. The desktop tool sets none.
+    std::function<bool()> beforeSave;
 
     static SessionState& instance();
 };

@@ -1,0 +1,23 @@
+#pragma once
+// `kbcfg completion bash|zsh|fish`: a shell completion script written from the command tree
+// itself (subcommands, options, choices, file arguments), so it follows every change of the
+// commands.
+
+#include <string>
+
+#include "cli/command.h"
+
+namespace kbcfg::cli {
+
+class CompletionCommand : public Command {
+  public:
+    CompletionCommand();
+    void setup(CLI::App& app) override;
+    int run(Context& ctx) override;
+
+  private:
+    const CLI::App* root_ = nullptr;
+    std::string shell_;
+};
+
+}  // namespace kbcfg::cli
