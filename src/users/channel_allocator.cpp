@@ -121,13 +121,19 @@ std::span<const std::uint8_t> tableBytes(const store::ConfigImage& image, int op
             store::layout::kChannelTablePerOperator * static_cast<std::size_t>(op - 1),
         store::layout::kChannelTablePerOperator);
 }
+// Which devices are in use, read straight from the records: this runs before every device.
+void readInUse(const store::ConfigImage& image, std::vector<std::uint8_t>& out) {
+    out.resize(store::layout::kDeviceCount);
+    const std::uint8_t* record = image.bytes().data() + store::layout::kDeviceTable;
+    for (std::size_t slot = 0; slot < out.size();
+         ++slot, record += store::layout::kDeviceRecordSize)
+        out[slot] = store::getU32(record + store::DeviceRecord::kInUse) != 0;
+}
 }  // namespace
 
 void ChannelAllocator::build(const store::ConfigImage& image, int op) {
     for (auto& set : used_) set = std::make_unique<IndexSet>();
-    inUse_.resize(store::layout::kDeviceCount);
-    for (int slot = 0; slot < store::layout::kDeviceCount; ++slot)
-        inUse_[static_cast<std::size_t>(slot)] = image.device(slot).inUse() != 0;
+    readInUse(image, inUse_);
     const auto table = tableBytes(image, op);
     table_.assign(table.begin(), table.end());
     firstMaybeFree_ = 0;
@@ -142,10 +148,12 @@ void ChannelAllocator::build(const store::ConfigImage& image, int op) {
 void ChannelAllocator::revalidate(const store::ConfigImage& image) {
     if (op_ == 0) return;
     const auto table = tableBytes(image, op_);
-    bool same = std::equal(table.begin(), table.end(), table_.begin());
-    for (int slot = 0; same && slot < store::layout::kDeviceCount; ++slot)
-        same = inUse_[static_cast<std::size_t>(slot)] == (image.device(slot).inUse() != 0);
-    if (!same) op_ = 0;
+    if (!std::equal(table.begin(), table.end(), table_.begin())) {
+        op_ = 0;
+        return;
+    }
+    readInUse(image, inUseNow_);
+    if (inUseNow_ != inUse_) op_ = 0;
 }
 
 int ChannelAllocator::add(store::ConfigImage& image, int op, const NewChannel& entry) {

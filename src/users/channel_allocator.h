@@ -78,6 +78,7 @@ class ChannelAllocator {
     // The table and in-use flags as last seen, to notice changes made by others.
     std::vector<std::uint8_t> table_;
     std::vector<std::uint8_t> inUse_;
+    std::vector<std::uint8_t> inUseNow_;
 };
 
 }  // namespace kbcfg::users
