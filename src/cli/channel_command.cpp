@@ -6,7 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "channels/userchan.h"
+#include "cli/change_summary.h"
 #include "cli/device_libraries.h"
+#include "cli/json_output.h"
 #include "cli/terminal_host.h"
 
 namespace kbcfg::cli {
@@ -36,6 +38,7 @@ class ChannelBase : public LoginCommand {
             app.add_option("--kind", kind_, "input, output or wall")
                 ->required()
                 ->check(CLI::IsMember({"input", "output", "wall"}));
+        addJsonFlag(app);
     }
     int runLoggedIn(Context& ctx) final {
         channels::userchan page(ctx.host, ctx.session, ctx.image);
@@ -52,6 +55,7 @@ class ChannelBase : public LoginCommand {
         return runPage(ctx, page);
     }
     virtual int runPage(Context& ctx, channels::userchan& page) = 0;
+    const std::string& kind() const { return kind_; }
 
     // Types the index into the field; false when the live limit refused it (its message said so).
     static bool typeIndex(channels::userchan& page, const std::string& text) {
@@ -79,22 +83,21 @@ class ListCommand : public ChannelBase {
   public:
     explicit ListCommand(const LoginOptions& login)
         : ChannelBase("list", "List an operator's channels of one kind", login, true) {}
-    void setup(CLI::App& app) override {
-        declare(app);
-        app.add_flag("--json", json_, "JSON output");
-    }
+    void setup(CLI::App& app) override { declare(app); }
 
   protected:
-    int runPage(Context&, channels::userchan& page) override {
-        if (json_) {
-            nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    int runPage(Context& ctx, channels::userchan& page) override {
+        if (ctx.host.json()) {
+            auto& out = ctx.host.report();
+            out["record"] = page.listedOperator;
+            out["kind"] = kind();
+            auto& rows = out["channels"] = nlohmann::ordered_json::array();
             for (const auto& r : page.rows)
                 rows.push_back({{"position", r.position},
-                                {"index", r.indexText},
-                                {"port", r.port},
+                                {"index", numberOf(r.indexText)},
+                                {"port", numberOf(r.port)},
                                 {"ip", r.ip},
                                 {"channel", r.name}});
-            std::cout << rows.dump(2) << std::endl;
             return kExitOk;
         }
         std::printf("%-9s %-10s %-6s %-16s %s\n", "position", "index", "port", "ip", "channel");
@@ -104,9 +107,6 @@ class ListCommand : public ChannelBase {
         std::fflush(stdout);
         return kExitOk;
     }
-
-  private:
-    bool json_ = false;
 };
 
 class SetIndexCommand : public ChannelBase {
@@ -121,10 +121,20 @@ class SetIndexCommand : public ChannelBase {
     }
 
   protected:
-    int runPage(Context&, channels::userchan& page) override {
+    int runPage(Context& ctx, channels::userchan& page) override {
         if (!tick(page, position_)) return kExitFailed;
         if (!typeIndex(page, index_)) return kExitFailed;
-        return exitFor(page.changeIndexSingle());
+        const Outcome outcome = page.changeIndexSingle();
+        const bool changed = outcome == Outcome::Done;
+        ctx.host.summary(changed ? "set the index of the channel at position " +
+                                       std::to_string(position_) + " to " +
+                                       std::to_string(numberOf(index_))
+                                 : "changed no index",
+                         {{"record", page.listedOperator},
+                          {"position", position_},
+                          {"index", changed ? nlohmann::ordered_json(numberOf(index_))
+                                            : nlohmann::ordered_json()}});
+        return exitFor(outcome);
     }
 
   private:
@@ -145,11 +155,23 @@ class RenumberCommand : public ChannelBase {
     }
 
   protected:
-    int runPage(Context&, channels::userchan& page) override {
+    int runPage(Context& ctx, channels::userchan& page) override {
         if (!tick(page, from_)) return kExitFailed;
         if (to_ && !tick(page, *to_)) return kExitFailed;
         if (!typeIndex(page, index_)) return kExitFailed;
-        return exitFor(page.changeIndexBatch());
+        std::map<int, std::string> before;
+        for (const auto& row : page.rows) before[row.position] = row.indexText;
+        const Outcome outcome = page.changeIndexBatch();
+        int renumbered = 0;
+        if (outcome == Outcome::Done)
+            for (const auto& row : page.rows) renumbered += before[row.position] != row.indexText;
+        ctx.host.summary(renumbered > 0 ? "renumbered " + counted(renumbered, "channel") +
+                                              " from index " + std::to_string(numberOf(index_))
+                                        : "renumbered no channel",
+                         {{"record", page.listedOperator},
+                          {"renumbered", renumbered},
+                          {"firstIndex", numberOf(index_)}});
+        return exitFor(outcome);
     }
 
   private:
@@ -168,10 +190,18 @@ class DeleteCommand : public ChannelBase {
     }
 
   protected:
-    int runPage(Context&, channels::userchan& page) override {
+    int runPage(Context& ctx, channels::userchan& page) override {
         for (int position : positions_)
             if (!tick(page, position)) return kExitFailed;
-        return exitFor(page.deleteCheckedChannels());
+        const int op = page.listedOperator;
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
+        const Outcome outcome = page.deleteCheckedChannels();
+        const int deleted = counter.before.channels[op] - counter.after().channels[op];
+        ctx.host.summary(deleted > 0 ? "deleted " + counted(deleted, "channel") + " of record " +
+                                           std::to_string(op)
+                                     : "deleted no channel",
+                         {{"record", op}, {"channelsDeleted", deleted}});
+        return exitFor(outcome);
     }
 
   private:
@@ -186,9 +216,11 @@ class ReportCommand : public ChannelBase {
     void setup(CLI::App& app) override { declare(app); }
 
   protected:
-    int runPage(Context&, channels::userchan& page) override {
+    int runPage(Context& ctx, channels::userchan& page) override {
         const Outcome outcome = page.writeChannelReport(netSdk());
-        if (outcome == Outcome::Done) std::cout << page.reportPath.string() << std::endl;
+        // The path alone, as before: scripts take it from stdout.
+        if (outcome == Outcome::Done)
+            ctx.host.summary(page.reportPath.string(), {{"report", page.reportPath.string()}});
         return exitFor(outcome);
     }
 };

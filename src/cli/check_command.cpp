@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "cli/hex.h"
+#include "cli/json_output.h"
+#include "cli/terminal_host.h"
 
 namespace kbcfg::cli {
 
@@ -12,9 +14,17 @@ CheckCommand::CheckCommand()
 
 void CheckCommand::setup(CLI::App& app) {
     addFileArgument(app, "FILE", "Configuration file (scrambled, any known layout)");
+    addJsonFlag(app);
 }
 
-int CheckCommand::runLoaded(Context&) {
+int CheckCommand::runLoaded(Context& ctx) {
+    if (ctx.host.json()) {
+        auto& report = ctx.host.report();
+        report["file"] = file().string();
+        report["version"] = fileVersion();
+        report["versionText"] = hex(fileVersion(), 6);
+        return kExitOk;
+    }
     std::cout << "ok " << hex(fileVersion(), 6) << std::endl;
     return kExitOk;
 }

@@ -5,7 +5,9 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "cli/change_summary.h"
 #include "cli/csv.h"
+#include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "cli/text_options.h"
 #include "devices/devadd.h"
@@ -41,14 +43,14 @@ class ListCommand : public LoginCommand {
   public:
     explicit ListCommand(const LoginOptions& login)
         : LoginCommand("list", "List the devices as the device page shows them", login, true) {}
-    void setup(CLI::App& app) override { app.add_flag("--json", json_, "JSON output"); }
+    void setup(CLI::App& app) override { addJsonFlag(app); }
 
   protected:
     int runLoggedIn(Context& ctx) override {
         devices::mandev page(ctx.host, ctx.session, ctx.image);
         page.refreshDeviceList();
-        if (json_) {
-            nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+        if (ctx.host.json()) {
+            auto& rows = ctx.host.report()["devices"] = nlohmann::ordered_json::array();
             for (std::size_t i = 0; i < page.rows.size(); ++i) {
                 const auto& r = page.rows[i];
                 rows.push_back({{"row", i + 1},
@@ -57,7 +59,6 @@ class ListCommand : public LoginCommand {
                                 {"port", r.port},
                                 {"username", r.userName}});
             }
-            std::cout << rows.dump(2) << std::endl;
             return kExitOk;
         }
         std::printf("%-5s %-5s %-16s %-6s %s\n", "row", "slot", "ip", "port", "username");
@@ -69,10 +70,14 @@ class ListCommand : public LoginCommand {
         std::fflush(stdout);
         return kExitOk;
     }
-
-  private:
-    bool json_ = false;
 };
+
+// The summary of a command that adds devices, from the devices in use before and after.
+void summarizeAdded(Context& ctx, const ChangeCounter& counter) {
+    const int added = counter.after().devices - counter.before.devices;
+    ctx.host.summary(added > 0 ? "added " + counted(added, "device") : "added no device",
+                     {{"devicesAdded", added}});
+}
 
 class AddCommand : public LoginCommand {
   public:
@@ -81,16 +86,20 @@ class AddCommand : public LoginCommand {
     void setup(CLI::App& app) override {
         addAddressOption(app, "--ip", ip_, "Device address")->required();
         credentials_.declare(app);
+        addJsonFlag(app);
     }
 
   protected:
     int runLoggedIn(Context& ctx) override {
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
         int refresh = 0;
         devices::devadd dialog(ctx.host, ctx.session, ctx.image, &refresh);
         dialog.setType(devices::devadd::Type::SingleIp);
         dialog.startIp = ip_;
         credentials_.fill(dialog);
-        return exitFor(dialog.addSingleDevice());
+        const Outcome outcome = dialog.addSingleDevice();
+        summarizeAdded(ctx, counter);
+        return exitFor(outcome);
     }
 
   private:
@@ -106,17 +115,21 @@ class AddRangeCommand : public LoginCommand {
         addAddressOption(app, "--start", start_, "First address")->required();
         addAddressOption(app, "--end", end_, "Last address (same first three octets)")->required();
         credentials_.declare(app);
+        addJsonFlag(app);
     }
 
   protected:
     int runLoggedIn(Context& ctx) override {
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
         int refresh = 0;
         devices::devadd dialog(ctx.host, ctx.session, ctx.image, &refresh);
         dialog.setType(devices::devadd::Type::BatchIp);
         dialog.startIp = start_;
         dialog.endIp = end_;
         credentials_.fill(dialog);
-        return exitFor(dialog.addDeviceRange());
+        const Outcome outcome = dialog.addDeviceRange();
+        summarizeAdded(ctx, counter);
+        return exitFor(outcome);
     }
 
   private:
@@ -144,6 +157,7 @@ class ModifyCommand : public LoginCommand {
         app.add_option("--port", port_, "Port, as typed (default: the device's)");
         app.add_option("--username", userName_, "User name (default: the device's)");
         app.add_option("--password", password_, "Password (default empty)");
+        addJsonFlag(app);
     }
 
   protected:
@@ -158,7 +172,12 @@ class ModifyCommand : public LoginCommand {
         if (port_) dialog.port = *port_;
         if (userName_) dialog.userName = *userName_;
         if (password_) dialog.password = *password_;
-        return exitFor(dialog.modify());
+        const Outcome outcome = dialog.modify();
+        const int modified = outcome == Outcome::Done ? static_cast<int>(slots_.size()) : 0;
+        ctx.host.summary(
+            modified > 0 ? "modified " + counted(modified, "device") : "modified no device",
+            {{"devicesModified", modified}});
+        return exitFor(outcome);
     }
 
   private:
@@ -174,6 +193,7 @@ class DeleteCommand : public LoginCommand {
     void setup(CLI::App& app) override {
         app.add_option("--slot", slots_, "Device slot (repeatable)")->required();
         app.add_flag("--yes", yes_, "Confirm without asking");
+        addJsonFlag(app);
     }
 
   protected:
@@ -183,7 +203,20 @@ class DeleteCommand : public LoginCommand {
         if (!tickSlots(page, slots_, missing))
             return fail("slot " + missing + " is not a device of the list");
         ctx.host.setAssumeYes(yes_);
-        return exitFor(page.deleteCheckedDevices());
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
+        const Outcome outcome = page.deleteCheckedDevices();
+        const ImageCounts after = counter.after();
+        const int devices = counter.before.devices - after.devices;
+        const int assignments = counter.before.allUserDevices() - after.allUserDevices();
+        const int channels = counter.before.allChannels() - after.allChannels();
+        ctx.host.summary(devices > 0 ? "deleted " + counted(devices, "device") + " with " +
+                                           counted(assignments, "user assignment") + " and " +
+                                           counted(channels, "channel")
+                                     : "deleted no device",
+                         {{"devicesDeleted", devices},
+                          {"assignmentsRemoved", assignments},
+                          {"channelsDeleted", channels}});
+        return exitFor(outcome);
     }
 
   private:
@@ -230,6 +263,7 @@ class ImportCsvCommand : public LoginCommand {
     void setup(CLI::App& app) override {
         app.add_option("CSV", csv_, "CSV file ('-' for standard input); # starts a comment")
             ->required();
+        addJsonFlag(app);
     }
 
   protected:
@@ -242,8 +276,25 @@ class ImportCsvCommand : public LoginCommand {
         // add), or not tried once the table is full.
         int total = 0, added = 0, refused = 0, notTried = 0;
         bool full = false;
+        nlohmann::ordered_json results = nlohmann::ordered_json::array();
+        // One result per line tried: a line on stdout (added) or stderr, or an entry of the JSON.
+        auto note = [&](std::size_t i, const std::string& ip, int message,
+                        const std::string& text) {
+            if (ctx.host.json()) {
+                results.push_back(
+                    {{"line", i + 1},
+                     {"ip", ip.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(ip)},
+                     {"added", message == kAdded},
+                     {"message",
+                      message ? nlohmann::ordered_json(message) : nlohmann::ordered_json()},
+                     {"text", text}});
+                return;
+            }
+            std::ostream& out = message == kAdded ? std::cout : std::cerr;
+            out << csv_ << ":" << i + 1 << ": " << (ip.empty() ? "" : ip + ": ") << text
+                << std::endl;
+        };
         for (std::size_t i = 0; i < lines->size(); ++i) {
-            const std::string where = csv_ + ":" + std::to_string(i + 1) + ": ";
             std::vector<std::string> fields;
             std::string error;
             const bool parsed = parseCsvLine((*lines)[i], fields, error);
@@ -256,13 +307,12 @@ class ImportCsvCommand : public LoginCommand {
             std::optional<store::Ipv4Fields> ip;
             if (parsed && fields.size() == 4) ip = store::Ipv4Fields::parse(fields[0]);
             if (!ip) {
-                std::cerr << where << (parsed ? "expected ip,port,username,password" : error)
-                          << std::endl;
+                note(i, "", 0, parsed ? "expected ip,port,username,password" : error);
                 ++refused;
                 continue;
             }
             if (!ip->hostFirstOctet()) {
-                std::cerr << where << hostAddressProblem("address", fields[0]) << std::endl;
+                note(i, "", 0, hostAddressProblem("address", fields[0]));
                 ++refused;
                 continue;
             }
@@ -274,18 +324,23 @@ class ImportCsvCommand : public LoginCommand {
             dialog.userName = fields[2];
             dialog.password = fields[3];
             dialog.addSingleDevice();
-            std::ostream& out = lineHost.last == kAdded ? std::cout : std::cerr;
-            out << where << fields[0] << ": " << lineHost.lastText << std::endl;
+            note(i, fields[0], lineHost.last, lineHost.lastText);
             ++(lineHost.last == kAdded ? added : refused);
             full = lineHost.last == kTableFull;
         }
         if (total == 0)
             return fail(csv_ + ": no device lines (the file is empty or holds only comments)");
         const bool all = added == total;
-        std::ostream& out = all ? std::cout : std::cerr;
-        out << "added " << added << " of " << total << " lines";
-        if (!all) out << "; " << refused << " refused, " << notTried << " not tried";
-        out << std::endl;
+        std::string line =
+            "added " + std::to_string(added) + " of " + std::to_string(total) + " lines";
+        if (!all)
+            line += "; " + std::to_string(refused) + " refused, " + std::to_string(notTried) +
+                    " not tried";
+        ctx.host.summary(line, {{"lines", total},
+                                {"added", added},
+                                {"refused", refused},
+                                {"notTried", notTried},
+                                {"results", results}});
         return all ? kExitOk : kExitFailed;
     }
 

@@ -4,8 +4,9 @@
 
 namespace kbcfg::cli {
 
-// kbcfg discover [--seconds N] [--json]: the discovery dialog on the terminal. Prints each device
-// as its reports arrive (add, update, remove) and stops after N seconds.
+// kbcfg discover [--seconds N] [--json | --json-lines]: the discovery dialog on the terminal.
+// Prints each device as its reports arrive (add, update, remove) and stops after N seconds;
+// --json gives the list and the reports as one object at the end.
 class DiscoverCommand : public Command {
   public:
     DiscoverCommand();
@@ -14,7 +15,7 @@ class DiscoverCommand : public Command {
 
   private:
     int seconds_ = 5;
-    bool json_ = false;
+    bool jsonLines_ = false;
 };
 
 }  // namespace kbcfg::cli

@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
 #include "cli/hex.h"
+#include "cli/json_output.h"
 #include "cli/record_names.h"
+#include "cli/terminal_host.h"
 #include "store/ansi.h"
 
 namespace kbcfg::cli {
@@ -59,9 +62,67 @@ InfoCommand::InfoCommand() : FileCommand("info", "Summarise a configuration file
 
 void InfoCommand::setup(CLI::App& app) {
     addFileArgument(app, "FILE", "Configuration file (scrambled, any known layout)");
+    addJsonFlag(app);
+}
+
+void InfoCommand::report(Context& ctx) const {
+    const store::ConfigImage& image = ctx.image;
+    auto& out = ctx.host.report();
+    out["file"] = file().string();
+    out["version"] = fileVersion();
+    out["versionText"] = hex(fileVersion(), 6);
+    out["convertedTo"] = fileVersion() != image.version() ? nlohmann::ordered_json(image.version())
+                                                          : nlohmann::ordered_json();
+    out["checksum"] = image.checksum();
+    out["length"] = image.length();
+    auto& operators = out["operators"] = nlohmann::ordered_json::array();
+    for (int op = 0; op < layout::kOperatorCount; ++op) {
+        const store::OperatorRecord rec = image.operatorRecord(op);
+        operators.push_back({{"record", op},
+                             {"inUse", rec.inUse() != 0},
+                             {"name", rec.inUse() ? store::fromAnsi(rec.name()) : ""},
+                             {"administrator", op == 0}});
+    }
+    auto& devices = out["devices"] = nlohmann::ordered_json::array();
+    for (int slot = 0; slot < layout::kDeviceCount; ++slot) {
+        const store::DeviceRecord d = image.device(slot);
+        if (!d.inUse()) continue;
+        devices.push_back({{"slot", slot},
+                           {"ip", store::formatIp(d.ip())},
+                           {"port", d.port()},
+                           {"username", store::fromAnsi(d.userName())},
+                           {"type", d.deviceType()}});
+    }
+    out["deviceCapacity"] = layout::kDeviceCount;
+    auto& channels = out["channels"] = nlohmann::ordered_json::array();
+    for (int op = 1; op < layout::kOperatorCount; ++op) {
+        const KindCounts c = countChannels(image, op);
+        channels.push_back({{"record", op},
+                            {"input", c.inputs},
+                            {"output", c.outputs},
+                            {"scene", c.scenes},
+                            {"tvWall", c.walls},
+                            {"unknown", c.other}});
+    }
+    auto& bindings = out["streamBindings"] = nlohmann::ordered_json::array();
+    for (int op = 1; op < layout::kOperatorCount; ++op) {
+        for (int i = 0; i < layout::kUserDeviceCount; ++i) {
+            const store::StreamRecord s = image.stream(op, i);
+            if (s.deviceSlot() == -1 || !s.enabled()) continue;
+            bindings.push_back({{"record", op},
+                                {"deviceSlot", s.deviceSlot()},
+                                {"serverIp", store::formatIp(s.serverIp())},
+                                {"serverPort", s.serverPort()},
+                                {"protocol", protocolName(s.protocol())}});
+        }
+    }
 }
 
 int InfoCommand::runLoaded(Context& ctx) {
+    if (ctx.host.json()) {
+        report(ctx);
+        return kExitOk;
+    }
     const store::ConfigImage& image = ctx.image;
     std::ostream& os = std::cout;
 

@@ -12,6 +12,10 @@ class InfoCommand : public FileCommand {
 
   protected:
     int runLoaded(Context& ctx) override;
+
+  private:
+    // The summary as the command's JSON keys.
+    void report(Context& ctx) const;
 };
 
 }  // namespace kbcfg::cli

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/device_libraries.h"
+#include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "cli/text_options.h"
 #include "remote/config.h"
@@ -32,6 +33,12 @@ struct KeyboardOptions {
         app.add_option("--port", port, "Keyboard port, as typed (default 8000)");
         app.add_option("-p,--password", password,
                        "Keyboard password (default: KBCFG_PASSWORD, else empty)");
+        addJsonFlag(app);
+    }
+    // "198.51.100.2:8000", the port as the dialog reads it.
+    std::string where() const { return ip.toString() + ":" + std::to_string(numberOf(port)); }
+    nlohmann::ordered_json keys() const {
+        return {{"ip", ip.toString()}, {"port", numberOf(port)}};
     }
     void fill(remote::KeyboardFields& fields) const {
         fields.address = ip;
@@ -62,8 +69,18 @@ class ExportCommand : public Command {
         remote::modconfig dialog(ctx.host, ctx.session, netSdk());
         if (!dialog.usePath(output_)) return kExitFailed;
         keyboard_.fill(dialog.keyboard);
-        if (!login_) return exitFor(dialog.exportFile());
-        if (dialog.exportAndLogin() != Outcome::Done) return kExitFailed;
+        auto keys = keyboard_.keys();
+        keys["output"] = output_;
+        const Outcome exported = login_ ? dialog.exportAndLogin() : dialog.exportFile();
+        keys["exported"] = exported == Outcome::Done;
+        const std::string fetched =
+            exported == Outcome::Done
+                ? "fetched the configuration of " + keyboard_.where() + " into " + output_
+                : "fetched no configuration";
+        if (!login_ || exported != Outcome::Done) {
+            ctx.host.summary(fetched, keys);
+            return exitFor(exported);
+        }
 
         // The login dialog as it opens after an export: the fetched file, no choice of another.
         shell::userlogin login(ctx.host, ctx.session, ctx.image);
@@ -78,9 +95,15 @@ class ExportCommand : public Command {
         }
         const Outcome outcome = login.login();
         store::endEditSession(ctx.session);
-        if (outcome != Outcome::Done) return kExitFailed;
-        std::cout << "logged in as " << user_ << " (record " << ctx.session.loggedInUser << ")"
-                  << std::endl;
+        if (outcome != Outcome::Done) {
+            keys["loggedIn"] = nullptr;
+            ctx.host.summary(fetched + "; the login failed", keys);
+            return kExitFailed;
+        }
+        keys["loggedIn"] = {{"user", user_}, {"record", ctx.session.loggedInUser}};
+        ctx.host.summary(fetched + "; logged in as " + user_ + " (record " +
+                             std::to_string(ctx.session.loggedInUser) + ")",
+                         keys);
         return kExitOk;
     }
 
@@ -103,7 +126,14 @@ class ImportCommand : public Command {
         remote::config page(ctx.host, ctx.session, netSdk());
         if (!page.usePath(file_)) return kExitFailed;
         keyboard_.fill(page.keyboard);
-        return exitFor(page.importFile());
+        const Outcome outcome = page.importFile();
+        auto keys = keyboard_.keys();
+        keys["file"] = file_;
+        keys["imported"] = outcome == Outcome::Done;
+        ctx.host.summary(outcome == Outcome::Done ? "sent " + file_ + " to " + keyboard_.where()
+                                                  : "sent nothing",
+                         keys);
+        return exitFor(outcome);
     }
 
   private:
@@ -146,11 +176,23 @@ class UpgradeCommand : public Command {
         }
         if (!panel_ && terminal) std::cerr << std::endl;
         // The panel's end texts are status lines, not messages.
-        if (panel_ && dialog.finished.has_value()) {
+        if (panel_ && dialog.finished.has_value() && !ctx.host.json()) {
             std::ostream& out = *dialog.finished ? std::cout : std::cerr;
             out << dialog.statusText << std::endl;
         }
-        return dialog.finished.value_or(false) ? kExitOk : kExitFailed;
+        const bool upgraded = dialog.finished.value_or(false);
+        auto keys = keyboard_.keys();
+        keys["file"] = file_;
+        keys["panel"] = panel_;
+        keys["upgraded"] = upgraded;
+        keys["progress"] = dialog.progress;
+        keys["panelStatus"] =
+            panel_ ? nlohmann::ordered_json(dialog.statusText) : nlohmann::ordered_json();
+        ctx.host.summary(upgraded ? std::string("upgraded the ") + (panel_ ? "panel" : "firmware") +
+                                        " of " + keyboard_.where() + " with " + file_
+                                  : "upgraded nothing",
+                         keys);
+        return upgraded ? kExitOk : kExitFailed;
     }
 
   private:

@@ -21,6 +21,7 @@
 #include "cli/discover_command.h"
 #include "cli/dump_command.h"
 #include "cli/info_command.h"
+#include "cli/json_output.h"
 #include "cli/keyboard_command.h"
 #include "cli/login_command.h"
 #include "cli/new_command.h"
@@ -94,9 +95,11 @@ int runApp(int argc, char** argv) {
     }
 
     TerminalHost host(std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) != 0);
+    useJsonIfAsked(app, host);
     Context ctx{host, store::SessionState::instance(), store::ConfigImage::instance()};
     const int status = bySubcommand.at(chosen.front())->run(ctx);
     host.runUntilIdle();
+    host.finish(status);
     // Output that never arrived (a full disk behind a redirection) is a failure too.
     std::cout.flush();
     if (!std::cout) {

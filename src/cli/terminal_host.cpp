@@ -26,11 +26,24 @@ std::string TerminalHost::lineFor(int number, const std::string& text) {
 
 void TerminalHost::showMessage(int number, const std::string& text) {
     lastMessage_ = number;
+    if (json_) {
+        messages_.push_back({{"message", number}, {"text", text}});
+        return;
+    }
     std::ostream& os = isSuccessMessage(number) ? out_ : err_;
     os << lineFor(number, text) << std::endl;
 }
 
 store::Answer TerminalHost::askOkCancel(int number, const std::string& text) {
+    const store::Answer answer = ask(number, text);
+    if (json_)
+        messages_.push_back({{"message", number},
+                             {"text", text},
+                             {"answer", answer == store::Answer::Ok ? "OK" : "Cancel"}});
+    return answer;
+}
+
+store::Answer TerminalHost::ask(int number, const std::string& text) {
     lastMessage_ = number;
     const std::string prompt = lineFor(number, text) + " [OK/Cancel] ";
     if (assumeYes_) {
@@ -52,6 +65,32 @@ store::Answer TerminalHost::askOkCancel(int number, const std::string& text) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return reply == "y" || reply == "yes" || reply == "ok" ? store::Answer::Ok
                                                            : store::Answer::Cancel;
+}
+
+void TerminalHost::setJson(std::string command) {
+    json_ = true;
+    command_ = std::move(command);
+}
+
+void TerminalHost::summary(const std::string& line, const nlohmann::ordered_json& counts) {
+    if (!json_) {
+        out_ << line << std::endl;
+        return;
+    }
+    summary_ = line;
+    if (counts.is_object())
+        for (const auto& [key, value] : counts.items()) report_[key] = value;
+}
+
+void TerminalHost::finish(int status) {
+    if (!json_) return;
+    nlohmann::ordered_json doc = {{"command", command_}};
+    for (const auto& [key, value] : report_.items()) doc[key] = value;
+    if (summary_) doc["summary"] = *summary_;
+    doc["messages"] = messages_;
+    doc["status"] = status;
+    // Names and texts from a file need not be UTF-8; they must not end the run.
+    out_ << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
 }
 
 std::optional<std::filesystem::path> TerminalHost::chooseOpenFile(const store::FileChoiceRequest&) {

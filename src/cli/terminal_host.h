@@ -1,11 +1,14 @@
 #pragma once
 // The host of the command line: messages become lines on stdout (successes) or stderr (everything
 // else), questions are asked on the terminal, posted work and timers run after the command.
+// In JSON mode the messages are collected instead and the run ends with one object on stdout.
 
 #include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <string>
 #include <vector>
 
 #include "store/host.h"
@@ -41,6 +44,19 @@ class TerminalHost : public store::Host {
     // The messages that report success and so belong on stdout.
     static bool isSuccessMessage(int number);
 
+    // JSON mode for the command named (its path, "user assign"): messages and the summary are
+    // collected and finish() writes them with the command's own keys.
+    void setJson(std::string command);
+    bool json() const { return json_; }
+    // The command's own keys of the JSON object, in the order set.
+    nlohmann::ordered_json& report() { return report_; }
+    // The one line saying what an editing command changed: on stdout, or the "summary" key with
+    // the counts behind it as the command's keys.
+    void summary(const std::string& line, const nlohmann::ordered_json& counts = {});
+    // Ends the run; in JSON mode writes {"command", the command's keys, "summary", "messages",
+    // "status"} on stdout.
+    void finish(int status);
+
   private:
     struct Timer {
         std::chrono::milliseconds interval;
@@ -49,6 +65,7 @@ class TerminalHost : public store::Host {
     };
 
     static std::string lineFor(int number, const std::string& text);
+    store::Answer ask(int number, const std::string& text);
 
     std::istream& in_;
     std::ostream& out_;
@@ -56,6 +73,11 @@ class TerminalHost : public store::Host {
     bool interactive_;
     bool assumeYes_ = false;
     int lastMessage_ = 0;
+    bool json_ = false;
+    std::string command_;
+    nlohmann::ordered_json report_ = nlohmann::ordered_json::object();
+    nlohmann::ordered_json messages_ = nlohmann::ordered_json::array();
+    std::optional<std::string> summary_;
     std::vector<std::function<void()>> posted_;
     std::map<int, Timer> timers_;
     int lastTimer_ = 0;

@@ -4,7 +4,9 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "cli/change_summary.h"
 #include "cli/device_libraries.h"
+#include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "cli/text_options.h"
 #include "users/manuser.h"
@@ -45,19 +47,18 @@ class ListCommand : public LoginCommand {
   public:
     explicit ListCommand(const LoginOptions& login)
         : LoginCommand("list", "List the users as the users page shows them", login, false) {}
-    void setup(CLI::App& app) override { app.add_flag("--json", json_, "JSON output"); }
+    void setup(CLI::App& app) override { addJsonFlag(app); }
 
   protected:
     int runLoggedIn(Context& ctx) override {
         users::manuser page(ctx.host, ctx.session, ctx.image);
         page.refreshUserList();
-        if (json_) {
-            nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+        if (ctx.host.json()) {
+            auto& rows = ctx.host.report()["users"] = nlohmann::ordered_json::array();
             for (std::size_t i = 0; i < page.rows.size(); ++i)
                 rows.push_back({{"row", i + 1},
                                 {"record", page.rows[i].position},
                                 {"username", page.rows[i].name}});
-            std::cout << rows.dump(2) << std::endl;
             return kExitOk;
         }
         std::cout << "row   record  username\n";
@@ -66,9 +67,6 @@ class ListCommand : public LoginCommand {
         std::fflush(stdout);
         return kExitOk;
     }
-
-  private:
-    bool json_ = false;
 };
 
 class AddCommand : public LoginCommand {
@@ -79,15 +77,21 @@ class AddCommand : public LoginCommand {
         app.add_option("--name", name_, "User name, as typed")->required();
         app.add_option("--password", password_, "Password (default empty)");
         app.add_option("--confirm", confirm_, "Confirmation (default: the password)");
+        addJsonFlag(app);
     }
 
   protected:
     int runLoggedIn(Context& ctx) override {
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
         users::useradd dialog(ctx.host, ctx.session, ctx.image);
         dialog.name = name_;
         dialog.password = password_;
         dialog.confirm = confirm_.value_or(password_);
-        return exitFor(dialog.addUser());
+        const Outcome outcome = dialog.addUser();
+        const int added = counter.after().users - counter.before.users;
+        ctx.host.summary(added > 0 ? "added user " + name_ : "added no user",
+                         {{"usersAdded", added}});
+        return exitFor(outcome);
     }
 
   private:
@@ -102,6 +106,7 @@ class DeleteCommand : public LoginCommand {
     void setup(CLI::App& app) override {
         app.add_option("--record", records_, "Operator record 1..3 (repeatable)")->required();
         app.add_flag("--yes", yes_, "Confirm without asking");
+        addJsonFlag(app);
     }
 
   protected:
@@ -111,7 +116,16 @@ class DeleteCommand : public LoginCommand {
         if (const auto absent = tickRows(page.rows, records_, position))
             return fail("record " + std::to_string(*absent) + " is not in the list");
         ctx.host.setAssumeYes(yes_);
-        return exitFor(page.deleteCheckedUsers());
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
+        const Outcome outcome = page.deleteCheckedUsers();
+        const ImageCounts after = counter.after();
+        const int users = counter.before.users - after.users;
+        const int channels = counter.before.allChannels() - after.allChannels();
+        ctx.host.summary(users > 0 ? "deleted " + counted(users, "user") + " with " +
+                                         counted(channels, "channel")
+                                   : "deleted no user",
+                         {{"usersDeleted", users}, {"channelsDeleted", channels}});
+        return exitFor(outcome);
     }
 
   private:
@@ -127,6 +141,7 @@ class PasswdCommand : public LoginCommand {
         app.add_option("--record", record_, "Operator record 1..3 (operators: their own)");
         app.add_option("--password", password_, "New password, as typed")->required();
         app.add_option("--confirm", confirm_, "Confirmation (default: the password)");
+        addJsonFlag(app);
     }
 
   protected:
@@ -146,7 +161,13 @@ class PasswdCommand : public LoginCommand {
                                  target->shownName);
         dialog.newPassword = password_;
         dialog.confirm = confirm_.value_or(password_);
-        return exitFor(dialog.modifyPassword());
+        const Outcome outcome = dialog.modifyPassword();
+        const bool changed = outcome == Outcome::Done;
+        ctx.host.summary(changed
+                             ? "changed the password of record " + std::to_string(target->position)
+                             : "changed no password",
+                         {{"record", target->position}, {"passwordChanged", changed}});
+        return exitFor(outcome);
     }
 
   private:
@@ -196,11 +217,11 @@ class DevicesCommand : public UserDevicesBase {
         : UserDevicesBase("devices", "The devices a user has and may get", login, false) {}
     void setup(CLI::App& app) override {
         addRecord(app);
-        app.add_flag("--json", json_, "JSON output");
+        addJsonFlag(app);
     }
 
   protected:
-    int runDialog(Context&, users::userdev& dialog) override {
+    int runDialog(Context& ctx, users::userdev& dialog) override {
         auto rowsJson = [](const std::vector<users::UserDeviceRow>& rows) {
             nlohmann::ordered_json out = nlohmann::ordered_json::array();
             for (std::size_t i = 0; i < rows.size(); ++i)
@@ -210,11 +231,11 @@ class DevicesCommand : public UserDevicesBase {
                                {"port", rows[i].port}});
             return out;
         };
-        if (json_) {
-            nlohmann::ordered_json out;
+        if (ctx.host.json()) {
+            auto& out = ctx.host.report();
+            out["record"] = record_;
             out["available"] = rowsJson(dialog.left);
             out["assigned"] = rowsJson(dialog.right);
-            std::cout << out.dump(2) << std::endl;
             return kExitOk;
         }
         for (const auto* list : {&dialog.left, &dialog.right}) {
@@ -226,9 +247,6 @@ class DevicesCommand : public UserDevicesBase {
         }
         return kExitOk;
     }
-
-  private:
-    bool json_ = false;
 };
 
 class AssignCommand : public UserDevicesBase {
@@ -239,23 +257,43 @@ class AssignCommand : public UserDevicesBase {
     void setup(CLI::App& app) override {
         addRecord(app);
         addSlots(app);
+        addJsonFlag(app);
     }
 
   protected:
-    int runDialog(Context&, users::userdev& dialog) override {
+    int runDialog(Context& ctx, users::userdev& dialog) override {
         if (!tick(dialog.left, "available")) return kExitFailed;
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
         const Outcome outcome =
             dialog.assignCheckedDevices([](int done, int total, const std::string& ip) {
                 if (total > 1 && !ip.empty())
                     std::cerr << "probing " << ip << " (" << done + 1 << "/" << total << ")"
                               << std::endl;
             });
-        if (dialog.showResult) {
-            const users::udinfo result(dialog.counters);
+        // The result dialog's counts, also when every login succeeded (the dialog then stays
+        // closed): a script has no other way to read them.
+        const users::RunCounters& n = dialog.counters;
+        if (!ctx.host.json()) {
+            const users::udinfo result(n);
             std::cout << result.successLabel() << " " << result.successText() << "\n"
                       << result.connectLabel() << " " << result.connectText() << "\n"
                       << result.passwordLabel() << " " << result.passwordText() << std::endl;
         }
+        const ImageCounts after = counter.after();
+        const int assigned = after.userDevices[record_] - counter.before.userDevices[record_];
+        const int channels = after.channels[record_] - counter.before.channels[record_];
+        const int failed = n.connectError + n.passwordError;
+        ctx.host.summary("assigned " + grouped(assigned) + " of " + counted(n.checked, "device") +
+                             ": " + counted(channels, "channel") + ", " + grouped(failed) +
+                             " failed (Error Connect " + grouped(n.connectError) +
+                             ", Error Password " + grouped(n.passwordError) + ")",
+                         {{"record", record_},
+                          {"devices", n.checked},
+                          {"assigned", assigned},
+                          {"channels", channels},
+                          {"success", n.success},
+                          {"errorConnect", n.connectError},
+                          {"errorPassword", n.passwordError}});
         return exitFor(outcome);
     }
 };
@@ -268,12 +306,22 @@ class UnassignCommand : public UserDevicesBase {
     void setup(CLI::App& app) override {
         addRecord(app);
         addSlots(app);
+        addJsonFlag(app);
     }
 
   protected:
-    int runDialog(Context&, users::userdev& dialog) override {
+    int runDialog(Context& ctx, users::userdev& dialog) override {
         if (!tick(dialog.right, "assigned")) return kExitFailed;
-        return exitFor(dialog.removeCheckedDevicesFromUser());
+        const ChangeCounter counter(ctx.image, ctx.session.configPath);
+        const Outcome outcome = dialog.removeCheckedDevicesFromUser();
+        const ImageCounts after = counter.after();
+        const int removed = counter.before.userDevices[record_] - after.userDevices[record_];
+        const int channels = counter.before.channels[record_] - after.channels[record_];
+        ctx.host.summary(
+            "unassigned " + counted(removed, "device") + " of record " + std::to_string(record_) +
+                ": " + counted(channels, "channel") + " removed",
+            {{"record", record_}, {"unassigned", removed}, {"channelsRemoved", channels}});
+        return exitFor(outcome);
     }
 };
 
@@ -292,6 +340,7 @@ class StreamCommand : public UserDevicesBase {
         app.add_option("--port", port_, "Server port, as typed (default 554)");
         app.add_option("--protocol", protocol_, "tcp or udp (default tcp)")
             ->check(CLI::IsMember({"tcp", "udp"}));
+        addJsonFlag(app);
     }
 
   protected:
@@ -314,7 +363,18 @@ class StreamCommand : public UserDevicesBase {
             streamDialog->port = port_;
             streamDialog->protocol = protocol_ == "udp" ? 1 : 0;
         }
-        return exitFor(streamDialog->applyStreamBinding());
+        const Outcome outcome = streamDialog->applyStreamBinding();
+        const int devices = outcome == Outcome::Done ? static_cast<int>(slots_.size()) : 0;
+        std::string line = "changed no stream binding";
+        if (devices > 0 && bind_)
+            line = "bound " + counted(devices, "device") + " of record " + std::to_string(record_) +
+                   " to " + ip_.toString() + ":" + std::to_string(numberOf(port_)) + " " +
+                   (protocol_ == "udp" ? "UDP" : "TCP");
+        else if (devices > 0)
+            line = "removed the stream binding of " + counted(devices, "device") + " of record " +
+                   std::to_string(record_);
+        ctx.host.summary(line, {{"record", record_}, {"devices", devices}, {"bound", bind_}});
+        return exitFor(outcome);
     }
 
   private:

@@ -54,7 +54,7 @@ class DeviceCliTest : public ::testing::Test {
 TEST_F(DeviceCliTest, AddListAndTextBoxesAsTyped) {
     auto r = kbcfg(login({"device", "add", "--ip", "198.51.100.7", "--port", "8000abc"}));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Add device successfully!\n");
+    EXPECT_EQ(r.out, "Add device successfully!\nadded 1 device\n");
     for (const char* port : {"", "1999", "65536"}) {
         r = kbcfg(login({"device", "add", "--ip", "198.51.100.8", "--port", port}));
         EXPECT_EQ(r.status, 1) << port;
@@ -69,7 +69,7 @@ TEST_F(DeviceCliTest, AddListAndTextBoxesAsTyped) {
     // Options may also come before the subcommand's name.
     r = kbcfg({"device", "-f", file(), "-u", "boss", "-p", "pw", "list", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto rows = nlohmann::json::parse(r.out);
+    const auto rows = nlohmann::json::parse(r.out)["devices"];
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0]["slot"], 0);
     EXPECT_EQ(rows[0]["ip"], "198.51.100.7");
@@ -171,7 +171,7 @@ TEST_F(DeviceCliTest, RangeModifyAndDelete) {
     auto r =
         kbcfg(login({"device", "add-range", "--start", "192.168.1.1", "--end", "192.168.1.3"}));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Devices have been added successfully except some repeat!\n");
+    EXPECT_EQ(r.out, "Devices have been added successfully except some repeat!\nadded 2 devices\n");
     r = kbcfg(login({"device", "add-range", "--start", "192.168.1.1", "--end", "192.168.1.3"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "devices had been all added!\n");

@@ -30,7 +30,7 @@ class DiscoverCliTest : public ::testing::Test {
 TEST_F(DiscoverCliTest, ChannelCountIsSignedInJson) {
     useInstallation(R"({"discovery": {"events": [
         {"serial": "A", "ip": "203.0.113.1", "channels": 4294967295, "port": 37777}]}})");
-    const Result r = kbcfg({"discover", "--seconds", "1", "--json"});
+    const Result r = kbcfg({"discover", "--seconds", "1", "--json-lines"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr(R"("port":37777,)"));
     EXPECT_THAT(r.out, HasSubstr(R"("channels":-1,)"));

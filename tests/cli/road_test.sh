@@ -60,7 +60,7 @@ expect 0 "$KBCFG" channel list "${A[@]}" --user night --kind output --json
 out_first=$(tr -d ' \n' < out.txt | grep -o '"position":[0-9]*' | head -1 | grep -o '[0-9]*$')
 expect 0 "$KBCFG" channel renumber "${A[@]}" --user night --kind output --from "$out_first" --index 700
 expect 0 "$KBCFG" channel list "${A[@]}" --user night --kind output --json
-has '"index": "700"' out.txt
+has '"index": 700' out.txt
 expect 1 "$KBCFG" channel delete "${A[@]}" --user night --kind input --position 20000
 
 step write the report
