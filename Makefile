@@ -46,20 +46,14 @@ bench: build
 		[ ! -x $(BUILD)/bin/kbcfg_$${b}_bench ] || QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kbcfg_$${b}_bench || exit 1; \
 	done
 
-# libFuzzer on the loader, with clang, ASan and UBSan: the edit-script target over valid files of
-# every layout and the raw-bytes target seeded with a file of every layout, side by side.
+# libFuzzer with clang, ASan and UBSan: the raw-bytes and edit-script targets on the loader, and
+# one fast target per converter. All of them run in about FUZZ_SECONDS, JOBS at a time.
 fuzz: deps
 	@KBCFG_FUZZ_DEPS=1 bash scripts/install-deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKBCFG_FUZZ=ON -DKBCFG_TESTS=ON -DKBCFG_BENCH=OFF -DKBCFG_GUI=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target kbcfg_load_fuzz kbcfg_patch_fuzz kbcfg_make_seeds
-	@mkdir -p build-fuzz/corpus build-fuzz/patch-corpus && build-fuzz/bin/kbcfg_make_seeds build-fuzz/corpus
-	@build-fuzz/bin/kbcfg_patch_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
-		build-fuzz/patch-corpus fuzz/patch_corpus > build-fuzz/patch-fuzz.log 2>&1 & \
-	build-fuzz/bin/kbcfg_load_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1800000 -rss_limit_mb=4096 \
-		-print_final_stats=1 build-fuzz/corpus fuzz/corpus > build-fuzz/load-fuzz.log 2>&1; \
-	status=$$?; wait $$! || status=1; \
-	grep -h -E 'stat::number_of_executed_units|ERROR|SUMMARY' build-fuzz/patch-fuzz.log build-fuzz/load-fuzz.log; \
-	exit $$status
+	@cmake --build build-fuzz -j $(JOBS) --target kbcfg_fuzz_targets kbcfg_make_seeds
+	@mkdir -p build-fuzz/corpus && build-fuzz/bin/kbcfg_make_seeds build-fuzz/corpus
+	@bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS) $(JOBS)
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -405,7 +405,10 @@ bool convertToIntermediate(std::uint32_t version, std::span<const std::uint8_t> 
     }
     if (!validOldFile(old)) return false;
 
-    std::vector<std::uint8_t> out(inter::kSize, 0);
+    // Validated: from here on the conversion cannot fail, so it may fill the caller's buffer,
+    // reusing its storage.
+    std::vector<std::uint8_t>& out = intermediate;
+    out.assign(inter::kSize, 0);
     switch (version) {
         case kV120716:
             convert120716(old.data(), out.data());
@@ -427,7 +430,6 @@ bool convertToIntermediate(std::uint32_t version, std::span<const std::uint8_t> 
            static_cast<std::uint32_t>(inter::kSize - header::kVersion));
     putU32(out.data() + header::kVersion, kV130826);
     putU32(out.data() + header::kChecksum, ImageChecksum(out, inter::kSize - header::kVersion));
-    intermediate = std::move(out);
     return true;
 }
 

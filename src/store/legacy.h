@@ -29,7 +29,7 @@ bool needsStageOne(std::uint32_t version);
 // Stage 1: from an older file's plain bytes (a shorter file reads as zero-padded, bytes beyond
 // the layout's size are ignored) to the intermediate. False, with `intermediate` untouched, when
 // the version has no stage 1, the magic or checksum do not hold, or the length field is larger
-// than the layout holds.
+// than the layout holds. The intermediate's storage is reused (oldFile must not lie in it).
 bool convertToIntermediate(std::uint32_t version, std::span<const std::uint8_t> oldFile,
                            std::vector<std::uint8_t>& intermediate);
 
