@@ -43,13 +43,13 @@ done
 wait
 
 status=0
-printf '%-16s %10s %8s\n' target inputs exec/s
+printf '%-20s %10s %8s\n' target inputs exec/s
 for t in "${targets[@]}"; do
     IFS='|' read -r name _ <<<"$t"
     log=$build/$name-fuzz.log
     units=$(grep -h 'stat::number_of_executed_units' "$log" | awk '{print $2}')
     rate=$(grep -h 'stat::average_exec_per_sec' "$log" | awk '{print $2}')
-    printf '%-16s %10s %8s\n' "$name" "${units:-?}" "${rate:-?}"
+    printf '%-20s %10s %8s\n' "$name" "${units:-?}" "${rate:-?}"
     if grep -q -E 'ERROR|SUMMARY|runtime error' "$log" || [ -z "$units" ]; then
         grep -h -E 'ERROR|SUMMARY|runtime error' "$log"
         status=1
