@@ -23,6 +23,7 @@
 #include "cli/info_command.h"
 #include "cli/json_output.h"
 #include "cli/keyboard_command.h"
+#include "cli/lint_command.h"
 #include "cli/login_command.h"
 #include "cli/new_command.h"
 #include "cli/scramble_command.h"
@@ -43,6 +44,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
         "encode", "Scramble plain bytes into a configuration file"));
     commands.push_back(std::make_unique<InfoCommand>());
     commands.push_back(std::make_unique<DumpCommand>());
+    commands.push_back(std::make_unique<LintCommand>());
     commands.push_back(std::make_unique<NewCommand>());
     commands.push_back(std::make_unique<DeviceCommand>());
     commands.push_back(std::make_unique<UserCommand>());
