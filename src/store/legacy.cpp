@@ -515,24 +515,14 @@ std::uint32_t countingThousand(std::span<const std::uint8_t> in, int scanPositio
 IndexBaseAllocator::IndexBaseAllocator(std::span<const std::uint8_t> intermediate)
     : intermediate_(intermediate) {}
 
-// A counting sort by thousand keeps each thousand's positions in scan order.
+// Walked from the last entry back, the table always says where a scan from the current entry on
+// ends: an output of thousand t met with the candidate at t sends it on to t + 1, so from here a
+// scan starting at t ends where one starting at t + 1 from the next entry does.
 void IndexBaseAllocator::buildTable() {
-    std::vector<std::uint16_t> thousandOf(kScanEntries);
-    firstOf_.assign(kThousands + 2, 0);
-    for (int e = 0; e < kScanEntries; ++e) {
-        thousandOf[e] = static_cast<std::uint16_t>(countingThousand(intermediate_, e));
-        if (thousandOf[e] != 0) ++firstOf_[thousandOf[e]];
-    }
-    std::uint32_t sum = 0;
-    for (std::uint32_t& first : firstOf_) {
-        const std::uint32_t count = first;
-        first = sum;
-        sum += count;
-    }
-    positions_.resize(sum);
-    std::vector<std::uint32_t> next(firstOf_);
-    for (int e = 0; e < kScanEntries; ++e)
-        if (thousandOf[e] != 0) positions_[next[thousandOf[e]]++] = static_cast<std::uint32_t>(e);
+    endOf_.resize(kThousands + 2);
+    for (std::uint32_t t = 0; t < endOf_.size(); ++t) endOf_[t] = static_cast<std::uint16_t>(t);
+    for (int e = kScanEntries - 1; e >= 0; --e)
+        if (const std::uint32_t t = countingThousand(intermediate_, e)) endOf_[t] = endOf_[t + 1];
     built_ = true;
 }
 
@@ -540,18 +530,7 @@ std::uint32_t IndexBaseAllocator::allocateIndexBase() {
     // The candidate never goes down, so once past the last base every later call gives 0 too.
     if (counter_ > kLastBase) return 0;
     if (!built_) buildTable();
-    // The scan meets the candidate's thousand at its first position after the one reached; from
-    // there it goes on with the next thousand.
-    std::uint32_t reached = 0;
-    while (counter_ <= kLastBase) {
-        const std::uint32_t t = counter_ / kThousand;
-        const auto first = positions_.begin() + firstOf_[t];
-        const auto last = positions_.begin() + firstOf_[t + 1];
-        const auto hit = std::lower_bound(first, last, reached);
-        if (hit == last) break;
-        counter_ += kThousand;
-        reached = *hit + 1;
-    }
+    counter_ = endOf_[counter_ / kThousand] * kThousand;
     if (counter_ > kLastBase) return 0;
     const std::uint32_t base = counter_;
     counter_ += kThousand;

@@ -54,7 +54,8 @@ bool takesIndexBase(std::uint16_t deviceType);
 //
 // Each call behaves as a full scan of the intermediate's channel entries in order, the candidate
 // moving up a thousand whenever an output's index falls in it. The scan is answered from a
-// table, built on the first call, of the scan positions of qualifying outputs per thousand.
+// table, built on the first call by one pass over the entries, of where a scan starting at each
+// thousand ends.
 class IndexBaseAllocator {
   public:
     // The intermediate must outlive the allocator; a shorter one reads as zero-padded.
@@ -71,10 +72,9 @@ class IndexBaseAllocator {
     std::span<const std::uint8_t> intermediate_;
     std::uint32_t counter_ = kFirstBase;
     bool built_ = false;
-    // Scan positions of the qualifying outputs of thousand t (1..999), ascending, are
-    // positions_[firstOf_[t] .. firstOf_[t + 1]).
-    std::vector<std::uint32_t> firstOf_;
-    std::vector<std::uint32_t> positions_;
+    // The thousand a whole scan that starts at thousand t (1..999) ends at; 1000 and over give
+    // no base.
+    std::vector<std::uint16_t> endOf_;
 };
 
 }  // namespace kbcfg::store::legacy
