@@ -12,14 +12,17 @@
 #include <vector>
 
 #include "cli/backup_command.h"
+#include "cli/build_command.h"
 #include "cli/channel_command.h"
 #include "cli/check_command.h"
 #include "cli/command.h"
 #include "cli/completion_command.h"
 #include "cli/convert_command.h"
 #include "cli/device_command.h"
+#include "cli/diff_command.h"
 #include "cli/discover_command.h"
 #include "cli/dump_command.h"
+#include "cli/export_json_command.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
 #include "cli/keyboard_command.h"
@@ -45,6 +48,9 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<InfoCommand>());
     commands.push_back(std::make_unique<DumpCommand>());
     commands.push_back(std::make_unique<LintCommand>());
+    commands.push_back(std::make_unique<ExportJsonCommand>());
+    commands.push_back(std::make_unique<BuildCommand>());
+    commands.push_back(std::make_unique<DiffCommand>());
     commands.push_back(std::make_unique<NewCommand>());
     commands.push_back(std::make_unique<DeviceCommand>());
     commands.push_back(std::make_unique<UserCommand>());

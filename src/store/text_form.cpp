@@ -1,0 +1,877 @@
+#include "store/text_form.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "store/ansi.h"
+
+namespace kbcfg::store::textform {
+
+namespace {
+
+using FK = FieldKind;
+using R = Refers;
+
+void emptyZero(std::uint8_t*) {}
+void emptyDeviceList(std::uint8_t* p) {
+    putI16(p, -1);
+}
+void emptyChannel(std::uint8_t* p) {
+    putI16(p + ChannelEntry::kDeviceSlot, -1);
+}
+void emptyGroupRow(std::uint8_t* p) {
+    std::memset(p + GroupRow::kSlots, 0xFF, layout::kGroupSlots * 2);
+}
+void emptyBySlot32(std::uint8_t* p) {
+    putI32(p, -1);
+}
+
+// Record types. The field order is the order of the JSON keys.
+constexpr Field kOperatorFields[] = {
+    {"inUse", FK::U8, OperatorRecord::kInUse, 1},
+    {"reserved1", FK::Bytes, 1, 3, R::Nothing, false, true},
+    {"name", FK::Text, OperatorRecord::kName, OperatorRecord::kNameWidth},
+    {"password", FK::Text, OperatorRecord::kPassword, OperatorRecord::kPasswordWidth, R::Nothing,
+     true, true},
+};
+constexpr Field kDeviceFields[] = {
+    {"inUse", FK::U32, DeviceRecord::kInUse, 4},
+    {"ip", FK::Ipv4, DeviceRecord::kIp, 4},
+    {"port", FK::U16, DeviceRecord::kPort, 2},
+    {"userName", FK::Text, DeviceRecord::kUserName, DeviceRecord::kUserNameWidth},
+    {"password", FK::Text, DeviceRecord::kPassword, DeviceRecord::kPasswordWidth, R::Nothing, true,
+     true},
+    {"deviceType", FK::U16, DeviceRecord::kDeviceType, 2, R::Nothing, false, true},
+    {"indexBase", FK::U32, DeviceRecord::kIndexBase, 4, R::Nothing, false, true},
+    {"reserved8", FK::Bytes, 8, 64, R::Nothing, false, true},
+    {"reserved74", FK::Bytes, 74, 2, R::Nothing, false, true},
+    {"reserved126", FK::Bytes, DeviceRecord::kReserved126, 2, R::Nothing, false, true},
+};
+constexpr Field kListEntryFields[] = {
+    {"deviceSlot", FK::I16, 0, 2, R::DeviceSlot},
+};
+constexpr Field kChannelFields[] = {
+    {"index", FK::U32, ChannelEntry::kIndex, 4},
+    {"deviceSlot", FK::I16, ChannelEntry::kDeviceSlot, 2, R::DeviceSlot},
+    {"kind", FK::ChannelKind, ChannelEntry::kKind, 1},
+    {"number", FK::U16, ChannelEntry::kNumber, 2},
+    {"outputPort", FK::OutputPort, ChannelEntry::kOutputPort, 1, R::Nothing, false, true},
+    {"portFirst", FK::U8, ChannelEntry::kPortFirst, 1, R::Nothing, false, true},
+    {"matrixLink", FK::U8, ChannelEntry::kMatrixLink, 1, R::Nothing, false, true},
+    {"viaStream", FK::U8, ChannelEntry::kViaStream, 1, R::Nothing, false, true},
+    {"reserved13", FK::Bytes, 13, 3, R::Nothing, false, true},
+};
+constexpr Field kGroupFields[] = {
+    {"param", FK::U32, GroupRow::kParam, 4},
+    {"slots", FK::SlotArray, GroupRow::kSlots, layout::kGroupSlots * 2, R::ChannelPosition},
+};
+constexpr Field kMatrixFields[] = {
+    {"deviceSlot", FK::I32, MatrixRecord::kDeviceSlot, 4, R::DeviceSlot},
+    {"cells", FK::MatrixCells, MatrixRecord::kCells, layout::kMatrixCells* MatrixRecord::kCellSize},
+};
+constexpr Field kStreamFields[] = {
+    {"deviceSlot", FK::I32, StreamRecord::kDeviceSlot, 4, R::DeviceSlot},
+    {"enabled", FK::U8, StreamRecord::kEnabled, 1},
+    {"serverIp", FK::Ipv4, StreamRecord::kServerIp, 4},
+    {"serverPort", FK::U16, StreamRecord::kServerPort, 2},
+    {"protocol", FK::Protocol, StreamRecord::kProtocol, 1},
+    {"reserved5", FK::Bytes, 5, 3, R::Nothing, false, true},
+    {"reserved12", FK::Bytes, 12, 20, R::Nothing, false, true},
+    {"reserved35", FK::Bytes, 35, 1, R::Nothing, false, true},
+};
+
+constexpr RecordType kOperatorType{"record", layout::kOperatorRecordSize, kOperatorFields,
+                                   emptyZero};
+constexpr RecordType kDeviceType{"slot", layout::kDeviceRecordSize, kDeviceFields, emptyZero};
+constexpr RecordType kListEntryType{"entry", 2, kListEntryFields, emptyDeviceList};
+constexpr RecordType kChannelType{"position", layout::kChannelEntrySize, kChannelFields,
+                                  emptyChannel};
+constexpr RecordType kGroupType{"row", layout::kGroupRowSize, kGroupFields, emptyGroupRow};
+constexpr RecordType kMatrixType{"record", layout::kMatrixRecordSize, kMatrixFields, emptyBySlot32};
+constexpr RecordType kStreamType{"record", layout::kStreamRecordSize, kStreamFields, emptyBySlot32};
+
+namespace L = layout;
+constexpr Region kRegions[] = {
+    {"keyboardParams", nullptr, L::kKeyboardParams, L::kKeyboardParamsSize, false, ""},
+    {"operators", &kOperatorType, L::kOperatorTable, L::kOperatorCount, false, ""},
+    {"devices", &kDeviceType, L::kDeviceTable, L::kDeviceCount, false, ""},
+    {"reservedWordA", nullptr, L::kReservedWordsA, 4, true, "reserved word A"},
+    {"deviceList", &kListEntryType, L::kUserDeviceList, L::kUserDeviceCount, true, "device list"},
+    {"channels", &kChannelType, L::kChannelTable, L::kChannelCount, true, "channel"},
+    {"inputGroups", &kGroupType, L::kInputGroupTable, L::kGroupRows, true, "input group"},
+    {"outputGroups", &kGroupType, L::kOutputGroupTable, L::kGroupRows, true, "output group"},
+    {"reservedBlockB", nullptr, L::kReservedBlockB, L::kReservedBlockBSize, false, ""},
+    {"reservedWordC", nullptr, L::kReservedWordsC, 4, true, "reserved word C"},
+    {"matrix", &kMatrixType, L::kMatrixRecords, L::kMatrixCount, true, "matrix record"},
+    {"streams", &kStreamType, L::kStreamRecords, L::kUserDeviceCount, true, "stream record"},
+    {"reservedTail", nullptr, L::kReservedTail, L::kImageSize - L::kReservedTail, false, ""},
+};
+
+constexpr std::string_view kOperatorTables = "operatorTables";
+constexpr int kMaxDeviceSlot = L::kDeviceCount - 1;
+constexpr int kMaxChannelPosition = L::kChannelCount - 1;
+// Zero bytes that end a run of an opaque region: shorter gaps stay inside the run.
+constexpr std::size_t kRunGap = 8;
+
+std::string versionText() {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%06x", static_cast<unsigned>(L::kVersion));
+    return buf;
+}
+
+bool allZero(const std::uint8_t* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+std::uint32_t readUnsigned(const std::uint8_t* p, std::size_t width) {
+    return width == 1 ? getU8(p) : width == 2 ? getU16(p) : getU32(p);
+}
+
+// The text of a field when the code page round trip gives its very bytes back (padding zero).
+bool readableText(const std::uint8_t* p, std::size_t width, std::string* utf8) {
+    const std::string ansi = getText(p, width);
+    if (!allZero(p + ansi.size(), width - ansi.size())) return false;
+    std::string text = fromAnsi(ansi);
+    if (toAnsi(text) != ansi) return false;
+    *utf8 = std::move(text);
+    return true;
+}
+
+bool slotInRange(std::int32_t v, Refers refers) {
+    const int max = refers == Refers::DeviceSlot ? kMaxDeviceSlot : kMaxChannelPosition;
+    return v >= -1 && v <= max;
+}
+
+// Whether every field of the record can be written by name and read back to the same bytes.
+bool namedFormFits(const RecordType& type, const std::uint8_t* rec, bool withPasswords) {
+    for (const Field& f : type.fields) {
+        const std::uint8_t* p = rec + f.offset;
+        std::string text;
+        switch (f.kind) {
+            case FK::Text:
+                if ((withPasswords || !f.secret) && !readableText(p, f.width, &text)) return false;
+                break;
+            case FK::I16:
+                if (f.refers != R::Nothing && !slotInRange(getI16(p), f.refers)) return false;
+                break;
+            case FK::I32:
+                if (f.refers != R::Nothing && !slotInRange(getI32(p), f.refers)) return false;
+                break;
+            case FK::SlotArray:
+                for (std::size_t i = 0; i < f.width; i += 2)
+                    if (!slotInRange(getI16(p + i), f.refers)) return false;
+                break;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+// ---- Export: written straight into the text, one record per line, so that a change of one
+// record is one changed line in a review ----
+
+void appendNumber(std::string& out, long long v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+void appendString(std::string& out, std::string_view s) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += '"';
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            out += "\\u00";
+            out += kDigits[c >> 4];
+            out += kDigits[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+void appendHex(std::string& out, const std::uint8_t* p, std::size_t n) {
+    out += '"';
+    out += toHex(p, n);
+    out += '"';
+}
+
+void appendEnum(std::string& out, std::uint8_t v, const std::string& name) {
+    if (name.empty())
+        appendNumber(out, v);
+    else
+        appendString(out, name);
+}
+
+void appendValue(std::string& out, const Field& f, const std::uint8_t* p) {
+    switch (f.kind) {
+        case FK::U8:
+        case FK::U16:
+        case FK::U32:
+            appendNumber(out, readUnsigned(p, f.width));
+            break;
+        case FK::I16:
+            appendNumber(out, getI16(p));
+            break;
+        case FK::I32:
+            appendNumber(out, getI32(p));
+            break;
+        case FK::Text: {
+            std::string text;
+            readableText(p, f.width, &text);
+            appendString(out, text);
+            break;
+        }
+        case FK::Ipv4:
+            appendString(out, formatIp(getU32(p)));
+            break;
+        case FK::ChannelKind:
+            appendEnum(out, *p, kindName(*p));
+            break;
+        case FK::OutputPort:
+            appendEnum(out, *p, outputPortName(*p));
+            break;
+        case FK::Protocol:
+            appendEnum(out, *p, protocolName(*p));
+            break;
+        case FK::Bytes:
+            appendHex(out, p, f.width);
+            break;
+        case FK::SlotArray:
+            out += '[';
+            for (std::size_t i = 0; i < f.width; i += 2) {
+                if (i) out += ',';
+                appendNumber(out, getI16(p + i));
+            }
+            out += ']';
+            break;
+        case FK::MatrixCells:
+            out += '[';
+            for (std::size_t i = 0; i < f.width; i += MatrixRecord::kCellSize) {
+                const std::uint8_t* c = p + i;
+                out += i ? ",[" : "[";
+                appendNumber(out, getU8(c));
+                out += ',';
+                appendNumber(out, getU8(c + 1));
+                out += ',';
+                appendNumber(out, getU32(c + 4));
+                if (c[2] || c[3]) {
+                    out += ',';
+                    appendHex(out, c + 2, 2);
+                }
+                out += ']';
+            }
+            out += ']';
+            break;
+    }
+}
+
+void appendKey(std::string& out, std::string_view name) {
+    out += ",\"";
+    out += name;
+    out += "\":";
+}
+
+void appendRecord(std::string& out, const RecordType& type, const std::uint8_t* rec,
+                  const std::uint8_t* empty, int key, bool withPasswords) {
+    out += "{\"";
+    out += type.key;
+    out += "\":";
+    appendNumber(out, key);
+    if (!namedFormFits(type, rec, withPasswords)) {
+        std::vector<std::uint8_t> bytes(rec, rec + type.size);
+        if (!withPasswords)
+            for (const Field& f : type.fields)
+                if (f.secret) std::memset(bytes.data() + f.offset, 0, f.width);
+        appendKey(out, "hex");
+        appendHex(out, bytes.data(), bytes.size());
+        out += '}';
+        return;
+    }
+    for (const Field& f : type.fields) {
+        if (f.secret && !withPasswords) continue;
+        if (f.optional && std::memcmp(rec + f.offset, empty + f.offset, f.width) == 0) continue;
+        appendKey(out, f.name);
+        appendValue(out, f, rec + f.offset);
+    }
+    out += '}';
+}
+
+// Appends `,"name": [ ...one item a line... ]` at the indentation given; nothing for no items.
+void appendRegion(std::string& out, const Region& region, const std::uint8_t* table,
+                  bool withPasswords, int indent) {
+    const std::size_t mark = out.size();
+    const std::string pad(static_cast<std::size_t>(indent), ' ');
+    out += ",\n" + pad + "\"" + std::string(region.name) + "\": [";
+    bool any = false;
+    auto next = [&] {
+        out += any ? ",\n  " : "\n  ";
+        out += pad;
+        any = true;
+    };
+    if (region.type) {
+        const RecordType& type = *region.type;
+        std::vector<std::uint8_t> empty(type.size, 0);
+        type.makeEmpty(empty.data());
+        for (int i = 0; i < region.count; ++i) {
+            const std::uint8_t* rec = table + static_cast<std::size_t>(i) * type.size;
+            if (std::memcmp(rec, empty.data(), type.size) == 0) continue;
+            next();
+            appendRecord(out, type, rec, empty.data(), i, withPasswords);
+        }
+    } else {
+        // Nonzero stretches; zero gaps shorter than kRunGap stay inside a run.
+        const auto size = static_cast<std::size_t>(region.count);
+        std::size_t i = 0;
+        while (i < size) {
+            if (!table[i]) {
+                ++i;
+                continue;
+            }
+            std::size_t end = i + 1, zeros = 0;
+            for (std::size_t j = i + 1; j < size && zeros < kRunGap; ++j) {
+                if (table[j]) {
+                    end = j + 1;
+                    zeros = 0;
+                } else {
+                    ++zeros;
+                }
+            }
+            next();
+            out += "{\"offset\":";
+            appendNumber(out, static_cast<long long>(i));
+            appendKey(out, "hex");
+            appendHex(out, table + i, end - i);
+            out += '}';
+            i = end;
+        }
+    }
+    if (!any) {
+        out.resize(mark);
+        return;
+    }
+    out += "\n" + pad + "]";
+}
+
+void appendOperatorTables(std::string& out, const std::uint8_t* bytes, bool withPasswords) {
+    out += ",\n  \"";
+    out += kOperatorTables;
+    out += "\": [";
+    for (int op = 1; op <= 3; ++op) {
+        out += op == 1 ? "\n    {\n      \"operator\": " : ",\n    {\n      \"operator\": ";
+        appendNumber(out, op);
+        for (const Region& r : kRegions)
+            if (r.perOperator)
+                appendRegion(out, r, bytes + r.offset + (op - 1) * regionSize(r), withPasswords, 6);
+        out += "\n    }";
+    }
+    out += "\n  ]";
+}
+
+// ---- Building ----
+
+struct BuildError {
+    std::string path;
+    std::string message;
+};
+
+// Where in the document the builder is; spelled out only for an error.
+struct Path {
+    const Path* parent = nullptr;
+    std::string_view key{};
+    std::size_t index = 0;
+    bool isIndex = false;
+
+    std::string str() const {
+        if (!parent) return "$";
+        return parent->str() +
+               (isIndex ? "[" + std::to_string(index) + "]" : "." + std::string(key));
+    }
+};
+
+[[noreturn]] void refuse(const Path& path, std::string message) {
+    throw BuildError{path.str(), std::move(message)};
+}
+
+Path member(const Path& path, std::string_view key) {
+    return {&path, key};
+}
+Path item(const Path& path, std::size_t i) {
+    return {&path, {}, i, true};
+}
+
+const char* typeName(const Json& j) {
+    return j.type_name();
+}
+
+// An integer in [min, max]; booleans and fractions are the wrong type.
+long long integer(const Json& j, const Path& path, long long min, long long max) {
+    long long v = 0;
+    if (j.is_number_unsigned()) {
+        const auto u = j.get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(max))
+            v = max + 1;
+        else
+            v = static_cast<long long>(u);
+    } else if (j.is_number_integer()) {
+        v = j.get<long long>();
+    } else {
+        refuse(path, std::string("expected an integer, found ") + typeName(j));
+    }
+    if (v < min || v > max)
+        refuse(path,
+               "out of range: expected " + std::to_string(min) + " to " + std::to_string(max));
+    return v;
+}
+
+const std::string& string(const Json& j, const Path& path) {
+    if (!j.is_string()) refuse(path, std::string("expected a string, found ") + typeName(j));
+    return j.get_ref<const std::string&>();
+}
+
+const Json::array_t& array(const Json& j, const Path& path) {
+    if (!j.is_array()) refuse(path, std::string("expected an array, found ") + typeName(j));
+    return j.get_ref<const Json::array_t&>();
+}
+
+void requireObject(const Json& j, const Path& path) {
+    if (!j.is_object()) refuse(path, std::string("expected an object, found ") + typeName(j));
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::vector<std::uint8_t> fromHex(const Json& j, const Path& path) {
+    const std::string& s = string(j, path);
+    if (s.size() % 2) refuse(path, "hex text of odd length");
+    std::vector<std::uint8_t> bytes(s.size() / 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const int hi = hexDigit(s[2 * i]), lo = hexDigit(s[2 * i + 1]);
+        if (hi < 0 || lo < 0) refuse(path, "not a hex digit at character " + std::to_string(2 * i));
+        bytes[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    return bytes;
+}
+
+void putHex(const Json& j, const Path& path, std::uint8_t* p, std::size_t width) {
+    const std::vector<std::uint8_t> bytes = fromHex(j, path);
+    if (bytes.size() != width)
+        refuse(path, "expected " + std::to_string(width) + " bytes, found " +
+                         std::to_string(bytes.size()));
+    std::memcpy(p, bytes.data(), width);
+}
+
+std::uint32_t parseIpv4(const Json& j, const Path& path) {
+    const std::string& s = string(j, path);
+    std::uint32_t ip = 0;
+    std::size_t pos = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9' && digits < 4) {
+            value = value * 10 + static_cast<unsigned>(s[pos++] - '0');
+            ++digits;
+        }
+        const bool separatorOk = octet == 3 ? pos == s.size() : pos < s.size() && s[pos] == '.';
+        if (digits == 0 || digits > 3 || value > 255 || !separatorOk)
+            refuse(path, "not an IPv4 address a.b.c.d: \"" + s + "\"");
+        ++pos;
+        ip |= value << (8 * octet);
+    }
+    return ip;
+}
+
+std::uint8_t enumByte(const Json& j, const Path& path, std::string (*nameOf)(std::uint8_t),
+                      const char* what) {
+    if (j.is_string()) {
+        for (int v = 0; v < 256; ++v) {
+            const std::string name = nameOf(static_cast<std::uint8_t>(v));
+            if (!name.empty() && name == j.get_ref<const std::string&>())
+                return static_cast<std::uint8_t>(v);
+        }
+        refuse(path, std::string("unknown ") + what + " \"" + j.get<std::string>() + "\"");
+    }
+    return static_cast<std::uint8_t>(integer(j, path, 0, 255));
+}
+
+void putTextField(const Json& j, const Path& path, std::uint8_t* p, std::size_t width) {
+    const std::string& utf8 = string(j, path);
+    const std::string ansi = toAnsi(utf8);
+    if (ansi.find('\0') != std::string::npos || fromAnsi(ansi) != utf8)
+        refuse(path, "not encodable in code page " + codePage());
+    if (ansi.size() > width)
+        refuse(path, "too long: " + std::to_string(ansi.size()) + " bytes, the field holds " +
+                         std::to_string(width));
+    putText(p, width, ansi);
+}
+
+std::int32_t slotValue(const Json& j, const Path& path, Refers refers) {
+    const long long max = refers == R::DeviceSlot        ? kMaxDeviceSlot
+                          : refers == R::ChannelPosition ? kMaxChannelPosition
+                                                         : 0x7FFFFFFF;
+    const long long min = refers == R::Nothing ? -0x80000000LL : -1;
+    return static_cast<std::int32_t>(integer(j, path, min, max));
+}
+
+void putField(const Field& f, const Json& j, const Path& path, std::uint8_t* p) {
+    switch (f.kind) {
+        case FK::U8:
+            putU8(p, static_cast<std::uint8_t>(integer(j, path, 0, 0xFF)));
+            break;
+        case FK::U16:
+            putU16(p, static_cast<std::uint16_t>(integer(j, path, 0, 0xFFFF)));
+            break;
+        case FK::U32:
+            putU32(p, static_cast<std::uint32_t>(integer(j, path, 0, 0xFFFFFFFFLL)));
+            break;
+        case FK::I16:
+            putI16(p, static_cast<std::int16_t>(slotValue(j, path, f.refers)));
+            break;
+        case FK::I32:
+            putI32(p, slotValue(j, path, f.refers));
+            break;
+        case FK::Text:
+            putTextField(j, path, p, f.width);
+            break;
+        case FK::Ipv4:
+            putU32(p, parseIpv4(j, path));
+            break;
+        case FK::ChannelKind:
+            putU8(p, enumByte(j, path, kindName, "channel kind"));
+            break;
+        case FK::OutputPort:
+            putU8(p, enumByte(j, path, outputPortName, "output port"));
+            break;
+        case FK::Protocol:
+            putU8(p, enumByte(j, path, protocolName, "protocol"));
+            break;
+        case FK::Bytes:
+            putHex(j, path, p, f.width);
+            break;
+        case FK::SlotArray: {
+            const auto& slots = array(j, path);
+            if (slots.size() * 2 != f.width)
+                refuse(path, "expected " + std::to_string(f.width / 2) + " slots, found " +
+                                 std::to_string(slots.size()));
+            for (std::size_t i = 0; i < slots.size(); ++i)
+                putI16(p + 2 * i,
+                       static_cast<std::int16_t>(slotValue(slots[i], item(path, i), f.refers)));
+            break;
+        }
+        case FK::MatrixCells: {
+            const auto& cells = array(j, path);
+            const std::size_t count = f.width / MatrixRecord::kCellSize;
+            if (cells.size() != count)
+                refuse(path, "expected " + std::to_string(count) + " cells, found " +
+                                 std::to_string(cells.size()));
+            for (std::size_t i = 0; i < count; ++i) {
+                const Path cellPath = item(path, i);
+                const auto& cell = array(cells[i], cellPath);
+                if (cell.size() != 3 && cell.size() != 4)
+                    refuse(cellPath, "expected [row, column, value] or [row, column, value, hex]");
+                std::uint8_t* c = p + i * MatrixRecord::kCellSize;
+                putU8(c, static_cast<std::uint8_t>(integer(cell[0], item(cellPath, 0), 0, 0xFF)));
+                putU8(c + 1,
+                      static_cast<std::uint8_t>(integer(cell[1], item(cellPath, 1), 0, 0xFF)));
+                putU32(c + 4, static_cast<std::uint32_t>(
+                                  integer(cell[2], item(cellPath, 2), 0, 0xFFFFFFFFLL)));
+                if (cell.size() == 4) putHex(cell[3], item(cellPath, 3), c + 2, 2);
+            }
+            break;
+        }
+    }
+}
+
+const Field* findField(const RecordType& type, std::string_view name) {
+    for (const Field& f : type.fields)
+        if (f.name == name) return &f;
+    return nullptr;
+}
+
+void buildTable(const Region& region, const Json& j, const Path& path, std::uint8_t* table) {
+    const RecordType& type = *region.type;
+    for (int i = 0; i < region.count; ++i) type.makeEmpty(table + i * type.size);
+    const std::string key(type.key);
+    std::vector<bool> seen(region.count, false);
+    const auto& records = array(j, path);
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        const Path recPath = item(path, n);
+        const Json& rec = records[n];
+        requireObject(rec, recPath);
+        const auto k = rec.find(key);
+        if (k == rec.end()) refuse(recPath, "missing \"" + key + "\"");
+        const int at = static_cast<int>(integer(*k, member(recPath, key), 0, region.count - 1));
+        if (seen[at]) refuse(member(recPath, key), "duplicate " + key + " " + std::to_string(at));
+        seen[at] = true;
+        std::uint8_t* p = table + static_cast<std::size_t>(at) * type.size;
+        if (const auto hex = rec.find("hex"); hex != rec.end()) {
+            if (rec.size() != 2) refuse(recPath, "a record given as \"hex\" has no other fields");
+            putHex(*hex, member(recPath, "hex"), p, type.size);
+            continue;
+        }
+        for (const auto& [name, value] : rec.items()) {
+            if (name == key) continue;
+            const Field* f = findField(type, name);
+            if (!f) refuse(member(recPath, name), "unknown key");
+            putField(*f, value, member(recPath, name), p + f->offset);
+        }
+    }
+}
+
+void buildRuns(const Json& j, const Path& path, std::uint8_t* p, std::size_t size) {
+    std::memset(p, 0, size);
+    std::size_t next = 0;
+    const auto& runs = array(j, path);
+    for (std::size_t n = 0; n < runs.size(); ++n) {
+        const Path runPath = item(path, n);
+        requireObject(runs[n], runPath);
+        const auto offset = runs[n].find("offset");
+        const auto hex = runs[n].find("hex");
+        if (offset == runs[n].end()) refuse(runPath, "missing \"offset\"");
+        if (hex == runs[n].end()) refuse(runPath, "missing \"hex\"");
+        for (const auto& [name, value] : runs[n].items())
+            if (name != "offset" && name != "hex") refuse(member(runPath, name), "unknown key");
+        const auto at = static_cast<std::size_t>(
+            integer(*offset, member(runPath, "offset"), 0, static_cast<long long>(size) - 1));
+        if (at < next)
+            refuse(member(runPath, "offset"), "runs must be in ascending order without overlap");
+        const std::vector<std::uint8_t> bytes = fromHex(*hex, member(runPath, "hex"));
+        if (bytes.size() > size - at) refuse(member(runPath, "hex"), "run reaches past the region");
+        std::memcpy(p + at, bytes.data(), bytes.size());
+        next = at + bytes.size();
+    }
+}
+
+void buildRegion(const Region& region, const Json* j, const Path& path, std::uint8_t* table) {
+    static const Json kNothing = Json::array();
+    if (region.type)
+        buildTable(region, j ? *j : kNothing, path, table);
+    else
+        buildRuns(j ? *j : kNothing, path, table, static_cast<std::size_t>(region.count));
+}
+
+void buildOperatorTables(const Json& j, const Path& path, ConfigImage& image) {
+    std::array<const Json*, 3> tables{};
+    const auto& list = array(j, path);
+    for (std::size_t n = 0; n < list.size(); ++n) {
+        const Path tPath = item(path, n);
+        requireObject(list[n], tPath);
+        const auto op = list[n].find("operator");
+        if (op == list[n].end()) refuse(tPath, "missing \"operator\"");
+        const int at = static_cast<int>(integer(*op, member(tPath, "operator"), 1, 3));
+        if (tables[at - 1])
+            refuse(member(tPath, "operator"), "duplicate operator " + std::to_string(at));
+        tables[at - 1] = &list[n];
+        for (const auto& [name, value] : list[n].items()) {
+            if (name == "operator") continue;
+            const Region* r = findRegion(name);
+            if (!r || !r->perOperator) refuse(member(tPath, name), "unknown key");
+        }
+    }
+    // Every operator's regions are written, a missing one as empty.
+    for (int op = 1; op <= 3; ++op) {
+        std::size_t at = list.size();
+        for (std::size_t n = 0; n < list.size(); ++n)
+            if (&list[n] == tables[op - 1]) at = n;
+        const Path tPath = at < list.size() ? item(path, at) : path;
+        for (const Region& r : regions()) {
+            if (!r.perOperator) continue;
+            const Json* value = nullptr;
+            if (tables[op - 1])
+                if (auto it = tables[op - 1]->find(std::string(r.name));
+                    it != tables[op - 1]->end())
+                    value = &*it;
+            buildRegion(r, value, member(tPath, r.name),
+                        image.bytes().data() + r.offset + (op - 1) * regionSize(r));
+        }
+    }
+}
+
+void buildDocument(const Json& doc, ConfigImage& image, BuildResult& result) {
+    const Path root;
+    requireObject(doc, root);
+    const auto format = doc.find("format");
+    if (format == doc.end()) refuse(root, "missing \"format\"");
+    if (string(*format, member(root, "format")) != kFormatName)
+        refuse(member(root, "format"), "expected \"" + std::string(kFormatName) + "\"");
+    const auto version = doc.find("version");
+    if (version == doc.end()) refuse(root, "missing \"version\"");
+    if (string(*version, member(root, "version")) != versionText())
+        refuse(member(root, "version"),
+               "expected \"" + versionText() + "\": the only layout this form describes");
+    for (const auto& [name, value] : doc.items()) {
+        if (name == "format" || name == "version") continue;
+        const Path path = member(root, name);
+        if (name == "withPasswords") {
+            if (!value.is_boolean())
+                refuse(path, std::string("expected true or false, found ") + typeName(value));
+            result.withPasswords = value.get<bool>();
+            continue;
+        }
+        if (name == kOperatorTables) continue;
+        const Region* r = findRegion(name);
+        if (!r || r->perOperator) refuse(path, "unknown key");
+    }
+    image.zero();
+    for (const Region& r : regions()) {
+        if (r.perOperator) continue;
+        const auto it = doc.find(std::string(r.name));
+        buildRegion(r, it == doc.end() ? nullptr : &*it, member(root, r.name),
+                    image.bytes().data() + r.offset);
+    }
+    const auto tables = doc.find(std::string(kOperatorTables));
+    buildOperatorTables(tables == doc.end() ? Json::array() : *tables,
+                        member(root, kOperatorTables), image);
+    image.setMagic(L::kMagic);
+    image.setLength(L::kLength);
+    image.setVersion(L::kVersion);
+    image.updateChecksum();
+}
+
+}  // namespace
+
+std::span<const Region> regions() {
+    return kRegions;
+}
+
+std::size_t regionSize(const Region& region) {
+    return region.type ? region.type->size * static_cast<std::size_t>(region.count)
+                       : static_cast<std::size_t>(region.count);
+}
+
+const Region* findRegion(std::string_view name) {
+    for (const Region& r : kRegions)
+        if (r.name == name) return &r;
+    return nullptr;
+}
+
+bool isEmptyRecord(const RecordType& type, const std::uint8_t* record) {
+    std::uint8_t empty[layout::kMatrixRecordSize] = {};
+    type.makeEmpty(empty);
+    return std::memcmp(record, empty, type.size) == 0;
+}
+
+std::string kindName(std::uint8_t kind) {
+    switch (kind) {
+        case kInputChannel:
+            return "input";
+        case kOutputChannel:
+            return "output";
+        case kScene:
+            return "scene";
+        case kTvWall:
+            return "tv-wall";
+        default:
+            return "";
+    }
+}
+
+std::string outputPortName(std::uint8_t port) {
+    static constexpr const char* kNames[] = {"BNC", "VGA", "HDMI", "DVI"};
+    return port < 4 ? kNames[port] : "";
+}
+
+std::string protocolName(std::uint8_t protocol) {
+    return protocol == 0 ? "TCP" : protocol == 1 ? "UDP" : "";
+}
+
+std::string toHex(const std::uint8_t* data, std::size_t size) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string s(size * 2, '0');
+    for (std::size_t i = 0; i < size; ++i) {
+        s[2 * i] = kDigits[data[i] >> 4];
+        s[2 * i + 1] = kDigits[data[i] & 15];
+    }
+    return s;
+}
+
+std::string exportText(const ConfigImage& image, bool withPasswords) {
+    const std::uint8_t* bytes = image.bytes().data();
+    std::string out;
+    out.reserve(1 << 16);
+    out += "{\n  \"format\": ";
+    appendString(out, kFormatName);
+    out += ",\n  \"version\": ";
+    appendString(out, versionText());
+    out += ",\n  \"withPasswords\": ";
+    out += withPasswords ? "true" : "false";
+    for (const Region& r : kRegions) {
+        if (r.perOperator) continue;
+        appendRegion(out, r, bytes + r.offset, withPasswords, 2);
+        // The per-operator tables follow the device table, as in the image.
+        if (r.name == "devices") appendOperatorTables(out, bytes, withPasswords);
+    }
+    out += "\n}\n";
+    return out;
+}
+
+Json exportImage(const ConfigImage& image, bool withPasswords) {
+    return Json::parse(exportText(image, withPasswords));
+}
+
+BuildResult buildImage(const Json& doc, ConfigImage& image) {
+    BuildResult result;
+    ConfigImage scratch;
+    try {
+        buildDocument(doc, scratch, result);
+    } catch (const BuildError& e) {
+        result.path = e.path;
+        result.message = e.message;
+        return result;
+    }
+    image.swap(scratch);
+    result.ok = true;
+    return result;
+}
+
+void carryPasswords(const ConfigImage& base, ConfigImage& image) {
+    for (int n = 0; n < layout::kOperatorCount; ++n) {
+        OperatorRecord rec = image.operatorRecord(n);
+        const std::string name = rec.name();
+        // A record without a name can only be the base's record of the same number.
+        for (int m : {n, 0, 1, 2, 3}) {
+            const OperatorRecord from = base.operatorRecord(m);
+            if (from.name() != name || (name.empty() && m != n)) continue;
+            std::memcpy(rec.data() + OperatorRecord::kPassword,
+                        from.data() + OperatorRecord::kPassword, OperatorRecord::kPasswordWidth);
+            break;
+        }
+    }
+    auto addressOf = [](const DeviceRecord& d) { return (std::uint64_t{d.ip()} << 16) | d.port(); };
+    std::unordered_map<std::uint64_t, int> baseByAddress;
+    for (int slot = layout::kDeviceCount - 1; slot >= 0; --slot)
+        if (base.device(slot).inUse()) baseByAddress[addressOf(base.device(slot))] = slot;
+    for (int slot = 0; slot < layout::kDeviceCount; ++slot) {
+        DeviceRecord d = image.device(slot);
+        int from = -1;
+        if (addressOf(base.device(slot)) == addressOf(d)) {
+            from = slot;
+        } else if (auto it = baseByAddress.find(addressOf(d));
+                   d.inUse() && it != baseByAddress.end()) {
+            from = it->second;
+        }
+        if (from < 0) continue;
+        std::memcpy(d.data() + DeviceRecord::kPassword,
+                    base.device(from).data() + DeviceRecord::kPassword,
+                    DeviceRecord::kPasswordWidth);
+    }
+    image.updateChecksum();
+}
+
+}  // namespace kbcfg::store::textform

@@ -1,0 +1,107 @@
+#pragma once
+// The text form of a configuration: every byte of the current layout as JSON, named fields as
+// readable values and the bytes nobody names as hex runs, so that a file can be reviewed, kept
+// under version control and built again byte for byte.
+//
+// One table of fields per record type and one table of regions drive the export, the build and
+// the semantic diff alike.
+
+#include <cstddef>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "store/config_image.h"
+
+namespace kbcfg::store::textform {
+
+using Json = nlohmann::ordered_json;
+
+enum class FieldKind : std::uint8_t {
+    U8,
+    U16,
+    U32,
+    I16,
+    I32,
+    Text,         // 8-bit text in the code page, NUL padded
+    Ipv4,         // dotted, first octet in the lowest byte
+    ChannelKind,  // "input", "output", "scene", "tv-wall", or the number
+    OutputPort,   // "BNC", "VGA", "HDMI", "DVI", or the number
+    Protocol,     // "TCP", "UDP", or the number
+    Bytes,        // reserved bytes: a hex string
+    SlotArray,    // group row: 64 x i16 channel positions, -1 empty
+    MatrixCells,  // 64 x [row, column, value] (a fourth item: the reserved bytes in hex)
+};
+
+// What a number field refers to, for its range check and the diff's labels.
+enum class Refers : std::uint8_t { Nothing, DeviceSlot, ChannelPosition };
+
+struct Field {
+    std::string_view name;
+    FieldKind kind;
+    std::uint16_t offset;
+    std::uint16_t width;  // in bytes
+    Refers refers = Refers::Nothing;
+    bool secret = false;    // a password: exported only when asked for
+    bool optional = false;  // left out while it holds the empty record's bytes
+};
+
+struct RecordType {
+    std::string_view key;  // the JSON key of the record's number ("slot", "position", ...)
+    std::size_t size;
+    std::span<const Field> fields;
+    // Writes the bytes of an empty record (omitted from the text form).
+    void (*makeEmpty)(std::uint8_t* record);
+};
+
+// One region of the image. Opaque regions (no record type) are carried as hex runs.
+struct Region {
+    std::string_view name;  // the JSON key
+    const RecordType* type;
+    std::size_t offset;
+    int count;                    // records per table; bytes for an opaque region
+    bool perOperator;             // three consecutive tables, operators 1..3
+    std::string_view operatorOf;  // ""; for per-operator regions the table's meaning in labels
+};
+
+// The regions of the image after the header, in image order.
+std::span<const Region> regions();
+std::size_t regionSize(const Region& region);  // of one table
+const Region* findRegion(std::string_view name);
+
+bool isEmptyRecord(const RecordType& type, const std::uint8_t* record);
+
+// Names of the coded values, as exported and as the diff prints them.
+std::string kindName(std::uint8_t kind);
+std::string outputPortName(std::uint8_t port);
+std::string protocolName(std::uint8_t protocol);
+
+std::string toHex(const std::uint8_t* data, std::size_t size);
+
+inline constexpr std::string_view kFormatName = "kbcfg-configuration";
+
+// The text form of the image, one record a line so that a changed record is one changed line.
+// Passwords are left out unless asked for.
+std::string exportText(const ConfigImage& image, bool withPasswords);
+// The same as a JSON value.
+Json exportImage(const ConfigImage& image, bool withPasswords);
+
+struct BuildResult {
+    bool ok = false;
+    std::string path;     // JSON path of the first error, "$.devices[2].port"
+    std::string message;  // what is wrong there
+    bool withPasswords = false;
+};
+
+// Builds a current-layout image (header and checksum included) from the text form. On failure
+// the image is left as it was.
+BuildResult buildImage(const Json& doc, ConfigImage& image);
+
+// For a document built without passwords: each operator gets the password of the base's
+// operator of the same name, each device that of the base's device at the same address and port
+// (the same slot first). Others stay empty. Recomputes the checksum.
+void carryPasswords(const ConfigImage& base, ConfigImage& image);
+
+}  // namespace kbcfg::store::textform
