@@ -121,24 +121,25 @@ std::span<const std::uint8_t> tableBytes(const store::ConfigImage& image, int op
             store::layout::kChannelTablePerOperator * static_cast<std::size_t>(op - 1),
         store::layout::kChannelTablePerOperator);
 }
-// Which devices are in use, read straight from the records: this runs before every device.
-void readInUse(const store::ConfigImage& image, std::vector<std::uint8_t>& out) {
-    out.resize(store::layout::kDeviceCount);
-    const std::uint8_t* record = image.bytes().data() + store::layout::kDeviceTable;
-    for (std::size_t slot = 0; slot < out.size();
-         ++slot, record += store::layout::kDeviceRecordSize)
-        out[slot] = store::getU32(record + store::DeviceRecord::kInUse) != 0;
+// Read straight from the record: this runs for many devices before every device of a run.
+std::uint8_t deviceInUse(const store::ConfigImage& image, int slot) {
+    return store::getU32(image.bytes().data() + store::layout::kDeviceTable +
+                         store::layout::kDeviceRecordSize * static_cast<std::size_t>(slot) +
+                         store::DeviceRecord::kInUse) != 0;
 }
+constexpr std::uint8_t kNotReferenced = 2;
 }  // namespace
 
 void ChannelAllocator::build(const store::ConfigImage& image, int op) {
     for (auto& set : used_) set = std::make_unique<IndexSet>();
-    readInUse(image, inUse_);
+    inUse_.assign(store::layout::kDeviceCount, kNotReferenced);
+    referenced_.clear();
     const auto table = tableBytes(image, op);
     table_.assign(table.begin(), table.end());
     firstMaybeFree_ = 0;
     for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
         const store::ChannelEntry e = image.channel(op, pos);
+        noteDevice(image, e.deviceSlot());
         if (isLiveEntry(image, e))
             used_[static_cast<std::size_t>(groupOfKind(e.kind()))]->insert(e.index());
     }
@@ -152,8 +153,21 @@ void ChannelAllocator::revalidate(const store::ConfigImage& image) {
         op_ = 0;
         return;
     }
-    readInUse(image, inUseNow_);
-    if (inUseNow_ != inUse_) op_ = 0;
+    for (int slot : referenced_) {
+        if (deviceInUse(image, slot) != inUse_[static_cast<std::size_t>(slot)]) {
+            op_ = 0;
+            return;
+        }
+    }
+}
+
+// Only the devices the table refers to can change what is kept when they go in or out of use.
+void ChannelAllocator::noteDevice(const store::ConfigImage& image, int slot) {
+    if (slot < 0 || slot >= store::layout::kDeviceCount) return;
+    std::uint8_t& known = inUse_[static_cast<std::size_t>(slot)];
+    if (known != kNotReferenced) return;
+    known = deviceInUse(image, slot);
+    referenced_.push_back(slot);
 }
 
 int ChannelAllocator::add(store::ConfigImage& image, int op, const NewChannel& entry) {
@@ -167,6 +181,7 @@ int ChannelAllocator::add(store::ConfigImage& image, int op, const NewChannel& e
     if (pos == store::layout::kChannelCount) return -1;
 
     store::ChannelEntry e = image.channel(op, pos);
+    noteDevice(image, entry.slot);
     e.setDeviceSlot(static_cast<std::int16_t>(entry.slot));
     e.setNumber(static_cast<std::uint16_t>(entry.number));
     e.setKind(entry.kind);

@@ -70,15 +70,16 @@ class ChannelAllocator {
   private:
     class IndexSet;
     void build(const store::ConfigImage& image, int op);
+    void noteDevice(const store::ConfigImage& image, int slot);
 
     ChannelIndexCounter& counters_;
     int op_ = 0;  // 0: nothing kept
     int firstMaybeFree_ = 0;
     std::array<std::unique_ptr<IndexSet>, 3> used_;
-    // The table and in-use flags as last seen, to notice changes made by others.
+    // The table and the in-use flags of its devices as last seen, to notice others' changes.
     std::vector<std::uint8_t> table_;
-    std::vector<std::uint8_t> inUse_;
-    std::vector<std::uint8_t> inUseNow_;
+    std::vector<std::uint8_t> inUse_;  // per slot: 0, 1, or not referenced by the table
+    std::vector<int> referenced_;
 };
 
 }  // namespace kbcfg::users
