@@ -6,9 +6,11 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <system_error>
 
+#include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "store/checksum.h"
 #include "store/files.h"
@@ -116,11 +118,27 @@ BackupsCommand::BackupsCommand()
 
 void BackupsCommand::setup(CLI::App& app) {
     app.add_option("FILE", file_, "Configuration file")->required();
+    addJsonFlag(app);
 }
 
-int BackupsCommand::run(Context&) {
-    for (const fs::path& backup : listBackups(store::fullPath(file_)))
-        std::cout << backup.string() << '\n';
+int BackupsCommand::run(Context& ctx) {
+    const fs::path file = store::fullPath(file_);
+    const std::vector<fs::path> backups = listBackups(file);
+    if (!ctx.host.json()) {
+        for (const fs::path& backup : backups) std::cout << backup.string() << '\n';
+        return kExitOk;
+    }
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const fs::path& backup : backups) {
+        std::error_code ec;
+        const auto bytes = fs::file_size(backup, ec);
+        list.push_back({{"name", backup.filename().string()},
+                        {"path", backup.string()},
+                        {"bytes", ec ? 0 : bytes}});
+    }
+    ctx.host.report()["file"] = file.string();
+    ctx.host.report()["backupFolder"] = backupFolderOf(file).string();
+    ctx.host.report()["backups"] = list;
     return kExitOk;
 }
 
@@ -132,6 +150,7 @@ void RestoreCommand::setup(CLI::App& app) {
     app.add_option("BACKUP", backup_, "A backup: its path, or its name in the file's Backup folder")
         ->required();
     app.add_flag("--no-backup", noBackup_, "Replace the file without backing it up first");
+    addJsonFlag(app);
 }
 
 int RestoreCommand::run(Context& ctx) {
@@ -165,7 +184,8 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     }
     if (!store::writeFileAtomically(file, bytes->data(), bytes->size(), store::LinkPolicy::Follow))
         return fail("cannot write " + file.string() + "; it is unchanged");
-    std::cout << "restored " << file.string() << " from " << backup.string() << std::endl;
+    ctx.host.summary("restored " + file.string() + " from " + backup.string(),
+                     {{"file", file.string()}, {"backup", backup.string()}});
     return kExitOk;
 }
 

@@ -170,6 +170,11 @@ TEST_F(CliFrameworkTest, EditsKeepTheNewestTwentyBackups) {
     EXPECT_EQ(readText(listed[1]), beforeSecond);
     EXPECT_EQ(readText(listed[2]), beforeFirst);
     EXPECT_EQ(fs::path(listed.back()).filename(), "kb.bin.20200101-000000-10.bak");
+    r = kbcfg({"backups", file(), "--json"});
+    const auto json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json["backups"].size(), 20u);
+    EXPECT_EQ(json["backups"][0]["path"], listed[0]);
+    EXPECT_EQ(json["backups"][0]["bytes"], readText(listed[0]).size());
 }
 
 TEST_F(CliFrameworkTest, NoChangeWithoutItsBackup) {
@@ -192,6 +197,7 @@ TEST_F(CliFrameworkTest, RestorePutsABackBackAfterBackingUpTheFile) {
     const std::string current = readText(file());
     Result r = kbcfg({"restore", file(), fs::path(listed.back()).filename().string()});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("restored " + file()));
     EXPECT_EQ(readText(file()), original);
     listed = words(kbcfg({"backups", file()}).out);
     EXPECT_EQ(readText(listed.front()), current);
