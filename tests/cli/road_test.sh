@@ -84,5 +84,19 @@ step discover devices on the network
 expect 0 "$KBCFG" discover --seconds 1 --json
 has '"ip"' out.txt
 
+step take the last change back
+expect 0 "$KBCFG" backups kb.bin
+last=$(head -1 out.txt)
+cmp -s "$last" kb.bin && { echo "FAILED: the newest backup is the current file"; exit 1; }
+cp kb.bin before-restore.bin
+expect 0 "$KBCFG" restore kb.bin "$last"
+cmp kb.bin "$last"
+expect 0 "$KBCFG" backups kb.bin
+cmp "$(head -1 out.txt)" before-restore.bin
+
+step shell completion
+expect 0 "$KBCFG" completion bash
+bash -n out.txt
+
 [ ! -e tem.bin ] || { echo "FAILED: tem.bin left behind"; exit 1; }
 echo "1 passed, 0 failed"
