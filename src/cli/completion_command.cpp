@@ -1,6 +1,7 @@
 #include "cli/completion_command.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <iostream>
 #include <sstream>
 #include <vector>
@@ -29,9 +30,14 @@ struct Node {
     Value positional;
 };
 
-// Options naming files; the tree's text options carry no type of their own for them.
-bool namesFile(const std::string& longName) {
-    return longName == "file" || longName == "output";
+// Options naming files: the tree's text options carry no type of their own for them, but their
+// names and help say so ("--file", "--output", "Configuration file whose ...").
+bool namesFile(const CLI::Option& opt) {
+    std::string help = opt.get_description();
+    for (char& c : help) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto& names = opt.get_lnames();
+    const bool named = !names.empty() && (names.front() == "file" || names.front() == "output");
+    return named || help.find("file") != std::string::npos;
 }
 
 Value valueOf(const CLI::Option& opt) {
@@ -49,7 +55,8 @@ Value valueOf(const CLI::Option& opt) {
     }
     // Every text argument in a positional place is a file (FILE, IN, OUT, CSV, BACKUP).
     const bool text = type.rfind("TEXT", 0) == 0;
-    const bool file = opt.get_lnames().empty() ? text : text && namesFile(opt.get_lnames().front());
+    const bool positional = opt.get_lnames().empty() && opt.get_snames().empty();
+    const bool file = text && (positional || namesFile(opt));
     v.kind = file ? Value::File : Value::Text;
     return v;
 }
@@ -236,8 +243,7 @@ int CompletionCommand::run(Context&) {
         return kExitOk;
     }
     // zsh runs the bash script through its bash emulation.
-    if (shell_ == "zsh")
-        std::cout << "autoload -U +X bashcompinit && bashcompinit\n";
+    if (shell_ == "zsh") std::cout << "autoload -U +X bashcompinit && bashcompinit\n";
     writeBash(std::cout, nodes);
     return kExitOk;
 }

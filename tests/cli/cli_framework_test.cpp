@@ -241,6 +241,8 @@ TEST(CliCompletion, ScriptParsesAndOffersTheCommandTree) {
         {"kbcfg channel list --kind \"\"", {"input", "output", "wall"}},
         {"kbcfg completion \"\"", {"bash", "zsh", "fish"}},
     };
+    // A password is no file name, also where the login has only its short name.
+    EXPECT_EQ(offers("kbcfg device add -p \"\""), "\n");
     for (const auto& c : cases) {
         const std::string got = offers(c.line);
         for (const char* word : c.offered)
