@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 #include <vector>
 
@@ -604,38 +605,31 @@ const Field* findField(const RecordType& type, std::string_view name) {
     return nullptr;
 }
 
-void buildTable(const Region& region, const Json& j, const Path& path, std::uint8_t* table) {
+void applyRecord(const Region& region, std::uint8_t* table, std::vector<bool>& seen,
+                 const Json& rec, const Path& recPath) {
     const RecordType& type = *region.type;
-    for (int i = 0; i < region.count; ++i) type.makeEmpty(table + i * type.size);
     const std::string key(type.key);
-    std::vector<bool> seen(region.count, false);
-    const auto& records = array(j, path);
-    for (std::size_t n = 0; n < records.size(); ++n) {
-        const Path recPath = item(path, n);
-        const Json& rec = records[n];
-        requireObject(rec, recPath);
-        const auto k = rec.find(key);
-        if (k == rec.end()) refuse(recPath, "missing \"" + key + "\"");
-        const int at = static_cast<int>(integer(*k, member(recPath, key), 0, region.count - 1));
-        if (seen[at]) refuse(member(recPath, key), "duplicate " + key + " " + std::to_string(at));
-        seen[at] = true;
-        std::uint8_t* p = table + static_cast<std::size_t>(at) * type.size;
-        if (const auto hex = rec.find("hex"); hex != rec.end()) {
-            if (rec.size() != 2) refuse(recPath, "a record given as \"hex\" has no other fields");
-            putHex(*hex, member(recPath, "hex"), p, type.size);
-            continue;
-        }
-        for (const auto& [name, value] : rec.items()) {
-            if (name == key) continue;
-            const Field* f = findField(type, name);
-            if (!f) refuse(member(recPath, name), "unknown key");
-            putField(*f, value, member(recPath, name), p + f->offset);
-        }
+    requireObject(rec, recPath);
+    const auto k = rec.find(key);
+    if (k == rec.end()) refuse(recPath, "missing \"" + key + "\"");
+    const int at = static_cast<int>(integer(*k, member(recPath, key), 0, region.count - 1));
+    if (seen[at]) refuse(member(recPath, key), "duplicate " + key + " " + std::to_string(at));
+    seen[at] = true;
+    std::uint8_t* p = table + static_cast<std::size_t>(at) * type.size;
+    if (const auto hex = rec.find("hex"); hex != rec.end()) {
+        if (rec.size() != 2) refuse(recPath, "a record given as \"hex\" has no other fields");
+        putHex(*hex, member(recPath, "hex"), p, type.size);
+        return;
+    }
+    for (const auto& [name, value] : rec.items()) {
+        if (name == key) continue;
+        const Field* f = findField(type, name);
+        if (!f) refuse(member(recPath, name), "unknown key");
+        putField(*f, value, member(recPath, name), p + f->offset);
     }
 }
 
 void buildRuns(const Json& j, const Path& path, std::uint8_t* p, std::size_t size) {
-    std::memset(p, 0, size);
     std::size_t next = 0;
     const auto& runs = array(j, path);
     for (std::size_t n = 0; n < runs.size(); ++n) {
@@ -658,92 +652,156 @@ void buildRuns(const Json& j, const Path& path, std::uint8_t* p, std::size_t siz
     }
 }
 
-void buildRegion(const Region& region, const Json* j, const Path& path, std::uint8_t* table) {
-    static const Json kNothing = Json::array();
-    if (region.type)
-        buildTable(region, j ? *j : kNothing, path, table);
-    else
-        buildRuns(j ? *j : kNothing, path, table, static_cast<std::size_t>(region.count));
-}
-
-void buildOperatorTables(const Json& j, const Path& path, ConfigImage& image) {
-    std::array<const Json*, 3> tables{};
-    const auto& list = array(j, path);
-    for (std::size_t n = 0; n < list.size(); ++n) {
-        const Path tPath = item(path, n);
-        requireObject(list[n], tPath);
-        const auto op = list[n].find("operator");
-        if (op == list[n].end()) refuse(tPath, "missing \"operator\"");
-        const int at = static_cast<int>(integer(*op, member(tPath, "operator"), 1, 3));
-        if (tables[at - 1])
-            refuse(member(tPath, "operator"), "duplicate operator " + std::to_string(at));
-        tables[at - 1] = &list[n];
-        for (const auto& [name, value] : list[n].items()) {
-            if (name == "operator") continue;
-            const Region* r = findRegion(name);
-            if (!r || !r->perOperator) refuse(member(tPath, name), "unknown key");
+// Builds while the parser reads: each record is written into the image as soon as it is read
+// and then dropped, so a full file never stands in memory as a tree. What is left of the tree
+// (the header keys, the runs, the operators' numbers) is checked at the end.
+class Builder {
+  public:
+    explicit Builder(ConfigImage& image) : image_(image) {
+        image_.zero();
+        for (const Region& r : kRegions) {
+            if (!r.type) continue;
+            for (int op = 1; op <= (r.perOperator ? 3 : 1); ++op) {
+                std::uint8_t* table = tableOf(r, op);
+                for (int i = 0; i < r.count; ++i) r.type->makeEmpty(table + i * r.type->size);
+                seen_[&r - kRegions][op - 1].assign(static_cast<std::size_t>(r.count), false);
+            }
         }
     }
-    // Every operator's regions are written, a missing one as empty.
-    for (int op = 1; op <= 3; ++op) {
-        std::size_t at = list.size();
-        for (std::size_t n = 0; n < list.size(); ++n)
-            if (&list[n] == tables[op - 1]) at = n;
-        const Path tPath = at < list.size() ? item(path, at) : path;
-        for (const Region& r : regions()) {
-            if (!r.perOperator) continue;
-            const Json* value = nullptr;
-            if (tables[op - 1])
-                if (auto it = tables[op - 1]->find(std::string(r.name));
-                    it != tables[op - 1]->end())
-                    value = &*it;
-            buildRegion(r, value, member(tPath, r.name),
-                        image.bytes().data() + r.offset + (op - 1) * regionSize(r));
+
+    // The parser's callback; false drops the value just read.
+    bool onEvent(int depth, Json::parse_event_t event, Json& parsed) {
+        using E = Json::parse_event_t;
+        if (depth < kDepths) {
+            if (event == E::key) keys_[depth] = parsed.get<std::string>();
+            if (event == E::array_start || event == E::object_start) {
+                isArray_[depth] = event == E::array_start;
+                counters_[depth] = 0;
+            }
+        }
+        if (event == E::object_start && depth == 2 && inOperatorTables()) op_ = 0;
+        if (depth == 3 && inOperatorTables() && !isArray_[2] &&
+            (event == E::key || event == E::value))
+            return operatorKey(event, parsed);
+        const bool element = event == E::object_end || event == E::array_end || event == E::value;
+        if (!element || (depth != 2 && depth != 4)) return true;
+        const int container = depth - 1;
+        const std::size_t index = counters_[container]++;
+        const Region* r = recordRegion(depth);
+        if (!r) return true;
+        const Path root;
+        const Path regionPath = member(root, keys_[1]);
+        const Path tablePath = depth == 2 ? Path{} : item(regionPath, counters_[1]);
+        const Path listPath = depth == 2 ? regionPath : member(tablePath, keys_[3]);
+        const Path recPath = item(listPath, index);
+        const int op = depth == 2 ? 1 : op_;
+        applyRecord(*r, tableOf(*r, op), seen_[r - kRegions][op - 1], parsed, recPath);
+        return false;
+    }
+
+    void finish(const Json& doc, BuildResult& result) {
+        const Path root;
+        requireObject(doc, root);
+        const auto format = doc.find("format");
+        if (format == doc.end()) refuse(root, "missing \"format\"");
+        if (string(*format, member(root, "format")) != kFormatName)
+            refuse(member(root, "format"), "expected \"" + std::string(kFormatName) + "\"");
+        const auto version = doc.find("version");
+        if (version == doc.end()) refuse(root, "missing \"version\"");
+        if (string(*version, member(root, "version")) != versionText())
+            refuse(member(root, "version"),
+                   "expected \"" + versionText() + "\": the only layout this form describes");
+        for (const auto& [name, value] : doc.items()) {
+            const Path path = member(root, name);
+            if (name == "format" || name == "version") continue;
+            if (name == "withPasswords") {
+                if (!value.is_boolean())
+                    refuse(path, std::string("expected true or false, found ") + typeName(value));
+                result.withPasswords = value.get<bool>();
+            } else if (name == kOperatorTables) {
+                operatorTables(value, path);
+            } else if (const Region* r = findRegion(name); r && !r->perOperator) {
+                region(*r, 1, value, path);
+            } else {
+                refuse(path, "unknown key");
+            }
+        }
+        image_.setMagic(L::kMagic);
+        image_.setLength(L::kLength);
+        image_.setVersion(L::kVersion);
+        image_.updateChecksum();
+    }
+
+  private:
+    static constexpr int kDepths = 6;
+
+    std::uint8_t* tableOf(const Region& r, int op) {
+        return image_.bytes().data() + r.offset + static_cast<std::size_t>(op - 1) * regionSize(r);
+    }
+
+    bool inOperatorTables() const { return isArray_[1] && keys_[1] == kOperatorTables; }
+
+    // The record region whose array holds the element that ends at this depth, if any.
+    const Region* recordRegion(int depth) const {
+        if (!isArray_[depth - 1]) return nullptr;
+        const Region* r = findRegion(keys_[depth - 1]);
+        if (!r || !r->type) return nullptr;
+        if (depth == 2) return r->perOperator ? nullptr : r;
+        return inOperatorTables() && r->perOperator && op_ ? r : nullptr;
+    }
+
+    // Keys of an operator's tables: "operator" first, so that its records can be placed as
+    // they are read.
+    bool operatorKey(Json::parse_event_t event, Json& parsed) {
+        const Path root;
+        const Path tables = member(root, kOperatorTables);
+        const Path tablePath = item(tables, counters_[1]);
+        if (event == Json::parse_event_t::key) {
+            if (op_ == 0 && keys_[3] != "operator")
+                refuse(member(tablePath, keys_[3]), "\"operator\" must come first");
+            return true;
+        }
+        if (keys_[3] != "operator") return true;
+        const Path path = member(tablePath, "operator");
+        const int op = static_cast<int>(integer(parsed, path, 1, 3));
+        if (opSeen_[op - 1]) refuse(path, "duplicate operator " + std::to_string(op));
+        opSeen_[op - 1] = true;
+        op_ = op;
+        return true;
+    }
+
+    void region(const Region& r, int op, const Json& value, const Path& path) {
+        if (r.type)
+            array(value, path);  // its records were placed while reading
+        else
+            buildRuns(value, path, tableOf(r, op), static_cast<std::size_t>(r.count));
+    }
+
+    void operatorTables(const Json& value, const Path& path) {
+        const auto& list = array(value, path);
+        for (std::size_t n = 0; n < list.size(); ++n) {
+            const Path tPath = item(path, n);
+            requireObject(list[n], tPath);
+            const auto op = list[n].find("operator");
+            if (op == list[n].end()) refuse(tPath, "missing \"operator\"");
+            const int number = static_cast<int>(integer(*op, member(tPath, "operator"), 1, 3));
+            for (const auto& [name, v] : list[n].items()) {
+                if (name == "operator") continue;
+                const Region* r = findRegion(name);
+                if (!r || !r->perOperator) refuse(member(tPath, name), "unknown key");
+                region(*r, number, v, member(tPath, name));
+            }
         }
     }
-}
 
-void buildDocument(const Json& doc, ConfigImage& image, BuildResult& result) {
-    const Path root;
-    requireObject(doc, root);
-    const auto format = doc.find("format");
-    if (format == doc.end()) refuse(root, "missing \"format\"");
-    if (string(*format, member(root, "format")) != kFormatName)
-        refuse(member(root, "format"), "expected \"" + std::string(kFormatName) + "\"");
-    const auto version = doc.find("version");
-    if (version == doc.end()) refuse(root, "missing \"version\"");
-    if (string(*version, member(root, "version")) != versionText())
-        refuse(member(root, "version"),
-               "expected \"" + versionText() + "\": the only layout this form describes");
-    for (const auto& [name, value] : doc.items()) {
-        if (name == "format" || name == "version") continue;
-        const Path path = member(root, name);
-        if (name == "withPasswords") {
-            if (!value.is_boolean())
-                refuse(path, std::string("expected true or false, found ") + typeName(value));
-            result.withPasswords = value.get<bool>();
-            continue;
-        }
-        if (name == kOperatorTables) continue;
-        const Region* r = findRegion(name);
-        if (!r || r->perOperator) refuse(path, "unknown key");
-    }
-    image.zero();
-    for (const Region& r : regions()) {
-        if (r.perOperator) continue;
-        const auto it = doc.find(std::string(r.name));
-        buildRegion(r, it == doc.end() ? nullptr : &*it, member(root, r.name),
-                    image.bytes().data() + r.offset);
-    }
-    const auto tables = doc.find(std::string(kOperatorTables));
-    buildOperatorTables(tables == doc.end() ? Json::array() : *tables,
-                        member(root, kOperatorTables), image);
-    image.setMagic(L::kMagic);
-    image.setLength(L::kLength);
-    image.setVersion(L::kVersion);
-    image.updateChecksum();
-}
-
+    ConfigImage& image_;
+    std::array<std::string, kDepths> keys_{};
+    std::array<bool, kDepths> isArray_{};
+    std::array<std::size_t, kDepths> counters_{};
+    std::array<std::array<std::vector<bool>, 3>, std::size(kRegions)> seen_{};
+    std::array<bool, 3> opSeen_{};
+    int op_ = 0;  // the operator whose tables are being read, 0 before its "operator" key
+};
 }  // namespace
 
 std::span<const Region> regions() {
@@ -825,19 +883,31 @@ Json exportImage(const ConfigImage& image, bool withPasswords) {
     return Json::parse(exportText(image, withPasswords));
 }
 
-BuildResult buildImage(const Json& doc, ConfigImage& image) {
+BuildResult buildText(std::string_view text, ConfigImage& image) {
     BuildResult result;
     ConfigImage scratch;
     try {
-        buildDocument(doc, scratch, result);
+        Builder builder(scratch);
+        const Json doc = Json::parse(text, [&](int depth, Json::parse_event_t event, Json& parsed) {
+            return builder.onEvent(depth, event, parsed);
+        });
+        builder.finish(doc, result);
     } catch (const BuildError& e) {
         result.path = e.path;
         result.message = e.message;
+        return result;
+    } catch (const Json::parse_error& e) {
+        result.path = "$";
+        result.message = std::string("not valid JSON: ") + e.what();
         return result;
     }
     image.swap(scratch);
     result.ok = true;
     return result;
+}
+
+BuildResult buildImage(const Json& doc, ConfigImage& image) {
+    return buildText(doc.dump(-1, ' ', false, Json::error_handler_t::replace), image);
 }
 
 void carryPasswords(const ConfigImage& base, ConfigImage& image) {

@@ -95,8 +95,9 @@ struct BuildResult {
     bool withPasswords = false;
 };
 
-// Builds a current-layout image (header and checksum included) from the text form. On failure
-// the image is left as it was.
+// Builds a current-layout image (header and checksum included) from the text form, record by
+// record as it is read. On failure the image is left as it was.
+BuildResult buildText(std::string_view text, ConfigImage& image);
 BuildResult buildImage(const Json& doc, ConfigImage& image);
 
 // For a document built without passwords: each operator gets the password of the base's
