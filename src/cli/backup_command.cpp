@@ -92,12 +92,19 @@ std::vector<fs::path> listBackups(const fs::path& configPath) {
 }
 
 bool backUpConfigFile(const fs::path& configPath, std::string& why) {
-    const fs::path folder = backupFolderOf(configPath);
+    // Without its trailing separator, so that a file in the folder's place is seen as one.
+    const fs::path folder = backupFolderOf(configPath).parent_path();
     std::error_code ec;
-    if (!fs::is_directory(folder, ec) && !fs::create_directory(folder, ec)) {
-        why = "cannot make the folder " + folder.string() +
-              (ec ? ": " + ec.message() : std::string(": a file of that name is in the way"));
-        return false;
+    if (!fs::is_directory(folder, ec)) {
+        if (fs::exists(fs::symlink_status(folder, ec))) {
+            why = folder.string() + " is not a folder";
+            return false;
+        }
+        fs::create_directory(folder, ec);
+        if (!fs::is_directory(folder)) {
+            why = "cannot make the folder " + folder.string() + ": " + ec.message();
+            return false;
+        }
     }
     // The editing lock keeps other commands of this tool from choosing a name at the same time.
     const std::string base = configPath.filename().string() + "." + nowStamp();
