@@ -673,10 +673,18 @@ class Builder {
     bool onEvent(int depth, Json::parse_event_t event, Json& parsed) {
         using E = Json::parse_event_t;
         if (depth < kDepths) {
-            if (event == E::key) keys_[depth] = parsed.get<std::string>();
+            if (event == E::key) {
+                keys_[depth] = parsed.get<std::string>();
+                // The parser would keep the last of two equal keys without a word.
+                auto& seen = objectKeys_[depth];
+                if (std::find(seen.begin(), seen.end(), keys_[depth]) != seen.end())
+                    throw BuildError{pathTo(depth), "duplicate key"};
+                seen.push_back(keys_[depth]);
+            }
             if (event == E::array_start || event == E::object_start) {
                 isArray_[depth] = event == E::array_start;
                 counters_[depth] = 0;
+                if (depth + 1 < kDepths) objectKeys_[depth + 1].clear();
             }
         }
         if (event == E::object_start && depth == 2 && inOperatorTables()) op_ = 0;
@@ -739,6 +747,14 @@ class Builder {
         return image_.bytes().data() + r.offset + static_cast<std::size_t>(op - 1) * regionSize(r);
     }
 
+    // The path of the value whose key was just read at this depth.
+    std::string pathTo(int depth) const {
+        std::string path = "$";
+        for (int k = 1; k <= depth; ++k)
+            path += isArray_[k - 1] ? "[" + std::to_string(counters_[k - 1]) + "]" : "." + keys_[k];
+        return path;
+    }
+
     bool inOperatorTables() const { return isArray_[1] && keys_[1] == kOperatorTables; }
 
     // The record region whose array holds the element that ends at this depth, if any.
@@ -797,6 +813,7 @@ class Builder {
     ConfigImage& image_;
     std::array<std::string, kDepths> keys_{};
     std::array<bool, kDepths> isArray_{};
+    std::array<std::vector<std::string>, kDepths> objectKeys_{};
     std::array<std::size_t, kDepths> counters_{};
     std::array<std::array<std::vector<bool>, 3>, std::size(kRegions)> seen_{};
     std::array<bool, 3> opSeen_{};

@@ -108,6 +108,8 @@ TEST(ConfigAsCode, BrokenFormsAreRefusedWithTheirPathAndWriteNothing) {
         {"[]", "$: expected an object"},
         {std::string(good).replace(good.find("\"port\":8100"), 11, "\"port\":-1"),
          "$.devices[2].port: out of range"},
+        {std::string(good).replace(good.find("\"port\":8100"), 11, "\"port\":8100,\"port\":8200"),
+         "$.devices[2].port: duplicate key"},
         {std::string(good).replace(good.find("\"slot\":5"), 8, "\"slot\":0"),
          "$.devices[3].slot: duplicate slot 0"},
         {std::string(good).replace(good.find("\"name\":\"bob\""), 12, "\"nme\":\"bob\""),
