@@ -917,6 +917,11 @@ BuildResult buildText(std::string_view text, ConfigImage& image) {
         result.path = "$";
         result.message = std::string("not valid JSON: ") + e.what();
         return result;
+    } catch (const Json::exception& e) {
+        // A value of a shape no check foresaw: refused, never a crash.
+        result.path = "$";
+        result.message = e.what();
+        return result;
     }
     image.swap(scratch);
     result.ok = true;

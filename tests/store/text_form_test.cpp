@@ -309,6 +309,40 @@ TEST(TextForm, BrokenDocumentsAreRefusedWithThePathOfTheFirstError) {
     }
 }
 
+TEST(TextForm, MangledTextIsBuiltOrRefusedNeverMore) {
+    const auto image = decoded(testing::makeCurrentFile(testing::sampleContent()));
+    const std::string good = exportText(*image, true);
+    static constexpr char kBits[] = "{}[],:\"0123456789-.eE xtrfalsnu\\";
+    std::mt19937 rng(7);
+    int refused = 0;
+    for (int n = 0; n < 2000; ++n) {
+        std::string text = good;
+        for (int k = 1 + n % 3; k > 0; --k) {
+            const std::size_t at = rng() % text.size();
+            switch (rng() % 3) {
+                case 0:
+                    text[at] = kBits[rng() % (sizeof kBits - 1)];
+                    break;
+                case 1:
+                    text.erase(at, 1 + rng() % 8);
+                    break;
+                default:
+                    text.insert(at, 1, kBits[rng() % (sizeof kBits - 1)]);
+            }
+        }
+        ConfigImage built;
+        const BuildResult r = buildText(text, built);
+        if (!r.ok) {
+            ++refused;
+            EXPECT_EQ(r.path.rfind('$', 0), 0u) << r.path;
+            EXPECT_FALSE(r.message.empty());
+        } else {
+            EXPECT_EQ(built.checksum(), built.computeChecksum());
+        }
+    }
+    EXPECT_GT(refused, 1000);
+}
+
 TEST(TextForm, PasswordsComeFromTheBaseByNameAndAddress) {
     const auto image = decoded(testing::makeCurrentFile(testing::sampleContent()));
     Json doc = exportImage(*image, false);
