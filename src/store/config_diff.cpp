@@ -75,7 +75,11 @@ std::string label(const Region& r, int op, int key, const ConfigImage& image,
     const std::string n = std::to_string(key);
     if (r.name == "operators") {
         const std::string name = getText(rec + OperatorRecord::kName, OperatorRecord::kNameWidth);
-        return "operator " + n + (name.empty() ? "" : " (" + fromAnsi(name) + ")");
+        // A control character in a name must not break the line a reviewer reads.
+        std::string shown = fromAnsi(name);
+        for (char& c : shown)
+            if (static_cast<unsigned char>(c) < 0x20) c = '?';
+        return "operator " + n + (shown.empty() ? "" : " (" + shown + ")");
     }
     if (r.name == "devices") return "device " + n + " (" + formatIp(getU32(rec + 4)) + ")";
     if (r.name == "channels") {

@@ -430,7 +430,7 @@ TEST(ConfigDiff, LinesNameRecordsAsThePagesShowThem) {
     ConfigImage& b = *pair.b;
     b.device(2).setPort(8200);
     b.channel(1, 5).setNumber(7);
-    b.operatorRecord(2).setName("carol");
+    b.operatorRecord(2).setName("car\nol");
     b.operatorRecord(3).setInUse(1), b.operatorRecord(3).setName("dave");
     b.device(5).clear();
     b.bytes()[L::kReservedTail + 5] ^= 0xFF;
@@ -439,7 +439,7 @@ TEST(ConfigDiff, LinesNameRecordsAsThePagesShowThem) {
     std::vector<std::string> lines;
     for (const Difference& x : d.differences) lines.push_back(formatDifference(x));
     const std::vector<std::string> expected = {
-        R"(operator 2 (carol): renamed "bob" -> "carol")",
+        R"(operator 2 (car?ol): renamed "bob" -> "car\nol")",
         "operator 3 (dave): added (inUse 1, name \"dave\")",
         "device 2 (198.51.100.12): port 8100 -> 8200",
         "device 5 (198.51.100.15): removed (inUse 1, ip 198.51.100.15, port 8000, userName "
