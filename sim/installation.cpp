@@ -130,8 +130,26 @@ std::vector<std::uint8_t> readFile(const std::string& path, const std::string& w
     return bytes;
 }
 
+constexpr int kMaxDelayMs = 600'000;
+
+// A node's own latency keys, each falling back to the installation's default. Without either,
+// the login takes as long as any other call.
+Latency readLatency(Reader& r, const Latency& defaults, bool defaultLogin) {
+    Latency l;
+    l.latencyMs = r.integer("latencyMs", defaults.latencyMs, 0, kMaxDelayMs);
+    l.loginMs = r.integer("loginMs", defaultLogin ? defaults.loginMs : l.latencyMs, 0, kMaxDelayMs);
+    l.timeoutMs = r.integer("timeoutMs", defaults.timeoutMs, 0, kMaxDelayMs);
+    return l;
+}
+
+// The installation's defaults; defaultLogin tells whether it gave a login time of its own.
+struct LatencyDefaults {
+    Latency latency;
+    bool loginGiven = false;
+};
+
 Keyboard readKeyboard(const json& j, const std::string& where, const std::string& baseDir,
-                      bool& generate) {
+                      const LatencyDefaults& defaults, bool& generate) {
     Reader r(j, where);
     Keyboard k;
     k.address = r.address("address");
@@ -140,6 +158,8 @@ Keyboard readKeyboard(const json& j, const std::string& where, const std::string
     k.name = r.text8("name", "Keyboard");
     k.serial = r.text8("serial");
     k.typeCode = r.integer("type", 0, 0, 65535);
+    k.reachable = r.boolean("reachable", true);
+    k.latency = readLatency(r, defaults.latency, defaults.loginGiven);
     k.refuseImport = r.boolean("refuseImport", false);
     const std::string file = r.text("configFile", "generated");
     if (file.empty()) throw Fault(r.path("configFile") + ": empty");
@@ -170,7 +190,7 @@ Keyboard readKeyboard(const json& j, const std::string& where, const std::string
     return k;
 }
 
-Device readDevice(const json& j, const std::string& where) {
+Device readDevice(const json& j, const std::string& where, const LatencyDefaults& defaults) {
     Reader r(j, where);
     Device d;
     d.address = r.address("address");
@@ -180,6 +200,7 @@ Device readDevice(const json& j, const std::string& where) {
     d.storedPassword = r.has("storedPassword") ? r.text8("storedPassword") : d.password;
     d.inConfigFile = r.boolean("inConfigFile", true);
     d.reachable = r.boolean("reachable", true);
+    d.latency = readLatency(r, defaults.latency, defaults.loginGiven);
     d.typeCode = r.integer("type", 0, 0, 65535);
     d.name = r.text8("name");
     d.serial = r.text8("serial");
@@ -292,20 +313,24 @@ std::unique_ptr<Installation> parseInstallation(const std::string& text, const s
         const json doc = json::parse(text);
         Reader top(doc, "installation");
         auto inst = std::make_unique<Installation>();
+        LatencyDefaults defaults;
+        defaults.loginGiven = top.has("loginMs");
+        defaults.latency = readLatency(top, Latency{}, false);
         std::vector<bool> generate;
         if (top.has("keyboards")) {
             const json& list = arrayAt(top, "keyboards");
             for (std::size_t i = 0; i < list.size(); ++i) {
                 bool gen = false;
-                inst->keyboards.push_back(
-                    readKeyboard(list[i], "keyboards[" + std::to_string(i) + "]", baseDir, gen));
+                inst->keyboards.push_back(readKeyboard(
+                    list[i], "keyboards[" + std::to_string(i) + "]", baseDir, defaults, gen));
                 generate.push_back(gen);
             }
         }
         if (top.has("devices")) {
             const json& list = arrayAt(top, "devices");
             for (std::size_t i = 0; i < list.size(); ++i)
-                inst->devices.push_back(readDevice(list[i], "devices[" + std::to_string(i) + "]"));
+                inst->devices.push_back(
+                    readDevice(list[i], "devices[" + std::to_string(i) + "]", defaults));
         }
         if (top.has("discovery")) {
             Reader d(top.raw("discovery"), "discovery");

@@ -17,6 +17,14 @@ struct PortGroup {
     int first = 0;
 };
 
+// How long the calls that talk to a keyboard or device take. Given per node, or for the whole
+// installation as the default of every node that does not give its own.
+struct Latency {
+    int latencyMs = 0;     // every call that talks to the node
+    int loginMs = 0;       // the login (the node's latencyMs unless given)
+    int timeoutMs = 3000;  // a login to a node that is switched off, before the connection error
+};
+
 struct UpgradeBehaviour {
     int ticks = 6;       // state polls until the end state
     int finalState = 1;  // what the poll answers from then on
@@ -32,6 +40,8 @@ struct Keyboard {
     std::string name;      // 8-bit text
     std::string serial;
     int typeCode = 0;
+    bool reachable = true;
+    Latency latency;
     bool refuseImport = false;
     std::vector<std::uint8_t> storedFile;  // the configuration file as the keyboard holds it
     UpgradeBehaviour upgrade;
@@ -45,6 +55,7 @@ struct Device {
     std::string storedPassword;  // what a generated keyboard file holds for it
     bool inConfigFile = true;
     bool reachable = true;
+    Latency latency;
     int typeCode = 0;
     std::string name;  // 8-bit text
     std::string serial;

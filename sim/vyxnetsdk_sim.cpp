@@ -2,6 +2,7 @@
 // file transfer and upgrades, all answered from the installation description. No socket is
 // ever opened.
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "installation.h"
 #include "remote/abi/vyxnetsdk.h"
@@ -30,8 +32,8 @@ struct Upgrade {
     int polls = 0;
 };
 
-// Everything mutable, behind one lock: the tool calls from its UI thread, but nothing stops a
-// second thread.
+// Everything mutable, behind one lock. The lock is held only while a call computes its answer,
+// never while the answer "travels": calls on different logins overlap as on a real network.
 struct State {
     std::mutex lock;
     const Installation* inst = nullptr;
@@ -114,6 +116,43 @@ bool isChannelOf(const Device& d, int number) {
     return ip >= 0 && ip < 32 && d.ipChannels[static_cast<std::size_t>(ip)];
 }
 
+const Latency* latencyOf(State& s, std::int32_t loginId) {
+    const Session* ses = sessionOf(s, loginId);
+    if (!ses) return nullptr;
+    return ses->keyboard ? &s.inst->keyboards[ses->index].latency
+                         : &s.inst->devices[ses->index].latency;
+}
+
+// The time a call on this login takes; nothing for a login nobody holds (no one to talk to).
+int callMs(State& s, std::int32_t loginId) {
+    const Latency* l = latencyOf(s, loginId);
+    return l ? l->latencyMs : 0;
+}
+
+int upgradeCallMs(State& s, std::int32_t handle) {
+    auto it = s.upgrades.find(handle);
+    return it == s.upgrades.end() ? 0 : s.inst->keyboards[it->second.keyboard].latency.latencyMs;
+}
+
+void pause(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// One call: the answer is worked out under the lock, which is then released for the time the
+// answer takes to arrive (waitMs, set by the body).
+template <class Body>
+std::int32_t answer(Body body) {
+    int waitMs = 0;
+    std::int32_t result = 0;
+    {
+        State& s = state();
+        std::lock_guard g(s.lock);
+        result = body(s, waitMs);
+    }
+    pause(waitMs);
+    return result;
+}
+
 }  // namespace
 }  // namespace vyxsim
 
@@ -140,41 +179,50 @@ VYX_API int32_t VYX_Cleanup(void) {
 
 VYX_API int32_t VYX_Login(const char* ip, uint16_t port, const char* userName, const char* password,
                           uint8_t* deviceInfo) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    if (!s.initialised) return fail(VYX_ERR_NOT_INITIALISED, -1);
-    if (!ip || !userName || !password || !deviceInfo) return fail(VYX_ERR_PARAMETER, -1);
-    const Installation& inst = *s.inst;
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        if (!s.initialised) return fail(VYX_ERR_NOT_INITIALISED, -1);
+        if (!ip || !userName || !password || !deviceInfo) return fail(VYX_ERR_PARAMETER, -1);
+        const Installation& inst = *s.inst;
 
-    for (std::size_t i = 0; i < inst.keyboards.size(); ++i) {
-        const Keyboard& k = inst.keyboards[i];
-        if (k.address != ip || k.port != port) continue;
-        if (std::strcmp(userName, "admin") != 0 || k.password != password)
-            return fail(VYX_ERR_PASSWORD, -1);
-        std::memset(deviceInfo, 0, VYX_LOGIN_INFO_SIZE);
-        putText(deviceInfo + VYX_LOGIN_SERIAL, VYX_LOGIN_SERIAL_WIDTH, k.serial);
-        deviceInfo[VYX_LOGIN_DEVICE_TYPE] = static_cast<std::uint8_t>(k.typeCode);
-        deviceInfo[VYX_LOGIN_DEVICE_TYPE + 1] = static_cast<std::uint8_t>(k.typeCode >> 8);
-        s.sessions[s.nextLogin] = {true, i};
-        return ok(s.nextLogin++);
-    }
-    for (std::size_t i = 0; i < inst.devices.size(); ++i) {
-        const Device& d = inst.devices[i];
-        if (d.address != ip || d.port != port) continue;
-        if (!d.reachable) break;
-        if (d.userName != userName || d.password != password) return fail(VYX_ERR_PASSWORD, -1);
-        std::memset(deviceInfo, 0, VYX_LOGIN_INFO_SIZE);
-        putText(deviceInfo + VYX_LOGIN_SERIAL, VYX_LOGIN_SERIAL_WIDTH, d.serial);
-        deviceInfo[VYX_LOGIN_CHANNEL_COUNT] = static_cast<std::uint8_t>(d.analogChannels);
-        deviceInfo[VYX_LOGIN_FIRST_CHANNEL] = static_cast<std::uint8_t>(d.firstChannel);
-        deviceInfo[VYX_LOGIN_IP_CHANNEL_COUNT] = static_cast<std::uint8_t>(d.ipChannelCount());
-        deviceInfo[VYX_LOGIN_DEVICE_TYPE] = static_cast<std::uint8_t>(d.typeCode);
-        deviceInfo[VYX_LOGIN_DEVICE_TYPE + 1] = static_cast<std::uint8_t>(d.typeCode >> 8);
-        s.sessions[s.nextLogin] = {false, i};
-        return ok(s.nextLogin++);
-    }
-    // Nobody at that address and port, or a device that is switched off.
-    return fail(VYX_ERR_NETWORK, -1);
+        for (std::size_t i = 0; i < inst.keyboards.size(); ++i) {
+            const Keyboard& k = inst.keyboards[i];
+            if (k.address != ip || k.port != port) continue;
+            if (!k.reachable) {
+                waitMs = k.latency.timeoutMs;
+                return fail(VYX_ERR_NETWORK, -1);
+            }
+            waitMs = k.latency.loginMs;
+            if (std::strcmp(userName, "admin") != 0 || k.password != password)
+                return fail(VYX_ERR_PASSWORD, -1);
+            std::memset(deviceInfo, 0, VYX_LOGIN_INFO_SIZE);
+            putText(deviceInfo + VYX_LOGIN_SERIAL, VYX_LOGIN_SERIAL_WIDTH, k.serial);
+            deviceInfo[VYX_LOGIN_DEVICE_TYPE] = static_cast<std::uint8_t>(k.typeCode);
+            deviceInfo[VYX_LOGIN_DEVICE_TYPE + 1] = static_cast<std::uint8_t>(k.typeCode >> 8);
+            s.sessions[s.nextLogin] = {true, i};
+            return ok(s.nextLogin++);
+        }
+        for (std::size_t i = 0; i < inst.devices.size(); ++i) {
+            const Device& d = inst.devices[i];
+            if (d.address != ip || d.port != port) continue;
+            if (!d.reachable) {
+                waitMs = d.latency.timeoutMs;
+                return fail(VYX_ERR_NETWORK, -1);
+            }
+            waitMs = d.latency.loginMs;
+            if (d.userName != userName || d.password != password) return fail(VYX_ERR_PASSWORD, -1);
+            std::memset(deviceInfo, 0, VYX_LOGIN_INFO_SIZE);
+            putText(deviceInfo + VYX_LOGIN_SERIAL, VYX_LOGIN_SERIAL_WIDTH, d.serial);
+            deviceInfo[VYX_LOGIN_CHANNEL_COUNT] = static_cast<std::uint8_t>(d.analogChannels);
+            deviceInfo[VYX_LOGIN_FIRST_CHANNEL] = static_cast<std::uint8_t>(d.firstChannel);
+            deviceInfo[VYX_LOGIN_IP_CHANNEL_COUNT] = static_cast<std::uint8_t>(d.ipChannelCount());
+            deviceInfo[VYX_LOGIN_DEVICE_TYPE] = static_cast<std::uint8_t>(d.typeCode);
+            deviceInfo[VYX_LOGIN_DEVICE_TYPE + 1] = static_cast<std::uint8_t>(d.typeCode >> 8);
+            s.sessions[s.nextLogin] = {false, i};
+            return ok(s.nextLogin++);
+        }
+        // Nobody at that address and port: refused at once, as a closed port is.
+        return fail(VYX_ERR_NETWORK, -1);
+    });
 }
 
 VYX_API int32_t VYX_GetLastError(void) {
@@ -182,9 +230,10 @@ VYX_API int32_t VYX_GetLastError(void) {
 }
 
 VYX_API int32_t VYX_Logout(int32_t loginId) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    return s.sessions.erase(loginId) ? ok() : fail(VYX_ERR_NOT_LOGGED_IN);
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        waitMs = callMs(s, loginId);
+        return s.sessions.erase(loginId) ? ok() : fail(VYX_ERR_NOT_LOGGED_IN);
+    });
 }
 
 VYX_API int32_t VYX_LogoutEx(int32_t loginId) {
@@ -192,201 +241,224 @@ VYX_API int32_t VYX_LogoutEx(int32_t loginId) {
 }
 
 VYX_API int32_t VYX_GetConfigFile(int32_t loginId, const char* path) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    std::size_t index = 0;
-    if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
-    if (!keyboardOf(s, loginId, &index)) return fail(VYX_ERR_UNSUPPORTED);
-    if (!path || !*path) return fail(VYX_ERR_PARAMETER);
-    const std::vector<std::uint8_t>& bytes = storedFile(s, index);
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return fail(VYX_ERR_FILE_WRITE);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    return written && closed ? ok() : fail(VYX_ERR_FILE_WRITE);
+    // The file is copied out under the lock and written without it.
+    std::vector<std::uint8_t> bytes;
+    int waitMs = 0;
+    bool found = false;
+    const std::int32_t refused = answer([&](State& s, int&) -> std::int32_t {
+        std::size_t index = 0;
+        if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
+        waitMs = callMs(s, loginId);
+        if (!keyboardOf(s, loginId, &index)) return fail(VYX_ERR_UNSUPPORTED);
+        if (!path || !*path) return fail(VYX_ERR_PARAMETER);
+        bytes = storedFile(s, index);
+        found = true;
+        return 0;
+    });
+    std::int32_t result = refused;
+    if (found) {
+        std::FILE* f = std::fopen(path, "wb");
+        const bool written = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        const bool closed = f && std::fclose(f) == 0;
+        result = written && closed ? ok() : fail(VYX_ERR_FILE_WRITE);
+    }
+    pause(waitMs);
+    return result;
 }
 
 VYX_API int32_t VYX_SetConfigFile(int32_t loginId, const char* path) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    std::size_t index = 0;
-    if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
-    const Keyboard* k = keyboardOf(s, loginId, &index);
-    if (!k) return fail(VYX_ERR_UNSUPPORTED);
-    if (!path || !*path) return fail(VYX_ERR_PARAMETER);
+    // Read before taking the lock; the checks still come in their order.
     std::vector<std::uint8_t> bytes;
-    if (!readFile(path, bytes, kMaxImportBytes) || bytes.empty()) return fail(VYX_ERR_FILE_OPEN);
-    // The keyboard takes only a stored configuration file; anything else (a panel program sent
-    // ahead of its upgrade, say) leaves its configuration as it was.
-    std::uint32_t first = 0;
-    if (bytes.size() >= 4)
-        first = static_cast<std::uint32_t>(bytes[0]) | (bytes[1] << 8) | (bytes[2] << 16) |
-                (static_cast<std::uint32_t>(bytes[3]) << 24);
-    if ((first ^ kScrambleKey) != kImageMagic) return fail(VYX_ERR_FILE_FORMAT);
-    if (k->refuseImport) return fail(VYX_ERR_UNSUPPORTED);
-    s.storedFiles[index] = std::move(bytes);
-    return ok();
+    const bool read = path && *path && readFile(path, bytes, kMaxImportBytes) && !bytes.empty();
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        std::size_t index = 0;
+        if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
+        waitMs = callMs(s, loginId);
+        const Keyboard* k = keyboardOf(s, loginId, &index);
+        if (!k) return fail(VYX_ERR_UNSUPPORTED);
+        if (!path || !*path) return fail(VYX_ERR_PARAMETER);
+        if (!read) return fail(VYX_ERR_FILE_OPEN);
+        // The keyboard takes only a stored configuration file; anything else (a panel program
+        // sent ahead of its upgrade, say) leaves its configuration as it was.
+        std::uint32_t first = 0;
+        if (bytes.size() >= 4)
+            first = static_cast<std::uint32_t>(bytes[0]) | (bytes[1] << 8) | (bytes[2] << 16) |
+                    (static_cast<std::uint32_t>(bytes[3]) << 24);
+        if ((first ^ kScrambleKey) != kImageMagic) return fail(VYX_ERR_FILE_FORMAT);
+        if (k->refuseImport) return fail(VYX_ERR_UNSUPPORTED);
+        s.storedFiles[index] = std::move(bytes);
+        return ok();
+    });
 }
 
 VYX_API int32_t VYX_GetDeviceConfig(int32_t loginId, uint32_t command, int32_t channel,
                                     void* buffer, uint32_t bufferSize, uint32_t* returned) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    const Session* ses = sessionOf(s, loginId);
-    if (!ses) return fail(VYX_ERR_NOT_LOGGED_IN);
-    if (!buffer) return fail(VYX_ERR_PARAMETER);
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    const Device* d = ses->keyboard ? nullptr : &s.inst->devices[ses->index];
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        const Session* ses = sessionOf(s, loginId);
+        if (!ses) return fail(VYX_ERR_NOT_LOGGED_IN);
+        waitMs = callMs(s, loginId);
+        if (!buffer) return fail(VYX_ERR_PARAMETER);
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        const Device* d = ses->keyboard ? nullptr : &s.inst->devices[ses->index];
 
-    std::uint32_t size = 0;
-    switch (command) {
-        case VYX_CMD_DEVICE_NAME:
-            size = VYX_DEVICE_NAME_SIZE;
-            break;
-        case VYX_CMD_CHANNEL_NAME:
-            size = VYX_CHANNEL_NAME_SIZE;
-            break;
-        case VYX_CMD_IP_CHANNELS:
-            size = VYX_IP_CHANNELS_SIZE;
-            break;
-        default:
-            return fail(VYX_ERR_UNSUPPORTED);
-    }
-    if (bufferSize < size) return fail(VYX_ERR_BUFFER_TOO_SMALL);
-
-    if (command == VYX_CMD_DEVICE_NAME) {
-        const std::string& name = d ? d->name : s.inst->keyboards[ses->index].name;
-        std::memset(out, 0, size);
-        putText(out + VYX_DEVICE_NAME, VYX_DEVICE_NAME_WIDTH, name);
-    } else if (command == VYX_CMD_CHANNEL_NAME) {
-        if (!d || !isChannelOf(*d, channel)) return fail(VYX_ERR_PARAMETER);
-        auto it = d->channelNames.find(channel);
-        char fallback[16];
-        std::snprintf(fallback, sizeof fallback, "Camera %02d", channel);
-        std::memset(out, 0, size);
-        putText(out + VYX_CHANNEL_NAME, VYX_CHANNEL_NAME_WIDTH,
-                it != d->channelNames.end() ? it->second : std::string(fallback));
-    } else {
-        if (!d || channel != -1) return fail(VYX_ERR_PARAMETER);
-        std::memset(out, 0, size);
-        for (int c = 0; c < d->analogChannels && c < 32; ++c) out[VYX_ANALOG_ENABLE + c] = 1;
-        for (std::size_t j = 0; j < 32; ++j) {
-            if (!d->ipChannels[j]) continue;
-            std::uint8_t* entry = out + VYX_IP_CHANNEL_ENTRIES + VYX_IP_CHANNEL_ENTRY_SIZE * j;
-            entry[0] = 1;
-            entry[1] = static_cast<std::uint8_t>(j + 1);  // the IP device it comes from
-            out[VYX_IP_DEVICE_ENTRIES + VYX_IP_DEVICE_ENTRY_SIZE * j] = 1;
+        std::uint32_t size = 0;
+        switch (command) {
+            case VYX_CMD_DEVICE_NAME:
+                size = VYX_DEVICE_NAME_SIZE;
+                break;
+            case VYX_CMD_CHANNEL_NAME:
+                size = VYX_CHANNEL_NAME_SIZE;
+                break;
+            case VYX_CMD_IP_CHANNELS:
+                size = VYX_IP_CHANNELS_SIZE;
+                break;
+            default:
+                return fail(VYX_ERR_UNSUPPORTED);
         }
-    }
-    put32(out + VYX_CONFIG_SIZE_FIELD, size);
-    if (returned) *returned = size;
-    return ok();
+        if (bufferSize < size) return fail(VYX_ERR_BUFFER_TOO_SMALL);
+
+        if (command == VYX_CMD_DEVICE_NAME) {
+            const std::string& name = d ? d->name : s.inst->keyboards[ses->index].name;
+            std::memset(out, 0, size);
+            putText(out + VYX_DEVICE_NAME, VYX_DEVICE_NAME_WIDTH, name);
+        } else if (command == VYX_CMD_CHANNEL_NAME) {
+            if (!d || !isChannelOf(*d, channel)) return fail(VYX_ERR_PARAMETER);
+            auto it = d->channelNames.find(channel);
+            char fallback[16];
+            std::snprintf(fallback, sizeof fallback, "Camera %02d", channel);
+            std::memset(out, 0, size);
+            putText(out + VYX_CHANNEL_NAME, VYX_CHANNEL_NAME_WIDTH,
+                    it != d->channelNames.end() ? it->second : std::string(fallback));
+        } else {
+            if (!d || channel != -1) return fail(VYX_ERR_PARAMETER);
+            std::memset(out, 0, size);
+            for (int c = 0; c < d->analogChannels && c < 32; ++c) out[VYX_ANALOG_ENABLE + c] = 1;
+            for (std::size_t j = 0; j < 32; ++j) {
+                if (!d->ipChannels[j]) continue;
+                std::uint8_t* entry = out + VYX_IP_CHANNEL_ENTRIES + VYX_IP_CHANNEL_ENTRY_SIZE * j;
+                entry[0] = 1;
+                entry[1] = static_cast<std::uint8_t>(j + 1);  // the IP device it comes from
+                out[VYX_IP_DEVICE_ENTRIES + VYX_IP_DEVICE_ENTRY_SIZE * j] = 1;
+            }
+        }
+        put32(out + VYX_CONFIG_SIZE_FIELD, size);
+        if (returned) *returned = size;
+        return ok();
+    });
 }
 
 VYX_API int32_t VYX_GetDeviceAbility(int32_t loginId, uint32_t abilityType, const void* /*input*/,
                                      uint32_t /*inputSize*/, void* buffer, uint32_t bufferSize) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
-    const Device* d = deviceOf(s, loginId);
-    if (!d) return fail(VYX_ERR_UNSUPPORTED);
-    if (!buffer) return fail(VYX_ERR_PARAMETER);
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    if (abilityType == VYX_ABILITY_OUTPUTS) {
-        if (bufferSize < VYX_OUTPUTS_SIZE) return fail(VYX_ERR_BUFFER_TOO_SMALL);
-        std::memset(out, 0, VYX_OUTPUTS_SIZE);
-        put32(out, VYX_OUTPUTS_SIZE);
-        const std::pair<int, const PortGroup*> groups[] = {{VYX_OUTPUTS_VGA, &d->vga},
-                                                           {VYX_OUTPUTS_BNC, &d->bnc},
-                                                           {VYX_OUTPUTS_HDMI, &d->hdmi},
-                                                           {VYX_OUTPUTS_DVI, &d->dvi},
-                                                           {VYX_OUTPUTS_TV_WALL, &d->tvWalls}};
-        for (const auto& [at, group] : groups) {
-            out[at] = static_cast<std::uint8_t>(group->count);
-            out[at + 1] = static_cast<std::uint8_t>(group->first);
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
+        waitMs = callMs(s, loginId);
+        const Device* d = deviceOf(s, loginId);
+        if (!d) return fail(VYX_ERR_UNSUPPORTED);
+        if (!buffer) return fail(VYX_ERR_PARAMETER);
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        if (abilityType == VYX_ABILITY_OUTPUTS) {
+            if (bufferSize < VYX_OUTPUTS_SIZE) return fail(VYX_ERR_BUFFER_TOO_SMALL);
+            std::memset(out, 0, VYX_OUTPUTS_SIZE);
+            put32(out, VYX_OUTPUTS_SIZE);
+            const std::pair<int, const PortGroup*> groups[] = {{VYX_OUTPUTS_VGA, &d->vga},
+                                                               {VYX_OUTPUTS_BNC, &d->bnc},
+                                                               {VYX_OUTPUTS_HDMI, &d->hdmi},
+                                                               {VYX_OUTPUTS_DVI, &d->dvi},
+                                                               {VYX_OUTPUTS_TV_WALL, &d->tvWalls}};
+            for (const auto& [at, group] : groups) {
+                out[at] = static_cast<std::uint8_t>(group->count);
+                out[at + 1] = static_cast<std::uint8_t>(group->first);
+            }
+            return ok();
         }
-        return ok();
-    }
-    if (abilityType == VYX_ABILITY_SCENES) {
-        if (bufferSize < VYX_SCENES_SIZE) return fail(VYX_ERR_BUFFER_TOO_SMALL);
-        std::memset(out, 0, VYX_SCENES_SIZE);
-        // Always terminated: a longer description is cut.
-        std::memcpy(out, d->sceneXml.data(),
-                    std::min<std::size_t>(d->sceneXml.size(), VYX_SCENES_SIZE - 1));
-        return ok();
-    }
-    return fail(VYX_ERR_UNSUPPORTED);
+        if (abilityType == VYX_ABILITY_SCENES) {
+            if (bufferSize < VYX_SCENES_SIZE) return fail(VYX_ERR_BUFFER_TOO_SMALL);
+            std::memset(out, 0, VYX_SCENES_SIZE);
+            // Always terminated: a longer description is cut.
+            std::memcpy(out, d->sceneXml.data(),
+                        std::min<std::size_t>(d->sceneXml.size(), VYX_SCENES_SIZE - 1));
+            return ok();
+        }
+        return fail(VYX_ERR_UNSUPPORTED);
+    });
 }
 
 VYX_API int32_t VYX_Upgrade(int32_t loginId, const char* packagePath) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    std::size_t index = 0;
-    if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN, -1);
-    const Keyboard* k = keyboardOf(s, loginId, &index);
-    if (!k) return fail(VYX_ERR_UNSUPPORTED, -1);
-    if (!packagePath) return fail(VYX_ERR_PARAMETER, -1);
     std::vector<std::uint8_t> bytes;
-    if (!readFile(packagePath, bytes, std::size_t{1} << 30) || bytes.empty())
-        return fail(VYX_ERR_FILE_OPEN, -1);
-    if (k->upgrade.refuse) return fail(VYX_ERR_UPGRADE_REFUSED, -1);
-    // A panel program comes as Intel HEX text; anything else is keyboard firmware.
-    s.upgrades[s.nextUpgrade] = {index, bytes[0] == ':'};
-    return ok(s.nextUpgrade++);
+    const bool read =
+        packagePath && readFile(packagePath, bytes, std::size_t{1} << 30) && !bytes.empty();
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        std::size_t index = 0;
+        if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN, -1);
+        waitMs = callMs(s, loginId);
+        const Keyboard* k = keyboardOf(s, loginId, &index);
+        if (!k) return fail(VYX_ERR_UNSUPPORTED, -1);
+        if (!packagePath) return fail(VYX_ERR_PARAMETER, -1);
+        if (!read) return fail(VYX_ERR_FILE_OPEN, -1);
+        if (k->upgrade.refuse) return fail(VYX_ERR_UPGRADE_REFUSED, -1);
+        // A panel program comes as Intel HEX text; anything else is keyboard firmware.
+        s.upgrades[s.nextUpgrade] = {index, bytes[0] == ':'};
+        return ok(s.nextUpgrade++);
+    });
 }
 
 VYX_API int32_t VYX_GetUpgradeState(int32_t upgradeHandle) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    auto it = s.upgrades.find(upgradeHandle);
-    if (it == s.upgrades.end()) return fail(VYX_ERR_BAD_HANDLE, VYX_UPGRADE_FAILED_EARLY);
-    Upgrade& u = it->second;
-    const UpgradeBehaviour& b = s.inst->keyboards[u.keyboard].upgrade;
-    if (u.polls < b.ticks) ++u.polls;
-    return ok(u.polls >= b.ticks ? b.finalState : VYX_UPGRADE_RUNNING);
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        auto it = s.upgrades.find(upgradeHandle);
+        if (it == s.upgrades.end()) return fail(VYX_ERR_BAD_HANDLE, VYX_UPGRADE_FAILED_EARLY);
+        waitMs = upgradeCallMs(s, upgradeHandle);
+        Upgrade& u = it->second;
+        const UpgradeBehaviour& b = s.inst->keyboards[u.keyboard].upgrade;
+        if (u.polls < b.ticks) ++u.polls;
+        return ok(u.polls >= b.ticks ? b.finalState : VYX_UPGRADE_RUNNING);
+    });
 }
 
 VYX_API int32_t VYX_GetUpgradeProgress(int32_t upgradeHandle) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    auto it = s.upgrades.find(upgradeHandle);
-    if (it == s.upgrades.end()) return fail(VYX_ERR_BAD_HANDLE, -1);
-    const Upgrade& u = it->second;
-    const UpgradeBehaviour& b = s.inst->keyboards[u.keyboard].upgrade;
-    if (u.polls == 0) return ok(0);
-    if (!u.panel) return ok(b.ticks ? u.polls * 100 / b.ticks : 100);
-    // The steps spread evenly over the polls; the last step holds until the end.
-    const std::size_t n = b.panelSteps.size();
-    std::size_t step =
-        b.ticks ? static_cast<std::size_t>(u.polls - 1) * n / static_cast<std::size_t>(b.ticks)
-                : n - 1;
-    return ok(b.panelSteps[std::min(step, n - 1)]);
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        auto it = s.upgrades.find(upgradeHandle);
+        if (it == s.upgrades.end()) return fail(VYX_ERR_BAD_HANDLE, -1);
+        waitMs = upgradeCallMs(s, upgradeHandle);
+        const Upgrade& u = it->second;
+        const UpgradeBehaviour& b = s.inst->keyboards[u.keyboard].upgrade;
+        if (u.polls == 0) return ok(0);
+        if (!u.panel) return ok(b.ticks ? u.polls * 100 / b.ticks : 100);
+        // The steps spread evenly over the polls; the last step holds until the end.
+        const std::size_t n = b.panelSteps.size();
+        std::size_t step =
+            b.ticks ? static_cast<std::size_t>(u.polls - 1) * n / static_cast<std::size_t>(b.ticks)
+                    : n - 1;
+        return ok(b.panelSteps[std::min(step, n - 1)]);
+    });
 }
 
 VYX_API int32_t VYX_GetUpgradeStep(int32_t upgradeHandle, int32_t* step) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    auto it = s.upgrades.find(upgradeHandle);
-    if (it == s.upgrades.end()) return fail(VYX_ERR_BAD_HANDLE);
-    if (step) *step = it->second.polls;
-    return ok();
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        auto it = s.upgrades.find(upgradeHandle);
+        if (it == s.upgrades.end()) return fail(VYX_ERR_BAD_HANDLE);
+        waitMs = upgradeCallMs(s, upgradeHandle);
+        if (step) *step = it->second.polls;
+        return ok();
+    });
 }
 
 VYX_API int32_t VYX_CloseUpgradeHandle(int32_t upgradeHandle) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    return s.upgrades.erase(upgradeHandle) ? ok() : fail(VYX_ERR_BAD_HANDLE);
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        waitMs = upgradeCallMs(s, upgradeHandle);
+        return s.upgrades.erase(upgradeHandle) ? ok() : fail(VYX_ERR_BAD_HANDLE);
+    });
 }
 
 VYX_API int32_t VYX_GetEncryptState(int32_t loginId, int32_t /*kind*/, uint32_t* value) {
-    State& s = state();
-    std::lock_guard g(s.lock);
-    if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
-    const Keyboard* k = keyboardOf(s, loginId);
-    if (!k) return fail(VYX_ERR_UNSUPPORTED);
-    if (k->upgrade.encryptRefuses) return fail(VYX_ERR_UNSUPPORTED);
-    if (value) *value = 1;
-    return ok();
+    return answer([&](State& s, int& waitMs) -> std::int32_t {
+        if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
+        waitMs = callMs(s, loginId);
+        const Keyboard* k = keyboardOf(s, loginId);
+        if (!k) return fail(VYX_ERR_UNSUPPORTED);
+        if (k->upgrade.encryptRefuses) return fail(VYX_ERR_UNSUPPORTED);
+        if (value) *value = 1;
+        return ok();
+    });
 }
 
 }  // extern "C"

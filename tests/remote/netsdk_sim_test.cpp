@@ -2,7 +2,10 @@
 
 #include <gmock/gmock.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "remote/dynamic_netsdk.h"
@@ -323,6 +326,9 @@ TEST_F(NetSdkSimTest, UnusableDescriptionGivesAClearErrorAndAnEmptyInstallation)
          "larger than 1778176 bytes"},
         {R"({"devices": [{"address": "198.51.100.9", "ipChannels": [32]}]})", "0..31"},
         {R"([1, 2])", "must be an object"},
+        {R"({"latencyMs": -1})", "installation.latencyMs: must lie in 0..600000"},
+        {R"({"keyboards": [{"address": "198.51.100.2", "timeoutMs": 600001}]})",
+         "keyboards[0].timeoutMs: must lie in"},
     };
     int n = 0;
     for (const auto& [json, why] : cases) {
@@ -418,6 +424,117 @@ TEST(NetSdkLoader, FolderComesFromTheEnvironmentFirst) {
     }
     ScopedEnv unset("KBCFG_LIBDIR", nullptr);
     EXPECT_TRUE(std::filesystem::exists(libraryFolder() / kNetSdkFile)) << libraryFolder();
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Slack for a loaded machine (and ThreadSanitizer) above the time a call is meant to take.
+constexpr long long kSlackMs = 150;
+
+TEST_F(NetSdkSimTest, EachCallTakesTheLatencyOfItsNodeOrOfTheInstallation) {
+    useInstallation(R"({"latencyMs": 40, "loginMs": 90, "timeoutMs": 120,
+        "keyboards": [{"address": "198.51.100.2", "password": "k"},
+                      {"address": "198.51.100.3", "password": "k", "latencyMs": 0, "loginMs": 0},
+                      {"address": "198.51.100.4", "reachable": false}],
+        "devices": [{"address": "198.51.100.20", "password": "p", "latencyMs": 10,
+                     "loginMs": 70, "analogChannels": 1},
+                    {"address": "198.51.100.21", "reachable": false, "timeoutMs": 200}]})");
+    struct Case {
+        const char* ip;
+        const char* password;
+        long long loginMs, callMs;
+        int error;
+    };
+    const Case cases[] = {
+        {"198.51.100.2", "k", 90, 40, VYX_ERR_NONE},
+        {"198.51.100.2", "wrong", 90, 0, VYX_ERR_PASSWORD},  // a refusal takes the login's time
+        {"198.51.100.3", "k", 0, 0, VYX_ERR_NONE},
+        {"198.51.100.4", "k", 120, 0, VYX_ERR_NETWORK},  // switched off: the timeout
+        {"198.51.100.20", "p", 70, 10, VYX_ERR_NONE},
+        {"198.51.100.21", "p", 200, 0, VYX_ERR_NETWORK},
+        {"198.51.100.99", "p", 0, 0, VYX_ERR_NETWORK},  // nobody there: refused at once
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ip + std::string(" ") + c.password);
+        auto start = Clock::now();
+        const int id = loginTo(c.ip, c.password);
+        const long long took = msSince(start);
+        EXPECT_EQ(sdk.lastError(), c.error);
+        EXPECT_GE(took, c.loginMs);
+        EXPECT_LT(took, c.loginMs + kSlackMs);
+        if (id < 0) continue;
+        std::uint32_t returned = 0;
+        std::vector<std::uint8_t> buf(VYX_DEVICE_NAME_SIZE);
+        start = Clock::now();
+        EXPECT_NE(sdk.getDeviceConfig(id, VYX_CMD_DEVICE_NAME, 0, buf, returned), 0);
+        EXPECT_NE(sdk.logoutEx(id), 0);
+        EXPECT_GE(msSince(start), 2 * c.callMs);
+        EXPECT_LT(msSince(start), 2 * c.callMs + kSlackMs);
+    }
+    // Without a login time of its own anywhere, a login takes as long as any other call.
+    useInstallation(R"({"devices": [{"address": "198.51.100.20", "latencyMs": 60}]})", "b.json");
+    const auto start = Clock::now();
+    EXPECT_GE(loginTo("198.51.100.20", ""), 0);
+    EXPECT_GE(msSince(start), 60);
+}
+
+// Every worker its own library handle and login, as the parallel network work uses them. Run
+// under ThreadSanitizer by make check-tsan.
+TEST_F(NetSdkSimTest, CallsOnDifferentLoginsOverlapAndKeepTheirOwnErrors) {
+    constexpr int kKeyboards = 8;
+    std::string keyboards;
+    for (int i = 0; i < kKeyboards; ++i)
+        keyboards += (i ? "," : "") + std::string(R"({"address": "198.51.100.)") +
+                     std::to_string(10 + i) + R"(", "password": "k", "upgrade": {"ticks": 2}})";
+    useInstallation(R"({"latencyMs": 40, "loginMs": 150, "timeoutMs": 150, "keyboards": [)" +
+                    keyboards + R"(, {"address": "198.51.100.9", "reachable": false}]})");
+    const auto package = writeFile("fw.dav", "firmware");
+    std::atomic<int> done{0}, wrongErrors{0};
+
+    auto worker = [&](int i) {
+        DynamicNetSdk own;
+        LoginInfo answer;
+        const std::string ip = "198.51.100." + std::to_string(10 + i);
+        own.init();
+        // A refused login and one that times out, on this thread, between the others' calls.
+        if (own.login(ip, 8000, "admin", "nope", answer) >= 0 ||
+            own.lastError() != VYX_ERR_PASSWORD)
+            ++wrongErrors;
+        if (own.login("198.51.100.9", 8000, "admin", "k", answer) >= 0 ||
+            own.lastError() != VYX_ERR_NETWORK)
+            ++wrongErrors;
+        const int id = own.login(ip, 8000, "admin", "k", answer);
+        if (id < 0) return;
+        const auto file = dir / ("kb" + std::to_string(i) + ".bin");
+        if (!own.getConfigFile(id, file) || !own.setConfigFile(id, file)) return;
+        const int h = own.upgrade(id, package);
+        int state = 2;
+        while (h >= 0 && state == 2) {
+            own.init();  // initialising again while others work changes nothing for them
+            state = own.getUpgradeState(h);
+            own.getUpgradeProgress(h);
+        }
+        own.closeUpgradeHandle(h);
+        if (state == 1 && own.logoutEx(id)) ++done;
+    };
+    const auto start = Clock::now();
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kKeyboards; ++i) threads.emplace_back(worker, i);
+    for (auto& t : threads) t.join();
+    const long long took = msSince(start);
+
+    EXPECT_EQ(done, kKeyboards);
+    EXPECT_EQ(wrongErrors, 0);
+    // One worker's calls: 3 logins of 150 ms and 9 calls of 40 ms, about 0.8 s; one after
+    // another the eight would take 6.7 s.
+    EXPECT_LT(took, 3 * 810) << "the calls did not overlap";
+    for (int i = 0; i < kKeyboards; ++i)
+        EXPECT_EQ(std::filesystem::file_size(dir / ("kb" + std::to_string(i) + ".bin")),
+                  store::layout::kImageSize);
 }
 
 }  // namespace
