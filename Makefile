@@ -3,8 +3,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps configure build run screenshots test check-asan check-tsan bench fuzz format clean
+.PHONY: all deps configure build run screenshots test install package check-asan check-tsan bench fuzz format clean
 
 all: build
 
@@ -26,6 +28,16 @@ screenshots: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The GNU layout under PREFIX; DESTDIR stages it elsewhere (as a package build does).
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package in $(BUILD), checked by lintian (errors fail, warnings are shown).
+package: build
+	@KBCFG_PACKAGE_DEPS=1 bash scripts/install-deps
+	@cd $(BUILD) && cpack -G DEB >/dev/null
+	@deb=$$(ls -t $(BUILD)/kbcfg_*.deb | head -1) && echo "$$deb" && lintian --fail-on error "$$deb"
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 check-asan: deps

@@ -23,6 +23,7 @@
 #include "cli/discover_command.h"
 #include "cli/dump_command.h"
 #include "cli/export_json_command.h"
+#include "cli/fleet_command.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
 #include "cli/keyboard_command.h"
@@ -33,6 +34,7 @@
 #include "cli/terminal_host.h"
 #include "cli/termination.h"
 #include "cli/user_command.h"
+#include "kbcfg_build_info.h"
 
 namespace kbcfg::cli {
 namespace {
@@ -56,6 +58,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<UserCommand>());
     commands.push_back(std::make_unique<ChannelCommand>());
     commands.push_back(std::make_unique<KeyboardCommand>());
+    commands.push_back(std::make_unique<FleetCommand>());
     commands.push_back(std::make_unique<DiscoverCommand>());
     commands.push_back(std::make_unique<BackupsCommand>());
     commands.push_back(std::make_unique<RestoreCommand>());
@@ -65,7 +68,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
 
 int runApp(int argc, char** argv) {
     CLI::App app{"Configuration files of the network control keyboard", "kbcfg"};
-    app.set_version_flag("--version", "kbcfg 0.1.0");
+    app.set_version_flag("--version", "kbcfg " KBCFG_VERSION);
     app.require_subcommand(0, 1);
 
     const auto commands = allCommands();

@@ -8,6 +8,7 @@
 #include "gui/app_fonts.h"
 #include "gui/pictures.h"
 #include "gui/text.h"
+#include "kbcfg_build_info.h"
 #include "shell/varnel_dlg.h"
 
 namespace kbcfg::gui {
@@ -22,6 +23,11 @@ AboutView::AboutView(QWidget* parent) : QDialog(parent) {
     auto* text = new QLabel(qs(shell::CAboutDlg::text()), this);
     text->setObjectName(QStringLiteral("aboutText"));
     text->setFont(uiFont(10));
+    // Which build this is, for support: the catalogue line alone names no version.
+    auto* version = new QLabel(QStringLiteral("kbcfg " KBCFG_VERSION), this);
+    version->setObjectName(QStringLiteral("aboutVersion"));
+    version->setFont(uiFont(9));
+    version->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* ok = new QPushButton(qs(shell::CAboutDlg::okCaption()), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -29,7 +35,10 @@ AboutView::AboutView(QWidget* parent) : QDialog(parent) {
     auto* row = new QHBoxLayout;
     row->addWidget(icon);
     row->addSpacing(12);
-    row->addWidget(text, 1);
+    auto* lines = new QVBoxLayout;
+    lines->addWidget(text);
+    lines->addWidget(version);
+    row->addLayout(lines, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
 
 #include "gui/app_fonts.h"
 #include "gui/gui_context.h"
@@ -11,13 +12,41 @@
 #include "gui/qt_host.h"
 #include "gui/quit_on_signal.h"
 #include "gui/varnel_dlg_view.h"
+#include "kbcfg_build_info.h"
 #include "shell/varnel_app.h"
 #include "store/config_image.h"
 #include "store/session.h"
 
 using namespace kbcfg;
 
+namespace {
+constexpr const char* kHelp =
+    "Usage: kbcfg-gui [Qt options]\n"
+    "Edit the configuration files of the network control keyboard: devices, operator users,\n"
+    "their channels, and the keyboards on the network.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     Print this help and exit\n"
+    "  --version      Print the version and exit\n"
+    "  -platform P    Qt platform plugin (offscreen runs without a display)\n"
+    "\n"
+    "Environment:\n"
+    "  KBCFG_LIBDIR         Folder of the device libraries libVyxNetSDK.so and libVorp.so\n"
+    "                       (default: the installed library folder, else beside the program)\n"
+    "  KBCFG_CODEPAGE       Code page of the text stored in files and sent to devices\n"
+    "                       (an iconv name, default CP1252)\n"
+    "  VYXSIM_INSTALLATION  JSON installation for the simulated device libraries\n"
+    "\n"
+    "Only one copy runs per user; starting a second one brings the first to the front.\n";
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so they need no display (help2man runs them at build time).
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version") return std::printf("kbcfg-gui %s\n", KBCFG_VERSION) < 0;
+        if (arg == "--help" || arg == "-h") return std::fputs(kHelp, stdout) < 0;
+    }
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication app(argc, argv);

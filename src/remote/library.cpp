@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "kbcfg_build_info.h"
+
 namespace kbcfg::remote {
 
 std::filesystem::path libraryFolder() {
@@ -13,6 +15,10 @@ std::filesystem::path libraryFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return std::filesystem::current_path(ec);
+    // Installed, the libraries live in their own folder found relative to the executable, so a
+    // moved tree keeps working; in the build tree they lie beside it.
+    const auto installed = (exe.parent_path() / KBCFG_LIBDIR_FROM_BINDIR).lexically_normal();
+    if (std::filesystem::is_directory(installed, ec)) return installed;
     return exe.parent_path();
 }
 

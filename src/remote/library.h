@@ -14,7 +14,8 @@ namespace kbcfg::remote {
 inline constexpr const char* kNetSdkFile = "libVyxNetSDK.so";
 inline constexpr const char* kVorpFile = "libVorp.so";
 
-// KBCFG_LIBDIR when set, else the folder of the running executable.
+// KBCFG_LIBDIR when set, else the installed library folder relative to the running executable
+// when there is one, else the executable's own folder.
 std::filesystem::path libraryFolder();
 
 // Told once, the first time a call finds its library or one of its functions missing: a sentence
