@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -457,24 +458,33 @@ TEST(TextForm, AFullFileTakesWellUnder200Milliseconds) {
     const auto image = decoded(testing::makeCurrentFile(testing::indexBaseStressContent(30)));
     auto other = std::make_unique<ConfigImage>();
     using Clock = std::chrono::steady_clock;
-    const auto t0 = Clock::now();
-    const std::string text = exportText(*image, true);
-    const auto t1 = Clock::now();
-    const BuildResult r = buildText(text, *other);
-    const auto t2 = Clock::now();
-    const DiffResult d = diffImages(*image, *other);
-    const auto t3 = Clock::now();
-    ASSERT_TRUE(r.ok);
-    EXPECT_TRUE(d.equal());
     auto ms = [](auto a, auto b) {
         return std::chrono::duration<double, std::milli>(b - a).count();
     };
-    std::printf("full file: export %.0f ms (%zu bytes), build %.0f ms, diff %.0f ms\n", ms(t0, t1),
-                text.size(), ms(t1, t2), ms(t2, t3));
+    // The best of three runs: what the code costs, not what the rest of a busy machine does.
+    double exportMs = 1e9, buildMs = 1e9, diffMs = 1e9;
+    std::size_t size = 0;
+    for (int run = 0; run < 3; ++run) {
+        const auto t0 = Clock::now();
+        const std::string text = exportText(*image, true);
+        const auto t1 = Clock::now();
+        const BuildResult r = buildText(text, *other);
+        const auto t2 = Clock::now();
+        const DiffResult d = diffImages(*image, *other);
+        const auto t3 = Clock::now();
+        ASSERT_TRUE(r.ok);
+        EXPECT_TRUE(d.equal());
+        size = text.size();
+        exportMs = std::min(exportMs, ms(t0, t1));
+        buildMs = std::min(buildMs, ms(t1, t2));
+        diffMs = std::min(diffMs, ms(t2, t3));
+    }
+    std::printf("full file: export %.0f ms (%zu bytes), build %.0f ms, diff %.0f ms\n", exportMs,
+                size, buildMs, diffMs);
 #if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    EXPECT_LT(ms(t0, t1), 200);
-    EXPECT_LT(ms(t1, t2), 200);
-    EXPECT_LT(ms(t2, t3), 200);
+    EXPECT_LT(exportMs, 200);
+    EXPECT_LT(buildMs, 200);
+    EXPECT_LT(diffMs, 200);
 #endif
 }
 
