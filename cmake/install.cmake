@@ -79,3 +79,13 @@ if(HELP2MAN)
 else()
     message(WARNING "help2man not found: no manual pages (scripts/install-deps installs it)")
 endif()
+
+# What a Debian package must carry in its documentation folder.
+configure_file(${KBCFG_DATA}/changelog.in ${CMAKE_BINARY_DIR}/data/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/data/changelog.gz
+                   COMMAND gzip -n -9 -c ${CMAKE_BINARY_DIR}/data/changelog >
+                           ${CMAKE_BINARY_DIR}/data/changelog.gz
+                   DEPENDS ${CMAKE_BINARY_DIR}/data/changelog VERBATIM)
+add_custom_target(kbcfg_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/data/changelog.gz)
+install(FILES ${KBCFG_DATA}/copyright ${CMAKE_BINARY_DIR}/data/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
