@@ -145,7 +145,7 @@ std::optional<FileIdentity> identityOf(const fs::path& path) {
     return identityFrom(st);
 }
 
-AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links)
+AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links, mode_t newFileMode)
     : target_(links == LinkPolicy::Follow ? followLinks(target) : target) {
     fs::path folder = target_.parent_path();
     if (folder.empty()) folder = ".";
@@ -177,7 +177,7 @@ AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links)
     if (!replacesExisting_) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode_ = 0666 & ~mask;
+        mode_ = newFileMode & 0777 & ~mask;
     }
 
     // A writer killed mid-save leaves its temporary file: the next writer here clears it away.
@@ -312,7 +312,7 @@ bool copyFileAtomically(const fs::path& from, const fs::path& to) {
     struct stat st {};
     const int in = openRegular(from, st);
     if (in < 0) return false;
-    AtomicFile out(to, LinkPolicy::Replace);
+    AtomicFile out(to, LinkPolicy::Replace, st.st_mode);
     std::vector<std::uint8_t> buffer(1 << 20);
     bool good = out.ok();
     while (good) {

@@ -37,7 +37,9 @@ class AtomicFile {
     // Creates the temporary file beside the target. ok() tells whether that worked; a target
     // that exists but is not a regular file, or that the user could not write in place, is
     // refused here.
-    AtomicFile(const std::filesystem::path& target, LinkPolicy links);
+    // A new file gets `newFileMode` less the umask (a copy passes its source's mode, so that a
+    // private file never gets a readable copy).
+    AtomicFile(const std::filesystem::path& target, LinkPolicy links, mode_t newFileMode = 0666);
     ~AtomicFile();  // removes the temporary file unless committed
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;

@@ -262,6 +262,13 @@ TEST(SafeFile, OutputsReplaceLinksAndNeverLeaveTemporaries) {
         ASSERT_TRUE(abandoned.ok());
         abandoned.write(content.data(), content.size());
     }
+    // A copy of a private file is as private as its source.
+    ::chmod((dir / "source").c_str(), 0600);
+    ASSERT_TRUE(copyFileOverwrite(dir / "source", dir / "copy"));
+    struct stat st {};
+    ::stat((dir / "copy").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    fs::remove(dir / "copy");
     // A source that is not a regular file is never read.
     EXPECT_FALSE(copyFileOverwrite("/dev/zero", dir / "zero"));
     EXPECT_THAT(folderNames(dir.path()), ElementsAre("source", "victim"));
