@@ -1,0 +1,314 @@
+#include "cli/fleet_command.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "cli/json_output.h"
+#include "cli/terminal_host.h"
+#include "remote/dynamic_netsdk.h"
+#include "remote/fleet.h"
+#include "store/full_path.h"
+
+namespace kbcfg::cli {
+
+namespace {
+
+using remote::FleetJob;
+using remote::FleetKeyboard;
+using remote::FleetState;
+using remote::FleetStatus;
+
+// Each worker opens the library for itself; a missing library is told once, not once a worker.
+std::unique_ptr<remote::NetSdk> workerSdk() {
+    static std::once_flag told;
+    return std::make_unique<remote::DynamicNetSdk>([](const std::string& problem) {
+        std::call_once(told, [&] { std::cerr << "kbcfg: " << problem << std::endl; });
+    });
+}
+
+std::string where(const FleetKeyboard& k) {
+    return k.address.toString() + ":" + std::to_string(numberOf(k.port));
+}
+
+// What the run shows while it works: on a terminal a table redrawn in place, one line per
+// keyboard; elsewhere a plain line each time a keyboard starts or ends.
+class Progress {
+  public:
+    Progress(const std::vector<FleetKeyboard>& keyboards, bool quiet)
+        : keyboards_(keyboards), statuses_(keyboards.size()), quiet_(quiet) {
+        for (const auto& k : keyboards) {
+            nameWidth_ = std::max(nameWidth_, k.name.size());
+            whereWidth_ = std::max(whereWidth_, where(k).size());
+        }
+        winsize size{};
+        const bool terminal = isatty(STDOUT_FILENO) != 0;
+        if (terminal && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+            columns_ = size.ws_col;
+            // A table taller than the screen cannot be redrawn in place.
+            live_ = size.ws_row == 0 || keyboards.size() + 2 <= size.ws_row;
+        } else {
+            live_ = terminal;
+        }
+        if (!quiet_ && live_) draw(true);
+    }
+
+    // Called by the workers one at a time.
+    void update(std::size_t i, const FleetStatus& status) {
+        if (quiet_) return;
+        const bool changed = status.state != statuses_[i].state;
+        statuses_[i] = status;
+        if (!live_) {
+            if (changed) std::cout << line(i) << std::endl;
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (changed || now - drawn_ >= std::chrono::milliseconds(100)) draw(false);
+    }
+    void finish(const std::vector<FleetStatus>& statuses) {
+        statuses_ = statuses;
+        if (!quiet_ && live_) draw(false);
+    }
+
+  private:
+    std::string line(std::size_t i) const {
+        const FleetStatus& s = statuses_[i];
+        char progress[16];
+        std::snprintf(progress, sizeof progress, "%7d%%", s.progress);  // under "PROGRESS"
+        std::string text =
+            pad(keyboards_[i].name, nameWidth_) + "  " + pad(where(keyboards_[i]), whereWidth_) +
+            "  " + pad(remote::stateName(s.state), 7) + "  " + pad(progress, 8) + "  " + s.message;
+        if (!s.output.empty()) text += " " + s.output.string();
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        return text;
+    }
+    static std::string pad(const std::string& text, std::size_t width) {
+        return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+    }
+    void draw(bool first) {
+        // Back to the header, then every line again, each cut to the screen's width so that none
+        // wraps and the next redraw lands where this one began.
+        if (!first) std::cout << "\x1b[" << keyboards_.size() + 1 << "A";
+        auto put = [&](std::string text) {
+            if (columns_ > 1 && text.size() > columns_ - 1) text.resize(columns_ - 1);
+            std::cout << "\r\x1b[2K" << text << "\n";
+        };
+        put(pad("NAME", nameWidth_) + "  " + pad("ADDRESS", whereWidth_) +
+            "  STATE    PROGRESS  MESSAGE");
+        for (std::size_t i = 0; i < keyboards_.size(); ++i) put(line(i));
+        std::cout << std::flush;
+        drawn_ = std::chrono::steady_clock::now();
+    }
+
+    const std::vector<FleetKeyboard>& keyboards_;
+    std::vector<FleetStatus> statuses_;
+    bool quiet_;
+    bool live_ = false;
+    std::size_t columns_ = 0;
+    std::size_t nameWidth_ = 4, whereWidth_ = 7;
+    std::chrono::steady_clock::time_point drawn_{};
+};
+
+nlohmann::ordered_json keyboardJson(const FleetKeyboard& k, const FleetStatus& s, bool withFile) {
+    nlohmann::ordered_json out = {{"name", k.name},           {"ip", k.address.toString()},
+                                  {"port", numberOf(k.port)}, {"state", remote::stateName(s.state)},
+                                  {"progress", s.progress},   {"message", s.message}};
+    if (withFile)
+        out["file"] =
+            s.output.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(s.output);
+    out["milliseconds"] = s.milliseconds;
+    out["messages"] = nlohmann::ordered_json::array();
+    for (const auto& [number, text] : s.messages)
+        out["messages"].push_back({{"message", number}, {"text", text}});
+    return out;
+}
+
+// A fleet command: read the inventory and the passwords, run the job, show and sum it up.
+class FleetJobCommand : public Command {
+  public:
+    using Command::Command;
+
+    void setup(CLI::App& app) override {
+        app.add_option("--inventory", inventory_,
+                       "Keyboards: CSV lines name,ip,port, or a JSON array of "
+                       "{\"name\", \"ip\", \"port\"}")
+            ->required();
+        app.add_option("--jobs", jobs_, "Keyboards worked on at once (default 8)")
+            ->check(CLI::Range(1, remote::kMaxFleetJobs));
+        app.add_option("--password-file", passwordFile_,
+                       "Lines NAME:PASSWORD and *:PASSWORD for the others; mode 0600 (default "
+                       "for every keyboard: KBCFG_PASSWORD, else empty)");
+        addJsonFlag(app);
+        declare(app);
+    }
+
+    int run(Context& ctx) override {
+        std::string error;
+        auto keyboards = remote::readInventory(inventory_, error);
+        if (!keyboards) return fail(inventory_ + ": " + error);
+        std::map<std::string, std::string> passwords;
+        if (passwordFile_) {
+            auto read = remote::readPasswordFile(*passwordFile_, error);
+            if (!read) return fail(*passwordFile_ + ": " + error);
+            passwords = std::move(*read);
+        }
+        std::optional<std::string> fallback;
+        if (const char* env = std::getenv("KBCFG_PASSWORD")) fallback = env;
+        if (!remote::assignPasswords(*keyboards, passwords, fallback, error)) return fail(error);
+
+        FleetJob job = this->job();
+        job.jobs = jobs_;
+        if (!job.file.empty()) {
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(job.file, ec))
+                return fail(job.file.string() + ": not a file that can be sent");
+        }
+
+        Progress progress(*keyboards, ctx.host.json());
+        const auto statuses =
+            remote::runFleet(*keyboards, job, workerSdk,
+                             [&](std::size_t i, const FleetStatus& s) { progress.update(i, s); });
+        progress.finish(statuses);
+
+        std::size_t done = 0;
+        std::string failedNames;
+        auto keys = nlohmann::ordered_json::object();
+        keys["inventory"] = inventory_;
+        keys["jobs"] = jobs_;
+        addKeys(keys);
+        keys["keyboards"] = nlohmann::ordered_json::array();
+        for (std::size_t i = 0; i < statuses.size(); ++i) {
+            keys["keyboards"].push_back(keyboardJson((*keyboards)[i], statuses[i], withFile()));
+            if (statuses[i].state == FleetState::Done)
+                ++done;
+            else
+                failedNames += (failedNames.empty() ? "" : ", ") + (*keyboards)[i].name;
+        }
+        const std::size_t failed = statuses.size() - done;
+        keys["done"] = done;
+        keys["failed"] = failed;
+        std::string line = summary(done, statuses.size());
+        if (failed) line += "; " + std::to_string(failed) + " failed: " + failedNames;
+        ctx.host.summary(line, keys);
+        return failed ? kExitFailed : kExitOk;
+    }
+
+  protected:
+    virtual void declare(CLI::App& app) = 0;
+    virtual FleetJob job() const = 0;
+    virtual void addKeys(nlohmann::ordered_json& keys) const = 0;
+    virtual bool withFile() const { return false; }
+    // "exported 3 of 4 keyboards into DIR"
+    virtual std::string summary(std::size_t done, std::size_t total) const = 0;
+
+    static std::string ofTotal(std::size_t done, std::size_t total) {
+        return std::to_string(done) + " of " + std::to_string(total) +
+               (total == 1 ? " keyboard" : " keyboards");
+    }
+
+  private:
+    std::string inventory_;
+    std::optional<std::string> passwordFile_;
+    int jobs_ = remote::kDefaultFleetJobs;
+};
+
+class FleetExport : public FleetJobCommand {
+  public:
+    FleetExport()
+        : FleetJobCommand(
+              "export", "Fetch every keyboard's configuration into DIR/NAME/NAME.DATE-TIME.bin") {}
+
+  protected:
+    void declare(CLI::App& app) override {
+        app.add_option("--output", output_, "Folder for the files (made when missing)")->required();
+    }
+    FleetJob job() const override {
+        FleetJob job;
+        job.task = remote::FleetTask::Export;
+        job.folder = store::fullPath(output_);
+        job.stamp = remote::fleetStamp();
+        return job;
+    }
+    void addKeys(nlohmann::ordered_json& keys) const override { keys["output"] = output_; }
+    bool withFile() const override { return true; }
+    std::string summary(std::size_t done, std::size_t total) const override {
+        return "exported " + ofTotal(done, total) + " into " + output_;
+    }
+
+  private:
+    std::string output_;
+};
+
+class FleetImport : public FleetJobCommand {
+  public:
+    FleetImport() : FleetJobCommand("import", "Send one configuration file to every keyboard") {}
+
+  protected:
+    void declare(CLI::App& app) override {
+        app.add_option("--file", file_, "Configuration file to send")->required();
+    }
+    FleetJob job() const override {
+        FleetJob job;
+        job.task = remote::FleetTask::Import;
+        job.file = store::fullPath(file_);
+        return job;
+    }
+    void addKeys(nlohmann::ordered_json& keys) const override { keys["file"] = file_; }
+    std::string summary(std::size_t done, std::size_t total) const override {
+        return "sent " + file_ + " to " + ofTotal(done, total);
+    }
+
+  private:
+    std::string file_;
+};
+
+class FleetUpgrade : public FleetJobCommand {
+  public:
+    FleetUpgrade()
+        : FleetJobCommand("upgrade", "Upgrade the firmware or the panel of every keyboard") {}
+
+  protected:
+    void declare(CLI::App& app) override {
+        app.add_option("--file", file_, "Upgrade package")->required();
+        app.add_flag("--panel", panel_, "A program for the panels' microcontroller");
+    }
+    FleetJob job() const override {
+        FleetJob job;
+        job.task = remote::FleetTask::Upgrade;
+        job.file = store::fullPath(file_);
+        job.panel = panel_;
+        return job;
+    }
+    void addKeys(nlohmann::ordered_json& keys) const override {
+        keys["file"] = file_;
+        keys["panel"] = panel_;
+    }
+    std::string summary(std::size_t done, std::size_t total) const override {
+        return std::string("upgraded the ") + (panel_ ? "panel" : "firmware") + " of " +
+               ofTotal(done, total) + " with " + file_;
+    }
+
+  private:
+    std::string file_;
+    bool panel_ = false;
+};
+
+}  // namespace
+
+FleetCommand::FleetCommand()
+    : CommandGroup("fleet",
+                   "Export, import or upgrade every keyboard of an inventory, several at a time",
+                   false) {
+    add(std::make_unique<FleetExport>());
+    add(std::make_unique<FleetImport>());
+    add(std::make_unique<FleetUpgrade>());
+}
+
+}  // namespace kbcfg::cli

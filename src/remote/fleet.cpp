@@ -1,0 +1,523 @@
+#include "remote/fleet.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "remote/modconfig.h"
+#include "remote/modupdata.h"
+#include "store/files.h"
+#include "store/host.h"
+#include "store/session.h"
+#include "store/validators.h"
+
+namespace kbcfg::remote {
+
+namespace {
+
+constexpr int kKeyboardLoginFailed = 208;
+// A password file holds a few lines; anything larger is not one.
+constexpr std::size_t kMaxPasswordFileBytes = 64u << 10;
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+// The lines of a text, without a leading byte-order mark (spreadsheets write one) and without
+// the carriage returns of CRLF ends.
+std::vector<std::string_view> linesOf(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+bool validName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxKeyboardNameChars) return false;
+    if (!std::isalnum(static_cast<unsigned char>(name.front()))) return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
+            return false;
+    return true;
+}
+
+// Collects the keyboards and refuses what would make two of them collide.
+class InventoryBuilder {
+  public:
+    // `where` names the entry in an error ("line 3").
+    bool add(std::string_view name, std::string_view ip, std::string port, int line,
+             const std::string& where, std::string& error) {
+        if (!validName(name)) {
+            error = where + ": \"" + std::string(name) +
+                    "\" is not a keyboard name (1 to 64 letters, digits, '.', '_' or '-', "
+                    "starting with a letter or digit)";
+            return false;
+        }
+        const auto address = store::Ipv4Fields::parse(ip);
+        if (!address || !address->complete() || !address->hostFirstOctet()) {
+            error = where + ": \"" + std::string(ip) + "\" is not a keyboard address";
+            return false;
+        }
+        if (port.empty()) port = "8000";
+        if (!names_.insert(std::string(name)).second) {
+            error = where + ": the name " + std::string(name) + " is listed twice";
+            return false;
+        }
+        if (!endpoints_.insert({address->packed(), store::readNumber(port)}).second) {
+            error = where + ": " + address->toString() + " port " + port + " is listed twice";
+            return false;
+        }
+        keyboards_.push_back({std::string(name), *address, std::move(port), {}, line});
+        return true;
+    }
+    std::vector<FleetKeyboard> take() { return std::move(keyboards_); }
+
+  private:
+    std::vector<FleetKeyboard> keyboards_;
+    std::set<std::string> names_;
+    std::set<std::pair<std::uint32_t, std::int32_t>> endpoints_;
+};
+
+std::string unquote(std::string_view field) {
+    field = trim(field);
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+        field = field.substr(1, field.size() - 2);
+    return std::string(field);
+}
+
+std::optional<std::vector<FleetKeyboard>> parseCsvInventory(std::string_view text,
+                                                            std::string& error) {
+    InventoryBuilder builder;
+    int number = 0;
+    for (std::string_view line : linesOf(text)) {
+        ++number;
+        const std::string_view content = trim(line);
+        if (content.empty() || content.front() == '#') continue;
+        std::vector<std::string> fields;
+        for (std::size_t from = 0;;) {
+            const std::size_t comma = content.find(',', from);
+            fields.push_back(unquote(content.substr(from, comma - from)));
+            if (comma == std::string_view::npos) break;
+            from = comma + 1;
+        }
+        const std::string where = "line " + std::to_string(number);
+        if (fields.size() < 2 || fields.size() > 3) {
+            error = where + ": expected name,ip,port";
+            return std::nullopt;
+        }
+        if (fields[0] == "name" && fields[1] == "ip") continue;  // the header
+        if (!builder.add(fields[0], fields[1], fields.size() == 3 ? fields[2] : "", number, where,
+                         error))
+            return std::nullopt;
+    }
+    return builder.take();
+}
+
+std::optional<std::vector<FleetKeyboard>> parseJsonInventory(std::string_view text,
+                                                             std::string& error) {
+    using nlohmann::json;
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::exception& e) {
+        error = e.what();
+        return std::nullopt;
+    }
+    if (doc.is_object()) {
+        if (doc.size() != 1 || !doc.contains("keyboards")) {
+            error = "expected an array of keyboards, or an object with only \"keyboards\"";
+            return std::nullopt;
+        }
+        doc = doc["keyboards"];
+    }
+    if (!doc.is_array()) {
+        error = "\"keyboards\" must be an array";
+        return std::nullopt;
+    }
+    InventoryBuilder builder;
+    int number = 0;
+    for (const json& entry : doc) {
+        const std::string where = "keyboard " + std::to_string(++number);
+        if (!entry.is_object()) {
+            error = where + ": must be an object with name, ip and port";
+            return std::nullopt;
+        }
+        for (const auto& [key, value] : entry.items()) {
+            if (key == "password") {
+                error = where + ": passwords do not belong in an inventory; use a password file";
+                return std::nullopt;
+            }
+            if (key != "name" && key != "ip" && key != "port") {
+                error = where + ": unknown key \"" + key + "\"";
+                return std::nullopt;
+            }
+        }
+        const json name = entry.value("name", json()), ip = entry.value("ip", json()),
+                   port = entry.value("port", json());
+        if (!name.is_string() || !ip.is_string() ||
+            !(port.is_null() || port.is_string() || port.is_number_integer())) {
+            error = where + ": name and ip must be strings, port a number";
+            return std::nullopt;
+        }
+        const std::string portText = port.is_null()     ? ""
+                                     : port.is_string() ? port.get<std::string>()
+                                                        : port.dump();
+        if (!builder.add(name.get<std::string>(), ip.get<std::string>(), portText, number, where,
+                         error))
+            return std::nullopt;
+    }
+    return builder.take();
+}
+
+// The host of one worker: the dialogs' messages go to its keyboard's status, nothing is asked,
+// and the upgrade's poll timer runs on the worker's own thread.
+class WorkerHost : public store::Host {
+  public:
+    explicit WorkerHost(std::function<void(int, const std::string&)> shown)
+        : shown_(std::move(shown)) {}
+
+    void showMessage(int number, const std::string& text) override { shown_(number, text); }
+    store::Answer askOkCancel(int, const std::string&) override { return store::Answer::Cancel; }
+    std::optional<std::filesystem::path> chooseOpenFile(const store::FileChoiceRequest&) override {
+        return std::nullopt;
+    }
+    void setWaitCursor(bool) override {}
+    void post(std::function<void()> task) override { posted_.push_back(std::move(task)); }
+    int startTimer(int intervalMs, std::function<void()> tick) override {
+        const auto interval = std::chrono::milliseconds(std::max(intervalMs, 1));
+        timers_[++lastTimer_] = {interval, std::chrono::steady_clock::now() + interval,
+                                 std::move(tick)};
+        return lastTimer_;
+    }
+    void killTimer(int id) override { timers_.erase(id); }
+
+    void runPosted() {
+        while (!posted_.empty()) {
+            auto task = std::move(posted_.front());
+            posted_.pop_front();
+            task();
+        }
+    }
+    // Sleeps until the timer due next and runs it; false when no timer is left.
+    bool runNextTimer() {
+        runPosted();
+        if (timers_.empty()) return false;
+        auto next = timers_.begin();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (it->second.due < next->second.due) next = it;
+        std::this_thread::sleep_until(next->second.due);
+        next->second.due += next->second.interval;
+        auto tick = next->second.tick;  // the tick may kill its own timer
+        tick();
+        runPosted();
+        return true;
+    }
+
+  private:
+    struct Timer {
+        std::chrono::milliseconds interval;
+        std::chrono::steady_clock::time_point due;
+        std::function<void()> tick;
+    };
+    std::function<void(int, const std::string&)> shown_;
+    std::deque<std::function<void()>> posted_;
+    std::map<int, Timer> timers_;
+    int lastTimer_ = 0;
+};
+
+// The statuses of all keyboards, changed one at a time so that the observer sees each change.
+class Board {
+  public:
+    Board(std::size_t size, const FleetObserver& observer) : statuses_(size), observer_(observer) {}
+
+    template <class Change>
+    void update(std::size_t i, Change change) {
+        std::lock_guard g(lock_);
+        change(statuses_[i]);
+        if (observer_) observer_(i, statuses_[i]);
+    }
+    std::vector<FleetStatus> take() { return std::move(statuses_); }
+
+  private:
+    std::mutex lock_;
+    std::vector<FleetStatus> statuses_;
+    const FleetObserver& observer_;
+};
+
+void fill(KeyboardFields& fields, const FleetKeyboard& keyboard) {
+    fields.address = keyboard.address;
+    fields.port = keyboard.port;
+    fields.password = keyboard.password;
+}
+
+// One keyboard's work with the dialog a person would use; true when it succeeded.
+bool exportOne(WorkerHost& host, NetSdk& sdk, const FleetKeyboard& keyboard, const FleetJob& job,
+               std::filesystem::path& output, std::string& problem) {
+    const std::filesystem::path folder = job.folder / keyboard.name;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        problem = "cannot create " + folder.string() + ": " + ec.message();
+        return false;
+    }
+    store::SessionState session;  // the dialog's own: no worker touches the process's session
+    modconfig dialog(host, session, sdk);
+    // The file name is the tool's own choice, so the chooser's length limits do not apply.
+    dialog.chosenPath = folder / fleetExportName(keyboard.name, job.stamp);
+    fill(dialog.keyboard, keyboard);
+    if (dialog.exportFile() != store::Outcome::Done) return false;
+    output = dialog.chosenPath;
+    return true;
+}
+
+bool upgradeOne(WorkerHost& host, NetSdk& sdk, const FleetKeyboard& keyboard, const FleetJob& job,
+                const std::function<void(int, const std::string&)>& progress,
+                std::string& finalText) {
+    modupdata dialog(host, sdk);
+    dialog.onModeChanged(job.panel ? modupdata::kPanel : modupdata::kFirmware);
+    if (!dialog.usePackage(job.file)) return false;
+    fill(dialog.keyboard, keyboard);
+    if (dialog.startUpgrade() != store::Outcome::Done) return false;
+    // Polled every 500 ms on this worker's thread, as the dialog's timer does.
+    while (dialog.running() && host.runNextTimer())
+        progress(dialog.progress, job.panel ? dialog.statusText : std::string());
+    // The panel's end texts are status lines, not messages.
+    if (job.panel && dialog.finished.has_value()) finalText = dialog.statusText;
+    return dialog.finished.value_or(false);
+}
+
+std::string loginProblem(NetSdk& sdk) {
+    const int error = sdk.lastError();
+    if (error == VYX_ERR_PASSWORD) return "wrong password";
+    if (error == kLibraryMissing) return "device library missing";
+    return "no connection";
+}
+
+void runOne(Board& board, std::size_t i, NetSdk& sdk, const FleetKeyboard& keyboard,
+            const FleetJob& job) {
+    const auto start = std::chrono::steady_clock::now();
+    board.update(i, [](FleetStatus& s) { s.state = FleetState::Running; });
+    int lastShown = 0;
+    WorkerHost host([&](int number, const std::string& text) {
+        lastShown = number;
+        board.update(i, [&](FleetStatus& s) {
+            s.messages.emplace_back(number, text);
+            s.message = text;
+        });
+    });
+    bool ok = false;
+    std::string problem, finalText;
+    std::filesystem::path output;
+    try {
+        switch (job.task) {
+            case FleetTask::Export:
+                ok = exportOne(host, sdk, keyboard, job, output, problem);
+                break;
+            case FleetTask::Import: {
+                KeyboardFields fields;
+                fill(fields, keyboard);
+                ok = importConfigFile(host, sdk, fields, job.file, true) == store::Outcome::Done;
+                break;
+            }
+            case FleetTask::Upgrade:
+                ok = upgradeOne(
+                    host, sdk, keyboard, job,
+                    [&](int percent, const std::string& text) {
+                        board.update(i, [&](FleetStatus& s) {
+                            s.progress = percent;
+                            if (!text.empty()) s.message = text;
+                        });
+                    },
+                    finalText);
+                break;
+        }
+    } catch (const std::exception& e) {
+        ok = false;
+        problem = std::string("unexpected failure: ") + e.what();
+    }
+    // Right after a refused login the library still tells why.
+    std::string reason = problem;
+    if (!ok && reason.empty() && lastShown == kKeyboardLoginFailed) reason = loginProblem(sdk);
+    const auto took = std::chrono::steady_clock::now() - start;
+    board.update(i, [&](FleetStatus& s) {
+        s.state = ok ? FleetState::Done : FleetState::Failed;
+        if (ok) s.progress = 100;
+        if (!finalText.empty()) s.message = finalText;
+        if (!reason.empty())
+            s.message = s.message.empty() ? reason : s.message + " (" + reason + ")";
+        s.output = output;
+        s.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+    });
+}
+
+}  // namespace
+
+std::optional<std::vector<FleetKeyboard>> parseInventory(std::string_view text,
+                                                         std::string& error) {
+    std::string_view body = trim(text);
+    if (body.starts_with("\xEF\xBB\xBF")) body = trim(body.substr(3));
+    if (!body.empty() && (body.front() == '[' || body.front() == '{'))
+        return parseJsonInventory(body, error);
+    return parseCsvInventory(text, error);
+}
+
+std::optional<std::vector<FleetKeyboard>> readInventory(const std::filesystem::path& file,
+                                                        std::string& error) {
+    const auto bytes = store::readFileBytes(file, kMaxInventoryBytes);
+    if (!bytes) {
+        error = "cannot read it (not a regular file of at most 4 MiB?)";
+        return std::nullopt;
+    }
+    return parseInventory(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), error);
+}
+
+std::optional<std::map<std::string, std::string>> readPasswordFile(
+    const std::filesystem::path& file, std::string& error) {
+    error.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat st {};
+    std::string text;
+    if (::fstat(fd, &st) != 0) {
+        error = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+    } else if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
+        error = "others may read or change it; it must be yours alone (chmod 600)";
+    } else if (static_cast<std::size_t>(st.st_size) > kMaxPasswordFileBytes) {
+        error = "too large for a password file";
+    } else {
+        char buffer[4096];
+        while (text.size() <= kMaxPasswordFileBytes) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) error = std::strerror(errno);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (!error.empty()) return std::nullopt;
+
+    std::map<std::string, std::string> passwords;
+    int number = 0;
+    for (std::string_view line : linesOf(text)) {
+        ++number;
+        if (trim(line).empty() || trim(line).front() == '#') continue;
+        const std::size_t colon = line.find(':');
+        const std::string name(trim(line.substr(0, colon)));
+        // Never quote the line: it holds a password.
+        if (colon == std::string_view::npos || (name != "*" && !validName(name))) {
+            error = "line " + std::to_string(number) + ": expected NAME:PASSWORD";
+            return std::nullopt;
+        }
+        if (!passwords.emplace(name, std::string(line.substr(colon + 1))).second) {
+            error = "line " + std::to_string(number) + ": " + name + " is given twice";
+            return std::nullopt;
+        }
+    }
+    return passwords;
+}
+
+bool assignPasswords(std::vector<FleetKeyboard>& keyboards,
+                     const std::map<std::string, std::string>& file,
+                     const std::optional<std::string>& fallback, std::string& error) {
+    std::set<std::string> listed;
+    for (const FleetKeyboard& k : keyboards) listed.insert(k.name);
+    for (const auto& [name, password] : file) {
+        if (name != "*" && !listed.count(name)) {
+            error = "the password file names " + name + ", which the inventory does not list";
+            return false;
+        }
+    }
+    const auto any = file.find("*");
+    for (FleetKeyboard& k : keyboards) {
+        if (auto it = file.find(k.name); it != file.end())
+            k.password = it->second;
+        else if (any != file.end())
+            k.password = any->second;
+        else
+            k.password = fallback.value_or("");
+    }
+    return true;
+}
+
+std::string fleetExportName(const std::string& keyboard, const std::string& stamp) {
+    return keyboard + "." + stamp + ".bin";
+}
+
+std::string fleetStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+const char* stateName(FleetState state) {
+    switch (state) {
+        case FleetState::Waiting:
+            return "waiting";
+        case FleetState::Running:
+            return "running";
+        case FleetState::Done:
+            return "done";
+        case FleetState::Failed:
+            return "failed";
+    }
+    return "?";
+}
+
+std::vector<FleetStatus> runFleet(const std::vector<FleetKeyboard>& keyboards,
+                                  const FleetJob& given, const NetSdkFactory& sdkFactory,
+                                  const FleetObserver& observer) {
+    FleetJob job = given;
+    if (job.stamp.empty()) job.stamp = fleetStamp();
+    Board board(keyboards.size(), observer);
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        const std::unique_ptr<NetSdk> sdk = sdkFactory();
+        for (std::size_t i = next++; i < keyboards.size(); i = next++)
+            runOne(board, i, *sdk, keyboards[i], job);
+    };
+    const std::size_t workers = std::min<std::size_t>(
+        keyboards.size(), static_cast<std::size_t>(std::clamp(job.jobs, 1, kMaxFleetJobs)));
+    std::vector<std::thread> threads;
+    try {
+        for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+        // No more threads to be had: the workers started share the keyboards.
+    }
+    if (workers > 0) worker();  // this thread is one of the workers
+    for (std::thread& t : threads) t.join();
+    return board.take();
+}
+
+}  // namespace kbcfg::remote

@@ -1,0 +1,305 @@
+// Keyboard fleets: the inventory and password file, and runs against the simulated installation
+// with keyboards that refuse, time out and fail their upgrades.
+
+#include "remote/fleet.h"
+
+#include <sys/stat.h>
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <set>
+
+#include "remote/dynamic_netsdk.h"
+#include "sim_fixture.h"
+#include "store/config_image.h"
+
+namespace kbcfg::remote {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::vector<std::string> namesOf(const std::vector<FleetKeyboard>& list) {
+    std::vector<std::string> names;
+    for (const auto& k : list)
+        names.push_back(k.name + "@" + k.address.toString() + ":" + k.port + "#" +
+                        std::to_string(k.line));
+    return names;
+}
+
+TEST(FleetInventory, CsvAndJsonListTheSameKeyboards) {
+    const char* forms[] = {
+        "\xEF\xBB\xBFname,ip,port\r\n# the lobby\r\nlobby,198.51.100.2,8000\r\n\r\n"
+        "\"annex-2\", 198.51.100.3 ,8100\nyard_1.b,198.51.100.4\n",
+        R"([{"name": "lobby", "ip": "198.51.100.2", "port": 8000},
+            {"name": "annex-2", "ip": "198.51.100.3", "port": "8100"},
+            {"name": "yard_1.b", "ip": "198.51.100.4"}])",
+        R"({"keyboards": [{"name": "lobby", "ip": "198.51.100.2", "port": 8000},
+            {"name": "annex-2", "ip": "198.51.100.3", "port": 8100},
+            {"name": "yard_1.b", "ip": "198.51.100.4"}]})",
+    };
+    for (const char* text : forms) {
+        SCOPED_TRACE(text);
+        std::string error;
+        const auto list = parseInventory(text, error);
+        ASSERT_TRUE(list) << error;
+        const bool csv = text[0] != '[' && text[0] != '{';
+        EXPECT_THAT(namesOf(*list),
+                    ElementsAre("lobby@198.51.100.2:8000#" + std::string(csv ? "3" : "1"),
+                                "annex-2@198.51.100.3:8100#" + std::string(csv ? "5" : "2"),
+                                "yard_1.b@198.51.100.4:8000#" + std::string(csv ? "6" : "3")));
+    }
+}
+
+TEST(FleetInventory, RefusesWhatWouldMisdirectAKeyboardNamingWhere) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"kb1,198.51.100.2,8000\n../etc,198.51.100.3", "line 2: \"../etc\" is not a keyboard name"},
+        {".hidden,198.51.100.3", "is not a keyboard name"},
+        {"a/b,198.51.100.3", "is not a keyboard name"},
+        {std::string(65, 'k') + ",198.51.100.3", "is not a keyboard name"},
+        {"kb1,198.51.100", "line 1: \"198.51.100\" is not a keyboard address"},
+        {"kb1,198.51..2", "is not a keyboard address"},
+        {"kb1,0.51.100.2", "is not a keyboard address"},
+        {"kb1,224.0.0.1", "is not a keyboard address"},
+        {"kb1,198.51.100.2,8000,extra", "line 1: expected name,ip,port"},
+        {"kb1", "expected name,ip,port"},
+        {"kb1,198.51.100.2\nkb1,198.51.100.3", "line 2: the name kb1 is listed twice"},
+        {"kb1,198.51.100.2\nkb2,198.51.100.2,8000", "line 2: 198.51.100.2 port 8000 is listed"},
+        {R"([{"name": "kb1", "ip": "198.51.100.2", "password": "x"}])",
+         "keyboard 1: passwords do not belong in an inventory"},
+        {R"([{"name": "kb1", "ip": "198.51.100.2", "prot": 8000}])", "unknown key \"prot\""},
+        {R"([{"name": "kb1", "ip": "198.51.100.2", "port": 8.5}])", "port a number"},
+        {R"({"keyboards": [], "extra": 1})", "only \"keyboards\""},
+        {R"({"keyboards": 5})", "must be an array"},
+        {R"([1])", "keyboard 1: must be an object"},
+        {"[{", "parse error"},
+    };
+    for (const auto& [text, why] : cases) {
+        SCOPED_TRACE(text);
+        std::string error;
+        EXPECT_FALSE(parseInventory(text, error));
+        EXPECT_THAT(error, HasSubstr(why));
+    }
+    // A port the dialog will judge is taken as typed.
+    std::string error;
+    const auto list = parseInventory("kb1,198.51.100.2,1999", error);
+    ASSERT_TRUE(list);
+    EXPECT_EQ((*list)[0].port, "1999");
+    EXPECT_TRUE(parseInventory("", error)->empty());
+}
+
+class FleetPasswords : public ::testing::Test {
+  protected:
+    std::filesystem::path file(const std::string& text, mode_t mode) {
+        const auto p = dir / ("pw" + std::to_string(++n_));
+        std::ofstream(p) << text;
+        chmod(p.c_str(), mode);
+        return p;
+    }
+    kbcfg::testing::TempDir dir;
+
+  private:
+    int n_ = 0;
+};
+
+TEST_F(FleetPasswords, OnlyAFileOfTheOwnerAloneIsRead) {
+    std::string error;
+    for (mode_t mode : {0644, 0640, 0604, 0660, 0602}) {
+        SCOPED_TRACE(mode);
+        EXPECT_FALSE(readPasswordFile(file("*:x\n", mode), error));
+        EXPECT_THAT(error, HasSubstr("chmod 600"));
+    }
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(readPasswordFile(dir / "fifo", error));
+    EXPECT_THAT(error, HasSubstr("not a regular file"));
+    EXPECT_FALSE(readPasswordFile(dir / "absent", error));
+
+    const auto read =
+        readPasswordFile(file("# site\r\nkb1:a b:c\r\n*:star\n\nkb2:\n", 0400), error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(*read,
+              (std::map<std::string, std::string>{{"kb1", "a b:c"}, {"*", "star"}, {"kb2", ""}}));
+    // A malformed line is named, never shown: it may hold a password.
+    EXPECT_FALSE(readPasswordFile(file("kb1:x\nsecret-without-name\n", 0600), error));
+    EXPECT_EQ(error, "line 2: expected NAME:PASSWORD");
+    EXPECT_FALSE(readPasswordFile(file("kb1:x\nkb1:y\n", 0600), error));
+    EXPECT_THAT(error, HasSubstr("kb1 is given twice"));
+}
+
+TEST_F(FleetPasswords, TheFileComesBeforeItsDefaultBeforeTheEnvironment) {
+    std::string error;
+    auto list = *parseInventory("kb1,198.51.100.2\nkb2,198.51.100.3\nkb3,198.51.100.4", error);
+    const std::map<std::string, std::string> named{{"kb1", "one"}};
+    auto withStar = named;
+    withStar["*"] = "star";
+    struct Case {
+        const std::map<std::string, std::string>* file;
+        std::optional<std::string> env;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {&named, "env", {"one", "env", "env"}},
+        {&withStar, "env", {"one", "star", "star"}},
+        {&named, std::nullopt, {"one", "", ""}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(assignPasswords(list, *c.file, c.env, error)) << error;
+        std::vector<std::string> got;
+        for (const auto& k : list) got.push_back(k.password);
+        EXPECT_EQ(got, c.expected);
+    }
+    EXPECT_FALSE(assignPasswords(list, {{"kb9", "x"}}, std::nullopt, error));
+    EXPECT_THAT(error, HasSubstr("names kb9, which the inventory does not list"));
+}
+
+FleetJob makeJob(FleetTask task, std::filesystem::path folder = {}, std::string stamp = {}) {
+    FleetJob job;
+    job.task = task;
+    job.folder = std::move(folder);
+    job.stamp = std::move(stamp);
+    return job;
+}
+
+// A site of keyboards in every state a run can meet.
+class FleetRunTest : public SimTest {
+  protected:
+    void SetUp() override {
+        useInstallation(R"({"latencyMs": 5, "timeoutMs": 100, "keyboards": [
+            {"address": "198.51.100.2", "password": "k", "upgrade": {"ticks": 2}},
+            {"address": "198.51.100.3", "password": "other"},
+            {"address": "198.51.100.4", "reachable": false},
+            {"address": "198.51.100.5", "password": "k", "refuseImport": true,
+             "upgrade": {"ticks": 1, "finalState": 3}},
+            {"address": "198.51.100.6", "password": "k", "upgrade": {"refuse": true}}]})");
+        std::string error;
+        keyboards = *parseInventory(
+            "ok,198.51.100.2\nrefuses,198.51.100.3\noff,198.51.100.4\n"
+            "stubborn,198.51.100.5\nold,198.51.100.6\nnobody,198.51.100.99\nbadport,198.51.100.2,1",
+            error);
+        ASSERT_TRUE(assignPasswords(keyboards, {}, "k", error));
+    }
+    std::vector<FleetStatus> run(FleetJob job) {
+        return runFleet(
+            keyboards, job, [] { return std::make_unique<DynamicNetSdk>(); },
+            [&](std::size_t i, const FleetStatus& s) {
+                // One at a time, as promised: a data race here fails under TSan.
+                seen[i].push_back(stateName(s.state));
+            });
+    }
+    static std::vector<std::string> summary(const std::vector<FleetStatus>& statuses) {
+        std::vector<std::string> lines;
+        for (const auto& s : statuses)
+            lines.push_back(std::string(stateName(s.state)) + " " + std::to_string(s.progress) +
+                            " " + s.message);
+        return lines;
+    }
+
+    std::vector<FleetKeyboard> keyboards;
+    std::map<std::size_t, std::vector<std::string>> seen;
+};
+
+TEST_F(FleetRunTest, ExportWritesEachKeyboardsFileAndOneFailureStopsNoOther) {
+    FleetJob job = makeJob(FleetTask::Export, dir / "out", "20261210-040000");
+    job.jobs = 3;
+    const auto statuses = run(job);
+    EXPECT_THAT(summary(statuses), ElementsAre("done 100 Export config file successfully!",
+                                               "failed 0 Login keyboard failed! (wrong password)",
+                                               "failed 0 Login keyboard failed! (no connection)",
+                                               "done 100 Export config file successfully!",
+                                               "done 100 Export config file successfully!",
+                                               "failed 0 Login keyboard failed! (no connection)",
+                                               "failed 0 Legal port ranges from 2000 to 65535!"));
+    const auto file = dir / "out" / "ok" / "ok.20261210-040000.bin";
+    EXPECT_EQ(statuses[0].output, file);
+    EXPECT_EQ(std::filesystem::file_size(file), store::layout::kImageSize);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "refuses" / "refuses.20261210-040000.bin"));
+    EXPECT_TRUE(statuses[1].output.empty());
+    EXPECT_THAT(statuses[1].messages,
+                ElementsAre(std::pair<int, std::string>{208, "Login keyboard failed!"}));
+    EXPECT_GE(statuses[2].milliseconds, 100);  // the switched-off keyboard's timeout
+    for (std::size_t i = 0; i < keyboards.size(); ++i) {
+        ASSERT_GE(seen[i].size(), 2u);
+        EXPECT_EQ(seen[i].front(), "running");
+        EXPECT_EQ(seen[i].back(), stateName(statuses[i].state));
+    }
+    // Nothing but the exported files: no temporary file left beside them.
+    std::set<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "out"))
+        if (e.is_regular_file()) files.insert(e.path().filename().string());
+    EXPECT_EQ(files,
+              (std::set<std::string>{"ok.20261210-040000.bin", "stubborn.20261210-040000.bin",
+                                     "old.20261210-040000.bin"}));
+}
+
+TEST_F(FleetRunTest, ImportAndUpgradeReportEachKeyboardsOwnEnd) {
+    const auto all = keyboards;
+    keyboards.resize(1);
+    ASSERT_EQ(run(makeJob(FleetTask::Export, dir / "out", "s"))[0].state, FleetState::Done);
+    keyboards = all;
+
+    FleetJob import = makeJob(FleetTask::Import);
+    import.file = dir / "out" / "ok" / "ok.s.bin";
+    EXPECT_THAT(summary(run(import)),
+                ElementsAre("done 100 Import config file successfully!",
+                            "failed 0 Login keyboard failed! (wrong password)",
+                            "failed 0 Login keyboard failed! (no connection)",
+                            "failed 0 Import config file failed!",
+                            "done 100 Import config file successfully!",
+                            "failed 0 Login keyboard failed! (no connection)",
+                            "failed 0 Legal port ranges from 2000 to 65535!"));
+
+    FleetJob upgrade = makeJob(FleetTask::Upgrade);
+    upgrade.file = dir / "fw.dav";
+    std::ofstream(upgrade.file) << "firmware";
+    seen.clear();
+    const auto statuses = run(upgrade);
+    EXPECT_THAT(summary(statuses),
+                ElementsAre("done 100 Update Keyboard successfully!",
+                            "failed 0 Login keyboard failed! (wrong password)",
+                            "failed 0 Login keyboard failed! (no connection)",
+                            // the bar had reached its end when the keyboard said it failed
+                            "failed 100 Update failed!", "failed 0 Update failed!",
+                            "failed 0 Login keyboard failed! (no connection)",
+                            "failed 0 Legal port ranges from 2000 to 65535!"));
+    // The progress of the one that succeeded was told on the way.
+    EXPECT_GE(seen[0].size(), 4u);
+
+    // A panel program: the keyboard's status line is the message.
+    upgrade.panel = true;
+    upgrade.file = dir / "panel.hex";
+    std::ofstream(upgrade.file) << ":" << std::string(2000, '0');
+    keyboards.resize(1);
+    EXPECT_THAT(summary(run(upgrade)),
+                ElementsAre("done 100 panel has updated successfully,auto rebooting..."));
+}
+
+TEST_F(FleetRunTest, EightWorkersExportSixteenKeyboardsAtLeastFiveTimesFaster) {
+    std::string site = R"({"latencyMs": 100, "keyboards": [)", inventory;
+    for (int i = 0; i < 16; ++i) {
+        const std::string ip = "198.51.100." + std::to_string(10 + i);
+        site += (i ? "," : "") + std::string(R"({"address": ")") + ip + R"("})";
+        inventory += "kb" + std::to_string(i) + "," + ip + "\n";
+    }
+    useInstallation(site + "]}", "fast.json");
+    std::string error;
+    keyboards = *parseInventory(inventory, error);
+    auto seconds = [&](int jobs) {
+        FleetJob job = makeJob(FleetTask::Export, dir / ("jobs" + std::to_string(jobs)), "s");
+        job.jobs = jobs;
+        const auto start = std::chrono::steady_clock::now();
+        for (const auto& s : run(job)) EXPECT_EQ(s.state, FleetState::Done) << s.message;
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double one = seconds(1), eight = seconds(8);
+    std::printf("export of 16 keyboards at 100 ms: 1 job %.2f s, 8 jobs %.2f s (%.1fx)\n", one,
+                eight, one / eight);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    EXPECT_GT(one / eight, 2.0);  // a sanitizer slows the work between the waits
+#else
+    EXPECT_GE(one / eight, 5.0);
+#endif
+}
+
+}  // namespace
+}  // namespace kbcfg::remote
