@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 
@@ -175,6 +176,9 @@ AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links, mode_t newFileM
         return;
     }
     if (!replacesExisting_) {
+        // The mask is read by setting it: writers on other threads must not catch it at 0.
+        static std::mutex umaskLock;
+        std::lock_guard guard(umaskLock);
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode_ = newFileMode & 0777 & ~mask;

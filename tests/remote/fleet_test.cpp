@@ -223,10 +223,18 @@ TEST_F(FleetRunTest, ExportWritesEachKeyboardsFileAndOneFailureStopsNoOther) {
         EXPECT_EQ(seen[i].front(), "running");
         EXPECT_EQ(seen[i].back(), stateName(statuses[i].state));
     }
-    // Nothing but the exported files: no temporary file left beside them.
+    // Nothing but the exported files, each with the mode a new file gets: no temporary file
+    // left beside them, and the writers on parallel threads never saw each other's umask.
+    const mode_t mask = umask(0);
+    umask(mask);
     std::set<std::string> files;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "out"))
-        if (e.is_regular_file()) files.insert(e.path().filename().string());
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "out")) {
+        if (!e.is_regular_file()) continue;
+        files.insert(e.path().filename().string());
+        struct stat st {};
+        ASSERT_EQ(stat(e.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << e.path();
+    }
     EXPECT_EQ(files,
               (std::set<std::string>{"ok.20261210-040000.bin", "stubborn.20261210-040000.bin",
                                      "old.20261210-040000.bin"}));

@@ -432,8 +432,12 @@ long long msSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Slack for a loaded machine (and ThreadSanitizer) above the time a call is meant to take.
+// Slack for a loaded machine above the time a call is meant to take.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr long long kSlackMs = 500;
+#else
 constexpr long long kSlackMs = 150;
+#endif
 
 TEST_F(NetSdkSimTest, EachCallTakesTheLatencyOfItsNodeOrOfTheInstallation) {
     useInstallation(R"({"latencyMs": 40, "loginMs": 90, "timeoutMs": 120,
@@ -460,6 +464,7 @@ TEST_F(NetSdkSimTest, EachCallTakesTheLatencyOfItsNodeOrOfTheInstallation) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ip + std::string(" ") + c.password);
+        sdk.init();  // loads the library and the description the first time: not timed
         auto start = Clock::now();
         const int id = loginTo(c.ip, c.password);
         const long long took = msSince(start);
@@ -531,7 +536,7 @@ TEST_F(NetSdkSimTest, CallsOnDifferentLoginsOverlapAndKeepTheirOwnErrors) {
     EXPECT_EQ(wrongErrors, 0);
     // One worker's calls: 3 logins of 150 ms and 9 calls of 40 ms, about 0.8 s; one after
     // another the eight would take 6.7 s.
-    EXPECT_LT(took, 3 * 810) << "the calls did not overlap";
+    EXPECT_LT(took, 6700 / 2) << "the calls did not overlap";
     for (int i = 0; i < kKeyboards; ++i)
         EXPECT_EQ(std::filesystem::file_size(dir / ("kb" + std::to_string(i) + ".bin")),
                   store::layout::kImageSize);
