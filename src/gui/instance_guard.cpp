@@ -12,8 +12,10 @@
 namespace kbcfg::gui {
 
 namespace {
-constexpr qint64 kMaxRequest = 1024;
+// Room for the token and a path of the longest accepted length, base64-encoded.
+constexpr qint64 kMaxRequest = 4096;
 const QByteArray kRequest = "RAISE";
+const QByteArray kOpenRequest = "OPEN";
 
 // Only what an activation token can hold goes on; anything else is dropped.
 QString cleanToken(const QByteArray& raw) {
@@ -66,6 +68,14 @@ void InstanceGuard::serve(QLocalSocket* socket) {
         if (line == kRequest || line.startsWith(kRequest + ' ')) {
             const QString token = cleanToken(line.mid(kRequest.size()));
             raised = onRaiseRequest && onRaiseRequest(token);
+        } else if (line.startsWith(kOpenRequest + ' ')) {
+            // OPEN <path in base64> [token]: the path may hold spaces and any character.
+            const QList<QByteArray> parts = line.mid(kOpenRequest.size() + 1).split(' ');
+            const auto decoded = QByteArray::fromBase64Encoding(
+                parts.value(0), QByteArray::AbortOnBase64DecodingErrors);
+            const QString file = decoded ? QString::fromUtf8(*decoded) : QString();
+            if (!file.isEmpty())
+                raised = onOpenRequest && onOpenRequest(cleanToken(parts.value(1)), file);
         }
         socket->write(raised ? "1\n" : "0\n");
         socket->flush();
@@ -73,7 +83,7 @@ void InstanceGuard::serve(QLocalSocket* socket) {
     });
 }
 
-bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs) {
+bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs, const QString& file) {
     QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     // The holder may have taken the lock a moment ago and not be listening yet.
@@ -83,7 +93,7 @@ bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs) {
         if (deadline.hasExpired()) return false;
         QThread::msleep(50);
     }
-    QByteArray request = kRequest;
+    QByteArray request = file.isEmpty() ? kRequest : kOpenRequest + ' ' + file.toUtf8().toBase64();
     const QString token = cleanToken(activationToken.toLatin1());
     if (!token.isEmpty()) request += ' ' + token.toLatin1();
     socket.write(request + '\n');
@@ -98,7 +108,7 @@ bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs) {
 }
 
 bool DesktopStartup::raiseRunningCopy() {
-    return guard_.askToRaise(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
+    return guard_.askToRaise(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"), 3000, file_);
 }
 
 }  // namespace kbcfg::gui

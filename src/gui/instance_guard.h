@@ -29,10 +29,13 @@ class InstanceGuard : public QObject {
     // True when this copy now holds the guard; it is held until the guard is destroyed.
     bool acquire();
     // In a second copy: asks the holder to raise its window. True when it did.
-    bool askToRaise(const QString& activationToken, int timeoutMs = 3000);
+    // With a file, the holder is asked to open it in its login dialog instead.
+    bool askToRaise(const QString& activationToken, int timeoutMs = 3000, const QString& file = {});
 
     // The holder's answer to a raise request (given the asker's activation token, maybe empty).
     std::function<bool(const QString& token)> onRaiseRequest;
+    // The holder's answer to a request to open a file (the asker's token, the file's path).
+    std::function<bool(const QString& token, const QString& file)> onOpenRequest;
 
     QString lockPath() const { return base_ + QStringLiteral(".lock"); }
     QString serverPath() const { return base_ + QStringLiteral(".socket"); }
@@ -48,13 +51,14 @@ class InstanceGuard : public QObject {
 // The start-up platform of the desktop tool: the socket check, the guard and the raise request.
 class DesktopStartup : public shell::StartupPlatform {
   public:
-    explicit DesktopStartup(InstanceGuard& guard) : guard_(guard) {}
+    DesktopStartup(InstanceGuard& guard, QString file) : guard_(guard), file_(std::move(file)) {}
     bool initSocketLayer() override { return shell::socketLayerUsable(); }
     bool acquireInstance() override { return guard_.acquire(); }
     bool raiseRunningCopy() override;
 
   private:
     InstanceGuard& guard_;
+    QString file_;
 };
 
 }  // namespace kbcfg::gui

@@ -1,6 +1,7 @@
 // kbcfg-gui: the desktop configuration tool.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <string_view>
@@ -21,7 +22,7 @@ using namespace kbcfg;
 
 namespace {
 constexpr const char* kHelp =
-    "Usage: kbcfg-gui [Qt options]\n"
+    "Usage: kbcfg-gui [Qt options] [FILE]\n"
     "Edit the configuration files of the network control keyboard: devices, operator users,\n"
     "their channels, and the keyboards on the network.\n"
     "\n"
@@ -37,7 +38,9 @@ constexpr const char* kHelp =
     "                       (an iconv name, default CP1252)\n"
     "  VYXSIM_INSTALLATION  JSON installation for the simulated device libraries\n"
     "\n"
-    "Only one copy runs per user; starting a second one brings the first to the front.\n";
+    "With a FILE, the login dialog opens with that configuration file chosen.\n"
+    "Only one copy runs per user; starting a second one brings the first to the front\n"
+    "(with a FILE, the first copy's login dialog takes it, unless a main window is open).\n";
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,8 +58,14 @@ int main(int argc, char** argv) {
     QApplication::setFont(gui::uiFont(9));
 
     gui::QtHost host;
+    // The file to open: the first argument Qt left that is not an option.
+    QString file;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size() && file.isEmpty(); ++i)
+        if (!args[i].startsWith(QLatin1Char('-'))) file = QFileInfo(args[i]).absoluteFilePath();
+
     gui::InstanceGuard guard;
-    gui::DesktopStartup platform(guard);
+    gui::DesktopStartup platform(guard, file);
     switch (shell::CvarnelApp::start(host, platform)) {
         case shell::CvarnelApp::Start::ShowModes:
             break;
@@ -77,6 +86,13 @@ int main(int argc, char** argv) {
         gui::ModesView modes(context);
         QObject::connect(&modes, &QDialog::finished, &app, &QApplication::quit);
         modes.show();
+        guard.onOpenRequest = [&host, &modes](const QString& token, const QString& path) {
+            host.setActivationToken(token);
+            if (shell::CvarnelApp::fileRequested(host)) modes.openLoginWith(path);
+            return true;
+        };
+        if (!file.isEmpty())
+            QTimer::singleShot(0, &modes, [&modes, file] { modes.openLoginWith(file); });
         // For timing the start: report once the first frame is on its way, and optionally end.
         if (qEnvironmentVariableIsSet("KBCFG_REPORT_SHOWN")) {
             QTimer::singleShot(0, &app, [&] {
@@ -88,6 +104,7 @@ int main(int argc, char** argv) {
             });
         }
         status = app.exec();
+        guard.onOpenRequest = nullptr;
         // Work windows still open end with the mode dialog.
         gui::deleteParentlessWindows(&modes);
     }

@@ -1,6 +1,7 @@
 #include "gui/userlogin_view.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -85,6 +86,12 @@ UserloginView::UserloginView(GuiContext& context, QWidget* parent)
     presenter_.open();
     showState();
     if (presenter_.browseEnabled) userName_->setFocus();
+}
+
+void UserloginView::openWithFile(const QString& file) {
+    takeFields();
+    presenter_.openWithFile(QFile::encodeName(file).toStdString());
+    showState();
 }
 
 void UserloginView::takeFields() {

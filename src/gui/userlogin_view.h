@@ -16,6 +16,8 @@ class UserloginView : public QDialog {
   public:
     explicit UserloginView(GuiContext& context, QWidget* parent = nullptr);
     shell::userlogin& presenter() { return presenter_; }
+    // A file handed to the program: chosen as by the browse button, then the user name is next.
+    void openWithFile(const QString& file);
 
     void done(int result) override;
 

@@ -121,6 +121,14 @@ void ModesView::showAbout() {
     about.exec();
 }
 
+void ModesView::openLoginWith(const QString& file) {
+    // As the local button would: an open login dialog comes to the front, else one opens.
+    auto* login = presenter_.localConfig() == shell::CvarnelDlg::Open::Login
+                      ? openLogin(context_, this)
+                      : findChild<UserloginView*>(QString(), Qt::FindDirectChildrenOnly);
+    if (login) login->openWithFile(file);
+}
+
 void ModesView::reject() {
     if (presenter_.mayClose()) QDialog::reject();
 }

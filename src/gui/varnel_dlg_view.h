@@ -23,6 +23,8 @@ class ModesView : public QDialog {
     std::function<void(QWidget* parent)> openUpgrade;
 
     void showAbout();
+    // A file handed to the program: the login dialog (the open one, else a new one) takes it.
+    void openLoginWith(const QString& file);
     // Escape and the close box: refused while a work window is open, which would end with it.
     void reject() override;
 

@@ -87,6 +87,16 @@ bool userlogin::useConfigFile(const std::filesystem::path& file) {
     return true;
 }
 
+bool userlogin::openWithFile(const std::filesystem::path& file) {
+    // Coming from "Export && login" the exported file stays.
+    if (!browseEnabled || !useConfigFile(file)) return false;
+    std::error_code ec;
+    std::filesystem::current_path(session_.configFolder, ec);
+    store::backupConfigFile(host_, session_, file.filename().string(), store::kBackupLimitAtLogin);
+    focus = Focus::UserName;
+    return true;
+}
+
 Outcome userlogin::refuse(int message, Focus focusTo) {
     store::showMessage(host_, message);
     focus = focusTo;

@@ -39,6 +39,10 @@ class userlogin {
     // choice (messages 210, 211), no dialog and no backup. True when the file was accepted.
     bool useConfigFile(const std::filesystem::path& file);
 
+    // A file handed to the desktop tool at start (a double-clicked file): the same limits and
+    // backup as a file picked with the browse button, then the user name is next.
+    bool openWithFile(const std::filesystem::path& file);
+
     // The Login button: every check in its order, the load and the operator look-up. Done when
     // the user is logged in (session.loggedInUser, currentUserName set, openMainWindow true).
     store::Outcome login();

@@ -31,6 +31,10 @@ bool CvarnelApp::raiseRequested(store::Host& host) {
            host.raiseWindow(store::getMessage(kTitleLogin));
 }
 
+bool CvarnelApp::fileRequested(store::Host& host) {
+    return !host.raiseWindow(store::getMessage(kTitleMenu));
+}
+
 void CvarnelApp::modesDestroyed(store::SessionState& session) {
     store::endEditSession(session);
 }

@@ -39,6 +39,10 @@ class CvarnelApp {
     // restored and raised. False when neither is open.
     static bool raiseRequested(store::Host& host);
 
+    // In the running copy, for a start with a file: true when the login dialog is to open with
+    // it; false when a main window is open, which is raised instead (its work is not replaced).
+    static bool fileRequested(store::Host& host);
+
     // The mode dialog is gone: an editing session still open ends with it (its lock is
     // released); nothing is saved.
     static void modesDestroyed(store::SessionState& session);

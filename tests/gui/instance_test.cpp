@@ -13,9 +13,18 @@
 #include <memory>
 #include <thread>
 
+#include <QDir>
+#include <QLineEdit>
+#include <filesystem>
+#include <fstream>
+
+#include "gui/gui_context.h"
 #include "gui/instance_guard.h"
 #include "gui/qt_host.h"
+#include "gui/userlogin_view.h"
+#include "gui/varnel_dlg_view.h"
 #include "shell/varnel_app.h"
+#include "support/temp_dir.h"
 
 using kbcfg::gui::InstanceGuard;
 using kbcfg::gui::QtHost;
@@ -23,9 +32,10 @@ using kbcfg::gui::QtHost;
 namespace {
 
 // A second start's request, from another thread: the first copy's event loop must answer it.
-bool askFromAnotherThread(InstanceGuard& second, const QString& token = {}) {
+bool askFromAnotherThread(InstanceGuard& second, const QString& token = {},
+                          const QString& file = {}) {
     std::atomic<int> result{-1};
-    std::thread asker([&] { result = second.askToRaise(token, 2000) ? 1 : 0; });
+    std::thread asker([&] { result = second.askToRaise(token, 2000, file) ? 1 : 0; });
     QElapsedTimer waited;
     waited.start();
     while (result < 0 && waited.elapsed() < 3000) QTest::qWait(5);
@@ -81,6 +91,81 @@ class TestInstance : public QObject {
         first.reset();
         InstanceGuard third(dir.path());
         QVERIFY(third.acquire());
+    }
+
+    void fileGoesToTheRunningCopy() {
+        QTemporaryDir dir;
+        InstanceGuard first(dir.path());
+        QVERIFY(first.acquire());
+        QString got, gotToken;
+        first.onOpenRequest = [&](const QString& token, const QString& file) {
+            gotToken = token;
+            got = file;
+            return true;
+        };
+        InstanceGuard second(dir.path());
+        const QString file = QStringLiteral("/tmp/a b/\u00fcber ") + QString(120, QLatin1Char('x'));
+        QVERIFY(askFromAnotherThread(second, QStringLiteral("t-2"), file));
+        QCOMPARE(got, file);
+        QCOMPARE(gotToken, QStringLiteral("t-2"));
+        // A plain raise does not reach the file handler.
+        got.clear();
+        QVERIFY(!askFromAnotherThread(second));
+        QVERIFY(got.isEmpty());
+    }
+
+    void startWithAFileOpensTheLoginWithIt() {
+        kbcfg::testing::TempDir dir;
+        const std::filesystem::path file = dir.path() / "site" / "kbCfg.bin";
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << "image";
+        QtHost host;
+        host.script.active = true;
+        kbcfg::store::SessionState session;
+        kbcfg::store::ConfigImage image;
+        kbcfg::gui::GuiContext context{host, session, image};
+        {
+            kbcfg::gui::ModesView modes(context);
+            modes.show();
+            modes.openLoginWith(QString::fromStdString(file.string()));
+            auto* login = modes.findChild<kbcfg::gui::UserloginView*>();
+            QVERIFY(login);
+            QTRY_VERIFY(login->isVisible());
+            QCOMPARE(login->findChild<QLineEdit*>(QStringLiteral("pathEdit"))->text(),
+                     QString::fromStdString(file.string()));
+            QVERIFY(std::filesystem::exists(file.parent_path() / "Backup" / "kbCfg.bin"));
+
+            // A second file goes to the same dialog; one over the length limit is refused.
+            modes.openLoginWith(QStringLiteral("/") + QString(130, QLatin1Char('d')) +
+                                QStringLiteral("/kbCfg.bin"));
+            QCOMPARE(modes.findChildren<kbcfg::gui::UserloginView*>().size(), 1);
+            QCOMPARE(host.script.shown.size(), size_t(1));
+            QCOMPARE(host.script.shown[0].first, 210);
+            login->reject();
+        }
+        kbcfg::gui::deleteParentlessWindows();
+    }
+
+    void secondProgramStartHandsItsFileToTheFirst() {
+        QTemporaryDir runtime;
+        InstanceGuard first(runtime.path());
+        QVERIFY(first.acquire());
+        QString got;
+        first.onOpenRequest = [&](const QString&, const QString& file) {
+            got = file;
+            return true;
+        };
+        QProcess gui;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        gui.setProcessEnvironment(env);
+        gui.setWorkingDirectory(runtime.path());
+        gui.start(QStringLiteral(KBCFG_GUI_PATH), {QStringLiteral("my kbCfg.bin")});
+        QTRY_VERIFY_WITH_TIMEOUT(gui.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(gui.exitCode(), 0);
+        // Relative to where the second copy started.
+        QCOMPARE(got, QDir(runtime.path()).filePath(QStringLiteral("my kbCfg.bin")));
     }
 
     void requestsOtherThanRaiseAreRefused() {

@@ -282,6 +282,30 @@ TEST_F(LoginTest, NamedFileKeepsThePathLimits) {
     EXPECT_FALSE(fs::exists(dir / "Backup"));
 }
 
+TEST_F(LoginTest, FileGivenAtStartIsCheckedAndBackedUpLikeABrowsedOne) {
+    userlogin login(host, session, *image);
+    login.open();
+    EXPECT_FALSE(login.openWithFile(dir / std::string(33, 'n')));
+    EXPECT_FALSE(login.openWithFile(fs::path("/") / std::string(130, 'd') / "kbCfg.bin"));
+    EXPECT_THAT(host.numbers(), ElementsAre(211, 210));
+    EXPECT_TRUE(login.path.empty());
+
+    ASSERT_TRUE(login.openWithFile(dir / "kbCfg.bin"));
+    EXPECT_EQ(login.path, (dir / "kbCfg.bin").string());
+    EXPECT_EQ(login.focus, userlogin::Focus::UserName);
+    EXPECT_TRUE(fs::exists(dir / "Backup" / "kbCfg.bin"));
+    login.userName = "op2";
+    login.password = "0123456789abcdef";
+    EXPECT_EQ(login.login(), Outcome::Done);
+
+    // From "Export && login" the exported file is kept.
+    session.mode = 2;
+    userlogin fromExport(host, session, *image);
+    fromExport.open();
+    EXPECT_FALSE(fromExport.openWithFile(dir / "other.bin"));
+    EXPECT_EQ(fromExport.path, (dir / "kbCfg.bin").string());
+}
+
 TEST_F(LoginTest, ClosingBringsTheModeDialogBackUnlessTheMainWindowIsOpen) {
     host.windows = {"Modes", "Menu"};
     userlogin login(host, session, *image);

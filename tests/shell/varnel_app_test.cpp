@@ -73,6 +73,17 @@ TEST(Startup, RunningCopyPrefersTheMainWindow) {
     EXPECT_THAT(host.raised, ElementsAre("Login", "Menu"));
 }
 
+TEST(Startup, FileForTheRunningCopyOpensTheLoginUnlessAMainWindowIsOpen) {
+    kbcfg::testing::ScriptedHost host;
+    host.windows = {"Modes"};
+    EXPECT_TRUE(CvarnelApp::fileRequested(host));
+    host.windows = {"Modes", "Login"};
+    EXPECT_TRUE(CvarnelApp::fileRequested(host));
+    host.windows = {"Modes", "Login", "Menu"};
+    EXPECT_FALSE(CvarnelApp::fileRequested(host));
+    EXPECT_THAT(host.raised, ElementsAre("Menu"));
+}
+
 class ModesTest : public ShellTest {};
 
 TEST_F(ModesTest, EachButtonOpensItsWorkArea) {
