@@ -24,21 +24,9 @@ namespace {
 
 using ::testing::HasSubstr;
 
+// Output dropped; errors stay visible in the test's own output.
 pid_t spawn(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = args;
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    // Errors stay visible in the test's own output.
-    posix_spawn_file_actions_adddup2(&actions, 2, 2);
-    pid_t pid = -1;
-    posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return spawnProgram(args, "/dev/null");
 }
 
 int waitFor(pid_t pid) {

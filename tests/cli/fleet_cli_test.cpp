@@ -173,18 +173,9 @@ std::string onTerminal(const std::vector<std::string>& args) {
     ioctl(master, TIOCSWINSZ, &size);
     std::vector<std::string> argv = {KBCFG_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, ptsname(master), O_WRONLY | O_NOCTTY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawnProgram(argv, ptsname(master));
     std::string out;
-    if (rc != 0) return "spawn failed";
+    if (pid < 0) return "spawn failed";
     // Read while it runs, or it would block on a full terminal.
     for (bool exited = false;;) {
         pollfd p{master, POLLIN, 0};

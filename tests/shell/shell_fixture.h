@@ -40,9 +40,7 @@ class ShellTest : public ::testing::Test {
     }
 
     // Saves `file` as the scrambled configuration file.
-    void writeFile() {
-        ASSERT_EQ(store::saveChange(host, session, *file), 0);
-    }
+    void writeFile() { ASSERT_EQ(store::saveChange(host, session, *file), 0); }
 
     kbcfg::testing::TempDir dir;
     kbcfg::testing::ScriptedHost host;

@@ -31,6 +31,28 @@ inline std::string readText(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Starts argv[0] with stdin from /dev/null, stdout into `out` and stderr into `err` (or the
+// caller's own stderr when `err` is empty). The pid, or -1.
+inline pid_t spawnProgram(const std::vector<std::string>& args, const fs::path& out,
+                          const fs::path& err = {}) {
+    std::vector<std::string> argv = args;
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600);
+    if (!err.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
 // Runs kbcfg with stdin from /dev/null (so nothing is ever asked) and both outputs captured
 // (stdout into stdoutTo instead, when given).
 inline Result kbcfg(const std::vector<std::string>& args, const fs::path& stdoutTo = {}) {
@@ -39,22 +61,9 @@ inline Result kbcfg(const std::vector<std::string>& args, const fs::path& stdout
     const fs::path errPath = capture / "stderr";
     std::vector<std::string> argv = {KBCFG_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
     Result r;
-    const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
+    const pid_t pid = spawnProgram(argv, outPath, errPath);
+    if (pid < 0) {
         r.err = "spawn failed";
         return r;
     }
