@@ -35,6 +35,7 @@
 #include "cli/termination.h"
 #include "cli/user_command.h"
 #include "kbcfg_build_info.h"
+#include "store/messages.h"
 
 namespace kbcfg::cli {
 namespace {
@@ -67,6 +68,9 @@ std::vector<std::unique_ptr<Command>> allCommands() {
 }
 
 int runApp(int argc, char** argv) {
+    // Only the catalogue messages change language; scripts judge the exit status and the
+    // message numbers of --json, which are the same in both.
+    store::MessageCatalogue::setCurrent(store::commandLineLanguage(store::processEnvironment()));
     CLI::App app{"Configuration files of the network control keyboard", "kbcfg"};
     app.set_version_flag("--version", "kbcfg " KBCFG_VERSION);
     app.require_subcommand(0, 1);
@@ -78,6 +82,12 @@ int runApp(int argc, char** argv) {
         command->setup(*sub);
         bySubcommand[sub] = command.get();
     }
+    // Set after the commands, which would inherit it.
+    app.footer(
+        "Environment:\n"
+        "  KBCFG_LANG  Language of the tool's messages: en or zh (default: the locale, from\n"
+        "              LC_ALL, LC_MESSAGES or LANG; zh* is Chinese). Usage errors and this\n"
+        "              help stay in English.\n");
     // The login options may also come before the command's name.
     LoginOptions outerLogin;
     outerLogin.declare(app);

@@ -3,6 +3,8 @@
 // match on them.
 #include "store/messages.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -463,8 +465,19 @@ const MessageCatalogue& MessageCatalogue::chinese() {
     return catalogue;
 }
 
+namespace {
+// Null until the first switch: English.
+std::atomic<const MessageCatalogue*> currentTable{nullptr};
+}  // namespace
+
 const MessageCatalogue& MessageCatalogue::current() {
-    return english();
+    const MessageCatalogue* table = currentTable.load(std::memory_order_acquire);
+    return table ? *table : english();
+}
+
+void MessageCatalogue::setCurrent(Language language) {
+    currentTable.store(language == Language::Chinese ? &chinese() : &english(),
+                       std::memory_order_release);
 }
 
 const std::string& MessageCatalogue::text(int n) const {
@@ -476,6 +489,42 @@ const std::string& MessageCatalogue::text(int n) const {
 
 const std::string& getMessage(int n) {
     return MessageCatalogue::current().text(n);
+}
+
+std::optional<Language> languageNamed(std::string_view code) {
+    if (code == "en") return Language::English;
+    if (code == "zh") return Language::Chinese;
+    return std::nullopt;
+}
+
+std::string_view languageCode(Language language) {
+    return language == Language::Chinese ? "zh" : "en";
+}
+
+Language languageForLocale(std::string_view locale) {
+    // The language part ends at the region, code set or modifier: "zh_CN.UTF-8@x", "zh-TW".
+    const std::string_view lang = locale.substr(0, locale.find_first_of("_.@-"));
+    const bool chinese = lang.size() == 2 && (lang[0] | 0x20) == 'z' && (lang[1] | 0x20) == 'h';
+    return chinese ? Language::Chinese : Language::English;
+}
+
+Environment processEnvironment() {
+    return [](const char* name) -> const char* { return std::getenv(name); };
+}
+
+Language localeLanguage(const Environment& env) {
+    // An empty variable counts as unset, as for the C library.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = env(name);
+        if (value && *value) return languageForLocale(value);
+    }
+    return Language::English;
+}
+
+Language commandLineLanguage(const Environment& env) {
+    if (const char* chosen = env("KBCFG_LANG"))
+        if (const auto language = languageNamed(chosen)) return *language;
+    return localeLanguage(env);
 }
 
 void showMessage(Host& host, int n) {

@@ -2,6 +2,8 @@
 // The catalogue of the 213 texts the tool shows (titles, captions, column headers and messages),
 // in English and Chinese, and the message box behaviour built on it.
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,8 +20,11 @@ class MessageCatalogue {
   public:
     static const MessageCatalogue& english();
     static const MessageCatalogue& chinese();
-    // The table in use: English from start-up; nothing switches it.
+    // The table in use: English from start-up until switched.
     static const MessageCatalogue& current();
+    // Switches the table every later getMessage reads. Texts fetched before stay valid: both
+    // tables live until the process ends.
+    static void setCurrent(Language language);
 
     Language language() const { return language_; }
     // Text n (0..212) as UTF-8.
@@ -33,6 +38,20 @@ class MessageCatalogue {
 
 // Text n of the current table.
 const std::string& getMessage(int n);
+
+// "en" and "zh" name a language (a stored choice, KBCFG_LANG); anything else names none.
+std::optional<Language> languageNamed(std::string_view code);
+std::string_view languageCode(Language language);
+// A locale name such as zh_CN.UTF-8, zh_TW, en_GB or C: Chinese for zh and its regions.
+Language languageForLocale(std::string_view locale);
+
+// Reads an environment variable: null when unset.
+using Environment = std::function<const char*(const char*)>;
+Environment processEnvironment();
+// The user's locale for messages: the first of LC_ALL, LC_MESSAGES and LANG that is set.
+Language localeLanguage(const Environment& env);
+// The command line's language: KBCFG_LANG when it names one, else the locale.
+Language commandLineLanguage(const Environment& env);
 
 // A message box with text n and one OK button.
 void showMessage(Host& host, int n);

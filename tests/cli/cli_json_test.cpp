@@ -318,5 +318,28 @@ TEST_F(CliJsonTest, AssignAlwaysPrintsTheThreeCountsAndASummary) {
                            "\\(Error Connect 0, Error Password 0\\)\n"));
 }
 
+TEST_F(CliJsonTest, LanguageChangesTheTextsOnly) {
+    const auto refuse = [this](const char* language, bool json) {
+        setenv("KBCFG_LANG", language, 1);
+        std::vector<std::string> args =
+            login({"device", "add", "--ip", "203.0.113.9", "--port", "1999"});
+        if (json) args.push_back("--json");
+        const Result r = kbcfg(args);
+        setenv("KBCFG_LANG", "en", 1);
+        return r;
+    };
+    const Result en = refuse("en", false), zh = refuse("zh", false);
+    EXPECT_EQ(en.status, 1);
+    EXPECT_EQ(zh.status, 1);
+    EXPECT_EQ(en.err, "Legal port ranges from 2000 to 65535!\n");
+    EXPECT_EQ(zh.err, "合法端口范围为2000到65535！\n");
+    const Result enJson = refuse("en", true), zhJson = refuse("zh", true);
+    EXPECT_EQ(enJson.status, zhJson.status);
+    const Json a = Json::parse(enJson.out), b = Json::parse(zhJson.out);
+    EXPECT_EQ(a["messages"][0]["message"], 31);
+    EXPECT_EQ(b["messages"][0]["message"], 31);
+    EXPECT_EQ(b["messages"][0]["text"], "合法端口范围为2000到65535！");
+}
+
 }  // namespace
 }  // namespace kbcfg::testing

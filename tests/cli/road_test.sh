@@ -9,6 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 unset VYXSIM_INSTALLATION KBCFG_PASSWORD
+export KBCFG_LANG=en  # the texts matched below are the English ones
 step() { echo "== $*"; }
 expect() {  # expect STATUS command...: the command must end with STATUS
     local want=$1; shift

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -110,9 +111,63 @@ TEST(MessageCatalogue, ChineseTextsThatAreFixed) {
     EXPECT_NE(zh.text(116).find("&&"), std::string::npos);
 }
 
-TEST(MessageCatalogue, CurrentTableIsEnglish) {
+TEST(MessageCatalogue, SwitchingKeepsEarlierTextsValid) {
     EXPECT_EQ(&MessageCatalogue::current(), &MessageCatalogue::english());
-    EXPECT_EQ(&getMessage(74), &MessageCatalogue::english().text(74));
+    const std::string& before = getMessage(74);
+    MessageCatalogue::setCurrent(Language::Chinese);
+    EXPECT_EQ(&getMessage(74), &MessageCatalogue::chinese().text(74));
+    EXPECT_EQ(before, "Modes");  // a reference fetched before the switch still reads
+    MessageCatalogue::setCurrent(Language::English);
+    EXPECT_EQ(&getMessage(74), &before);
+}
+
+TEST(MessageCatalogue, LanguageOfLocaleAndEnvironment) {
+    using L = Language;
+    const std::pair<const char*, L> locales[] = {
+        {"zh_CN.UTF-8", L::Chinese},
+        {"zh_TW", L::Chinese},
+        {"zh", L::Chinese},
+        {"zh_CN.GB18030@x", L::Chinese},
+        {"ZH-cn", L::Chinese},
+        {"en_US.UTF-8", L::English},
+        {"C", L::English},
+        {"POSIX", L::English},
+        {"", L::English},
+        {"zhx_CN", L::English},
+        {"z", L::English},
+        {"de_DE.UTF-8", L::English},
+    };
+    for (const auto& [locale, want] : locales) EXPECT_EQ(languageForLocale(locale), want) << locale;
+
+    // Variables set (an empty string is set but empty); the rest unset.
+    struct Case {
+        std::map<std::string, std::string> vars;
+        L locale, commandLine;
+    };
+    const Case cases[] = {
+        {{}, L::English, L::English},
+        {{{"LANG", "zh_CN.UTF-8"}}, L::Chinese, L::Chinese},
+        {{{"LANG", "zh_CN.UTF-8"}, {"LC_MESSAGES", "en_GB"}}, L::English, L::English},
+        {{{"LANG", "en_GB"}, {"LC_MESSAGES", "zh_CN"}}, L::Chinese, L::Chinese},
+        {{{"LC_ALL", "zh_TW"}, {"LC_MESSAGES", "en_GB"}}, L::Chinese, L::Chinese},
+        {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "zh_CN"}}, L::Chinese, L::Chinese},
+        {{{"LANG", "zh_CN"}, {"KBCFG_LANG", "en"}}, L::Chinese, L::English},
+        {{{"LANG", "en_US"}, {"KBCFG_LANG", "zh"}}, L::English, L::Chinese},
+        {{{"LANG", "zh_CN"}, {"KBCFG_LANG", "fr"}}, L::Chinese, L::Chinese},
+        {{{"LANG", "zh_CN"}, {"KBCFG_LANG", "EN"}}, L::Chinese, L::Chinese},
+        {{{"LANG", "en_US"}, {"KBCFG_LANG", ""}}, L::English, L::English},
+    };
+    for (const Case& c : cases) {
+        const Environment env = [&c](const char* name) -> const char* {
+            const auto it = c.vars.find(name);
+            return it == c.vars.end() ? nullptr : it->second.c_str();
+        };
+        const std::string shown = ::testing::PrintToString(c.vars);
+        EXPECT_EQ(localeLanguage(env), c.locale) << shown;
+        EXPECT_EQ(commandLineLanguage(env), c.commandLine) << shown;
+    }
+    for (const L language : {L::English, L::Chinese})
+        EXPECT_EQ(languageNamed(languageCode(language)), language);
 }
 
 TEST(ShowMessage, PassesNumberAndEnglishText) {

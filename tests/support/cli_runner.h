@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,10 @@ extern char** environ;
 namespace kbcfg::testing {
 
 namespace fs = std::filesystem;
+
+// Every program the tests start prints the English messages, whatever the machine's locale;
+// a test of the other language sets KBCFG_LANG itself and puts it back.
+inline const bool kEnglishMessages = setenv("KBCFG_LANG", "en", 1) == 0;
 
 struct Result {
     int status = -1;
