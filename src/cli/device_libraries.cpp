@@ -12,4 +12,8 @@ remote::NetSdk& netSdk() {
     return sdk;
 }
 
+remote::NetSdkFactory netSdkFactory() {
+    return [] { return std::make_unique<remote::DynamicNetSdk>(); };
+}
+
 }  // namespace kbcfg::cli

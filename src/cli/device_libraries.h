@@ -7,5 +7,8 @@
 namespace kbcfg::cli {
 
 remote::NetSdk& netSdk();
+// Handles of their own for threads that talk to devices beside the first; a missing library is
+// told by netSdk().
+remote::NetSdkFactory netSdkFactory();
 
 }  // namespace kbcfg::cli

@@ -257,6 +257,10 @@ class AssignCommand : public UserDevicesBase {
     void setup(CLI::App& app) override {
         addRecord(app);
         addSlots(app);
+        app.add_option("--jobs", jobs_,
+                       "Devices asked at once (1.." + std::to_string(users::kMaxProbeJobs) +
+                           "); the file is the same whatever the number")
+            ->check(CLI::Range(1, users::kMaxProbeJobs));
         addJsonFlag(app);
     }
 
@@ -264,11 +268,17 @@ class AssignCommand : public UserDevicesBase {
     int runDialog(Context& ctx, users::userdev& dialog) override {
         if (!tick(dialog.left, "available")) return kExitFailed;
         const ChangeCounter counter(ctx.image, ctx.session.configPath);
+        dialog.jobs = jobs_;
+        dialog.sdkFactory = netSdkFactory();
+        int told = -1;
         const Outcome outcome =
-            dialog.assignCheckedDevices([](int done, int total, const std::string& ip) {
-                if (total > 1 && !ip.empty())
-                    std::cerr << "probing " << ip << " (" << done + 1 << "/" << total << ")"
+            dialog.assignCheckedDevices([&told](const users::userdev::RunProgress& p) {
+                if (p.total > 1 && !p.ip.empty() && p.done != told) {
+                    told = p.done;
+                    std::cerr << "probing " << p.ip << " (" << p.done + 1 << "/" << p.total << ")"
                               << std::endl;
+                }
+                return true;
             });
         // The result dialog's counts, also when every login succeeded (the dialog then stays
         // closed): a script has no other way to read them.
@@ -296,6 +306,9 @@ class AssignCommand : public UserDevicesBase {
                           {"errorPassword", n.passwordError}});
         return exitFor(outcome);
     }
+
+  private:
+    int jobs_ = users::kDefaultProbeJobs;
 };
 
 class UnassignCommand : public UserDevicesBase {

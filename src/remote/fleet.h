@@ -85,8 +85,6 @@ struct FleetStatus {
     long long milliseconds = 0;                         // from its start to its end
 };
 
-// Each worker's own library handle.
-using NetSdkFactory = std::function<std::unique_ptr<NetSdk>()>;
 // Told of every change of a keyboard's status, one call at a time, from the workers' threads.
 using FleetObserver = std::function<void(std::size_t index, const FleetStatus& status)>;
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -60,5 +62,9 @@ class NetSdk {
     // Zero: the keyboard refuses a panel upgrade.
     virtual int getEncryptState(int loginId, int kind, std::uint32_t& value) = 0;
 };
+
+// A library handle of its own for each thread that talks to devices at the same time as others:
+// calls on different logins may overlap, but a handle keeps per-call state of its own.
+using NetSdkFactory = std::function<std::unique_ptr<NetSdk>()>;
 
 }  // namespace kbcfg::remote

@@ -152,30 +152,38 @@ SceneRange readSceneRange(remote::NetSdk& sdk, int loginId) {
     return parseSceneRange(reinterpret_cast<const char*>(buffer.data()));
 }
 
+DeviceTarget deviceTarget(const store::ConfigImage& image, int slot) {
+    const store::DeviceRecord dev = image.device(slot);
+    DeviceTarget target;
+    target.slot = slot;
+    target.inUse = dev.inUse() != 0;
+    target.address = store::toAnsi(store::formatIp(dev.ip()));
+    target.port = dev.port();
+    target.userName = dev.userName();
+    target.password = dev.password();
+    return target;
+}
+
 namespace {
 
-void addEncoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int loginId, int op,
-                        int slot, const remote::LoginInfo& info, ChannelAllocator& channels) {
-    std::vector<std::uint8_t> config(VYX_IP_CHANNELS_SIZE, 0);
-    const bool hasIpChannels = info.ipChannelCount() != 0;
-    if (hasIpChannels) {
-        std::uint32_t returned = 0;
-        // The tail that holds the enable flags is zeroed, so a failed query gives no IP channel.
-        std::fill(config.begin() + VYX_ANALOG_ENABLE, config.end(), 0);
-        sdk.getDeviceConfig(loginId, VYX_CMD_IP_CHANNELS, -1, config, returned);
-    }
+void readEncoderChannels(remote::NetSdk& sdk, int loginId, DeviceAnswers& answers) {
+    const remote::LoginInfo& info = answers.info;
     for (int k = 0; k < info.channelCount(); ++k)
-        channels.add(image, op, {slot, store::kInputChannel, info.firstChannel() + k});
-    if (!hasIpChannels) return;
+        answers.channels.push_back({-1, store::kInputChannel, info.firstChannel() + k});
+    if (info.ipChannelCount() == 0) return;
+    std::vector<std::uint8_t> config(VYX_IP_CHANNELS_SIZE, 0);
+    std::uint32_t returned = 0;
+    // The tail that holds the enable flags is zeroed, so a failed query gives no IP channel.
+    std::fill(config.begin() + VYX_ANALOG_ENABLE, config.end(), 0);
+    sdk.getDeviceConfig(loginId, VYX_CMD_IP_CHANNELS, -1, config, returned);
     for (int j = 0; j < VYX_IP_CHANNEL_COUNT; ++j) {
         if (config[VYX_IP_CHANNEL_ENTRIES +
                    static_cast<std::size_t>(j) * VYX_IP_CHANNEL_ENTRY_SIZE])
-            channels.add(image, op, {slot, store::kInputChannel, info.firstChannel() + 32 + j});
+            answers.channels.push_back({-1, store::kInputChannel, info.firstChannel() + 32 + j});
     }
 }
 
-void addDecoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int loginId, int op,
-                        int slot, ChannelAllocator& channels) {
+void readDecoderChannels(remote::NetSdk& sdk, int loginId, DeviceAnswers& answers) {
     std::vector<std::uint8_t> outputs(VYX_OUTPUTS_SIZE, 0);
     sdk.getDeviceAbility(loginId, VYX_ABILITY_OUTPUTS, outputs);
     const SceneRange scenes = readSceneRange(sdk, loginId);
@@ -191,14 +199,14 @@ void addDecoderChannels(store::ConfigImage& image, remote::NetSdk& sdk, int logi
         const int count = outputs[port.offset];
         const std::uint8_t first = outputs[port.offset + 1];
         for (int k = 0; k < count; ++k)
-            channels.add(image, op,
-                         {slot, store::kOutputChannel, first + k, port.outputPort, first});
+            answers.channels.push_back(
+                {-1, store::kOutputChannel, first + k, port.outputPort, first});
     }
     for (int k = 0; k < scenes.count; ++k)
-        channels.add(image, op, {slot, store::kScene, scenes.first + k});
+        answers.channels.push_back({-1, store::kScene, scenes.first + k});
     const int walls = outputs[VYX_OUTPUTS_TV_WALL];
     const int firstWall = outputs[VYX_OUTPUTS_TV_WALL + 1];
-    for (int k = 0; k < walls; ++k) channels.add(image, op, {slot, store::kTvWall, firstWall + k});
+    for (int k = 0; k < walls; ++k) answers.channels.push_back({-1, store::kTvWall, firstWall + k});
 }
 
 // The save that ends each device. A device whose entries could not be written is no success.
@@ -209,51 +217,77 @@ ProbeResult saveAssignment(store::Host& host, const store::SessionState& session
     return ProbeResult::SaveFailed;
 }
 
-}  // namespace
-
-ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
-                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
-                                 RunCounters& counters, ChannelIndexCounter& indexes) {
-    ChannelAllocator channels(indexes);
-    return probeAndAssignDevice(host, session, image, sdk, op, slot, counters, channels);
+int freeUserDeviceEntry(const store::ConfigImage& image, int op) {
+    if (op < 1 || op > 3) return -1;
+    for (int i = 0; i < store::layout::kUserDeviceCount; ++i)
+        if (image.userDevice(op, i) == -1) return i;
+    return -1;
 }
 
-ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
-                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
-                                 RunCounters& counters, ChannelAllocator& channels) {
-    store::DeviceRecord dev = image.device(slot);
-    if (dev.inUse() == 0) return ProbeResult::GoOn;
-    const std::string address = store::toAnsi(store::formatIp(dev.ip()));
+}  // namespace
 
+DeviceAnswers probeDevice(remote::NetSdk& sdk, const DeviceTarget& target, bool readChannels) {
+    DeviceAnswers answers;
+    if (!target.inUse) return answers;
     sdk.init();
-    remote::LoginInfo info;
-    const int loginId = sdk.login(address, dev.port(), dev.userName(), dev.password(), info);
+    const int loginId =
+        sdk.login(target.address, target.port, target.userName, target.password, answers.info);
     if (loginId < 0) {
-        const bool passwordWrong = sdk.lastError() == VYX_ERR_PASSWORD;
-        if (counters.checked == 1) {
-            store::showMessage(host, passwordWrong ? msg::kPasswordError : msg::kNetworkError);
-        } else {
-            ++(passwordWrong ? counters.passwordError : counters.connectError);
+        answers.login = sdk.lastError() == VYX_ERR_PASSWORD ? DeviceAnswers::Login::WrongPassword
+                                                            : DeviceAnswers::Login::NoConnection;
+        return answers;
+    }
+    answers.login = DeviceAnswers::Login::Done;
+    answers.deviceClass = classifyDeviceType(answers.info.deviceType());
+    if (!readChannels) {
+        sdk.logout(loginId);
+        return answers;
+    }
+    if (answers.deviceClass == kClassMatrix) {
+        sdk.logoutEx(loginId);
+        return answers;
+    }
+    if (isEncoderClass(answers.deviceClass))
+        readEncoderChannels(sdk, loginId, answers);
+    else if (isDecoderClass(answers.deviceClass))
+        readDecoderChannels(sdk, loginId, answers);
+    sdk.logout(loginId);
+    return answers;
+}
+
+ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
+                               store::ConfigImage& image, int op, int slot,
+                               const DeviceAnswers& answers, RunCounters& counters,
+                               ChannelAllocator& channels) {
+    switch (answers.login) {
+        case DeviceAnswers::Login::Skipped:
+            return ProbeResult::GoOn;
+        case DeviceAnswers::Login::WrongPassword:
+        case DeviceAnswers::Login::NoConnection: {
+            const bool passwordWrong = answers.login == DeviceAnswers::Login::WrongPassword;
+            if (counters.checked == 1) {
+                store::showMessage(host, passwordWrong ? msg::kPasswordError : msg::kNetworkError);
+            } else {
+                ++(passwordWrong ? counters.passwordError : counters.connectError);
+            }
+            return ProbeResult::GoOn;
         }
-        return ProbeResult::GoOn;
+        case DeviceAnswers::Login::Done:
+            break;
     }
     ++counters.success;
 
-    int entry = -1;
-    if (op >= 1 && op <= 3) {
-        for (int i = 0; i < store::layout::kUserDeviceCount && entry < 0; ++i)
-            if (image.userDevice(op, i) == -1) entry = i;
-    }
+    const int entry = freeUserDeviceEntry(image, op);
     if (entry < 0) {
+        // The device logged in but is not recorded.
         store::showMessage(host, msg::kUserDevicesFull);
-        sdk.logout(loginId);
         return ProbeResult::StopRun;
     }
     image.setUserDevice(op, entry, static_cast<std::int16_t>(slot));
-    dev.setDeviceType(info.deviceType());
+    store::DeviceRecord dev = image.device(slot);
+    dev.setDeviceType(answers.info.deviceType());
 
-    const std::uint32_t deviceClass = classifyDeviceType(info.deviceType());
-    if (deviceClass == kClassMatrix) {
+    if (answers.deviceClass == kClassMatrix) {
         for (int w = 0; w < store::layout::kMatrixCount; ++w) {
             store::MatrixRecord m = image.matrix(op, w);
             if (m.deviceSlot() != -1) continue;
@@ -270,22 +304,36 @@ ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session
         }
         // Without a free matrix record the device is still listed for the operator, and saved
         // like every other assignment.
-        sdk.logoutEx(loginId);
         return saveAssignment(host, session, image, counters);
     }
 
     image.stream(op, entry).setDeviceSlot(slot);
-    if (isEncoderClass(deviceClass) || isDecoderClass(deviceClass)) {
+    if (!answers.channels.empty()) {
         // What the allocator kept from the previous device holds only if nothing else has
         // touched the table since.
         channels.revalidate(image);
-        if (isEncoderClass(deviceClass))
-            addEncoderChannels(image, sdk, loginId, op, slot, info, channels);
-        else
-            addDecoderChannels(image, sdk, loginId, op, slot, channels);
+        for (NewChannel channel : answers.channels) {
+            channel.slot = slot;
+            channels.add(image, op, channel);
+        }
     }
-    sdk.logout(loginId);
     return saveAssignment(host, session, image, counters);
+}
+
+ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
+                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
+                                 RunCounters& counters, ChannelIndexCounter& indexes) {
+    ChannelAllocator channels(indexes);
+    return probeAndAssignDevice(host, session, image, sdk, op, slot, counters, channels);
+}
+
+ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
+                                 store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
+                                 RunCounters& counters, ChannelAllocator& channels) {
+    // A device that meets a full list is logged in to and out again, and asked nothing.
+    const DeviceAnswers answers =
+        probeDevice(sdk, deviceTarget(image, slot), freeUserDeviceEntry(image, op) >= 0);
+    return applyDeviceAnswers(host, session, image, op, slot, answers, counters, channels);
 }
 
 }  // namespace kbcfg::users

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "remote/netsdk.h"
 #include "store/config_image.h"
@@ -48,6 +49,34 @@ SceneRange readSceneRange(remote::NetSdk& sdk, int loginId);
 // From the XML text itself.
 SceneRange parseSceneRange(const std::string& xml);
 
+// Where and how to log in to a device, read from its record before the network work starts.
+struct DeviceTarget {
+    int slot = -1;
+    bool inUse = false;
+    std::string address;  // 8-bit text, as the library takes it
+    int port = 0;
+    std::string userName;
+    std::string password;
+};
+DeviceTarget deviceTarget(const store::ConfigImage& image, int slot);
+
+// Everything a device told about itself: what its assignment needs from the network, read
+// before anything is written. The channels come in the order they are to be added; their slot
+// is filled in when they are.
+struct DeviceAnswers {
+    enum class Login { Skipped, NoConnection, WrongPassword, Done };
+    Login login = Login::Skipped;  // Skipped: the slot is not in use, nothing was asked
+    remote::LoginInfo info;
+    std::uint32_t deviceClass = 0;
+    std::vector<NewChannel> channels;
+};
+
+// The network half of an assignment: logs in, asks an encoder for its IP channels or a decoder
+// for its outputs, scenes and walls (unless readChannels is false), and logs out. Touches no
+// image, so several devices can be asked at once, each on its own library handle.
+DeviceAnswers probeDevice(remote::NetSdk& sdk, const DeviceTarget& target,
+                          bool readChannels = true);
+
 // StopRun: the operator's device list is full. SaveFailed: the device's entries are in memory
 // but the file could not be written (message 2 shown); the run ends as failed.
 enum class ProbeResult { GoOn, StopRun, SaveFailed };
@@ -59,6 +88,12 @@ ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session
                                  store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
                                  RunCounters& counters,
                                  ChannelIndexCounter& indexes = ChannelIndexCounter::instance());
+// The image half: enters the device into the list of operator `op` and adds its channels, then
+// saves; counts or reports a failed login as the run requires.
+ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
+                               store::ConfigImage& image, int op, int slot,
+                               const DeviceAnswers& answers, RunCounters& counters,
+                               ChannelAllocator& channels);
 // The same within a run of several devices: the run's allocator keeps what it learnt of the
 // operator's table from one device to the next.
 ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,

@@ -1,6 +1,8 @@
 #include "users/userdev.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <unordered_set>
 
 #include "store/files.h"
@@ -59,44 +61,78 @@ void userdev::headerClicked(bool rightList, int column) {
 
 Outcome userdev::assignCheckedDevices(const Progress& progress) {
     showResult = false;
+    cancelled = false;
     counters = {};
     for (const auto& row : left) counters.checked += row.checked ? 1 : 0;
-    if (left.empty()) {
+    if (left.empty() || counters.checked == 0) {
         store::showMessage(host_, msg::kChooseDevice);
         return Outcome::Refused;
     }
-    bool any = false;
-    int done = 0;
     // The rows are read from a copy: nothing in the run changes them, but the progress callback
     // may let the window repaint.
-    const std::vector<UserDeviceRow> rows = left;
+    std::vector<UserDeviceRow> rows;
+    for (const auto& row : left)
+        if (row.checked) rows.push_back(row);
+    const int total = static_cast<int>(rows.size());
+
+    std::unique_ptr<ProbePool> pool;
+    if (sdkFactory) {
+        std::vector<DeviceTarget> targets;
+        for (const auto& row : rows) targets.push_back(deviceTarget(image_, row.slot));
+        // A missing library is told here, once, on this thread; the workers' handles fail quietly.
+        sdk_.init();
+        pool = std::make_unique<ProbePool>(std::move(targets), jobs, sdkFactory);
+    }
+    auto tell = [&](int done, const std::string& ip) {
+        return !progress || progress({done, total, ip, pool ? pool->busy() : 0});
+    };
     // One allocator for the run: the table is read once, not once per channel.
     ChannelAllocator channels;
-    for (const auto& row : rows) {
-        if (!row.checked) continue;
-        any = true;
-        if (progress) progress(done, counters.checked, row.ip);
-        ++done;
-        const ProbeResult result =
-            probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters, channels);
-        if (result == ProbeResult::StopRun) {
-            refreshUserDeviceLists();
-            // The device that met the full list logged in but was not recorded.
-            return counters.success > 1 ? Outcome::Done : Outcome::Refused;
+    ProbeResult result = ProbeResult::GoOn;
+    int done = 0;
+    for (; done < total && result == ProbeResult::GoOn; ++done) {
+        const UserDeviceRow& row = rows[static_cast<std::size_t>(done)];
+        if (!tell(done, row.ip)) {
+            cancelled = true;
+            break;
         }
-        if (result == ProbeResult::SaveFailed) {
-            // Message 2 has said why. The run ends as failed, without a result dialog that would
-            // count the device as a success.
-            refreshUserDeviceLists();
-            return Outcome::Refused;
+        if (!pool) {
+            result = probeAndAssignDevice(host_, session_, image_, sdk_, op_, row.slot, counters,
+                                          channels);
+            continue;
         }
+        const DeviceAnswers* answers = nullptr;
+        while (!(answers = pool->answers(static_cast<std::size_t>(done),
+                                         std::chrono::milliseconds(100)))) {
+            if (!tell(done, row.ip)) {
+                cancelled = true;
+                break;
+            }
+        }
+        if (!answers) break;
+        result = applyDeviceAnswers(host_, session_, image_, op_, row.slot, *answers, counters,
+                                    channels);
     }
-    if (progress && any) progress(done, counters.checked, "");
-    if (!any) {
-        store::showMessage(host_, msg::kChooseDevice);
-        return Outcome::Refused;
+    if (pool) {
+        // Devices being asked are finished and logged out; nothing of them is written.
+        pool->stop();
+        while (pool->busy() > 0) {
+            tell(done, "");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        pool.reset();
     }
     refreshUserDeviceLists();
+    if (result == ProbeResult::StopRun) {
+        // The device that met the full list logged in but was not recorded.
+        return counters.success > 1 ? Outcome::Done : Outcome::Refused;
+    }
+    if (result == ProbeResult::SaveFailed) {
+        // Message 2 has said why. The run ends as failed, without a result dialog that would
+        // count the device as a success.
+        return Outcome::Refused;
+    }
+    if (!cancelled) tell(done, "");
     showResult = counters.connectError != 0 || counters.passwordError != 0;
     return counters.success > 0 ? Outcome::Done : Outcome::Refused;
 }

@@ -15,6 +15,7 @@
 #include "store/outcome.h"
 #include "store/session.h"
 #include "users/probe.h"
+#include "users/probe_pool.h"
 #include "users/stream.h"
 
 namespace kbcfg::users {
@@ -48,9 +49,17 @@ class userdev {
     void refreshUserDeviceLists();
     void headerClicked(bool rightList, int column);
 
-    // Called before each device of an "Add>>" run is probed: (devices done, devices in the run,
-    // the address being probed). The desktop tool shows a progress window with it.
-    using Progress = std::function<void(int done, int total, const std::string& ip)>;
+    // How far an "Add>>" run is: told before each device is written (ip: its address), once at
+    // the end (ip empty), and every tenth of a second while the run waits for a device's
+    // answers. The desktop tool shows a progress window with it. Returning false stops the run
+    // before the next device is written; everything written so far stays saved.
+    struct RunProgress {
+        int done = 0;   // devices written (or counted as failed)
+        int total = 0;  // devices in the run
+        std::string ip;
+        int asking = 0;  // devices being asked right now (parallel runs)
+    };
+    using Progress = std::function<bool(const RunProgress&)>;
     store::Outcome assignCheckedDevices(const Progress& progress = {});
     store::Outcome removeCheckedDevicesFromUser();
 
@@ -68,7 +77,15 @@ class userdev {
     std::vector<UserDeviceRow> right;
     CheckAll leftCheck;
     CheckAll rightCheck;
+    // With a factory, a run asks up to `jobs` devices at once, each worker on its own handle,
+    // and writes their answers in the run's order: the file is the same as with one job.
+    // Without one, the run asks one device after another on the dialog's handle.
+    remote::NetSdkFactory sdkFactory;
+    int jobs = kDefaultProbeJobs;
+
     RunCounters counters;
+    // Set when the progress callback stopped the run.
+    bool cancelled = false;
     // Set by a run with login failures: the result dialog is to be shown with the counters.
     bool showResult = false;
 

@@ -311,8 +311,9 @@ TEST_F(ProbeTest, AssignRunWithResultCounts) {
     EXPECT_EQ(dialog.assignCheckedDevices(), Outcome::Refused);  // nothing ticked
     dialog.headerClicked(false, 0);
     std::vector<std::string> progress;
-    ASSERT_EQ(dialog.assignCheckedDevices([&](int done, int total, const std::string& ip) {
-        progress.push_back(std::to_string(done) + "/" + std::to_string(total) + " " + ip);
+    ASSERT_EQ(dialog.assignCheckedDevices([&](const userdev::RunProgress& p) {
+        progress.push_back(std::to_string(p.done) + "/" + std::to_string(p.total) + " " + p.ip);
+        return true;
     }),
               Outcome::Done);
     EXPECT_THAT(progress,

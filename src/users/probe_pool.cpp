@@ -1,0 +1,85 @@
+#include "users/probe_pool.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace kbcfg::users {
+
+ProbePool::ProbePool(std::vector<DeviceTarget> targets, int jobs, remote::NetSdkFactory factory)
+    : targets_(std::move(targets)), factory_(std::move(factory)), answers_(targets_.size()) {
+    const std::size_t wanted =
+        std::min(targets_.size(), static_cast<std::size_t>(std::clamp(jobs, 1, kMaxProbeJobs)));
+    for (std::size_t w = 0; w < wanted; ++w) {
+        try {
+            threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            break;  // the workers started share the devices
+        }
+    }
+}
+
+ProbePool::~ProbePool() {
+    stop();
+    for (std::thread& t : threads_) t.join();
+}
+
+void ProbePool::stop() {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopped_ = true;
+}
+
+int ProbePool::busy() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return busy_;
+}
+
+DeviceAnswers ProbePool::ask(remote::NetSdk* sdk, std::size_t i) {
+    if (!sdk) {
+        // No handle to be had: the device cannot be reached.
+        DeviceAnswers none;
+        if (targets_[i].inUse) none.login = DeviceAnswers::Login::NoConnection;
+        return none;
+    }
+    return probeDevice(*sdk, targets_[i]);
+}
+
+void ProbePool::work() {
+    std::unique_ptr<remote::NetSdk> sdk = factory_ ? factory_() : nullptr;
+    for (;;) {
+        std::size_t i = 0;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (stopped_ || next_ >= targets_.size()) return;
+            i = next_++;
+            ++busy_;
+        }
+        auto got = std::make_unique<DeviceAnswers>(ask(sdk.get(), i));
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            answers_[i] = std::move(got);
+            --busy_;
+        }
+        arrived_.notify_all();
+    }
+}
+
+const DeviceAnswers* ProbePool::answers(std::size_t i, std::chrono::milliseconds wait) {
+    if (i >= targets_.size()) return nullptr;
+    if (threads_.empty()) {
+        // Without workers the caller asks, one device at a time, in the run's order.
+        std::unique_lock<std::mutex> guard(lock_);
+        if (!answers_[i] && !stopped_) {
+            if (!ownSdk_ && factory_) ownSdk_ = factory_();
+            guard.unlock();
+            auto got = std::make_unique<DeviceAnswers>(ask(ownSdk_.get(), i));
+            guard.lock();
+            answers_[i] = std::move(got);
+        }
+        return answers_[i].get();
+    }
+    std::unique_lock<std::mutex> guard(lock_);
+    arrived_.wait_for(guard, wait, [&] { return answers_[i] != nullptr; });
+    return answers_[i].get();
+}
+
+}  // namespace kbcfg::users
