@@ -50,8 +50,9 @@ check-tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DKBCFG_BENCH=OFF -DKBCFG_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
 		-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target kbcfg_remote_tests kbcfg_devices_tests
-	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) --timeout 900 -L 'remote|devices'
+	@cmake --build build-tsan -j $(JOBS) --target kbcfg_remote_tests kbcfg_devices_tests kbcfg_users_tests kbcfg kbcfg_cli_tests
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) --timeout 900 -L 'remote|devices|users'
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) --timeout 900 -R 'AssignCli|FleetCli'
 
 bench: build
 	@for b in convert load_save devices channels; do \
