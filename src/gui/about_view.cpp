@@ -1,5 +1,6 @@
 #include "gui/about_view.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -15,12 +16,12 @@ namespace kbcfg::gui {
 
 AboutView::AboutView(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("about"));
-    setWindowTitle(qs(shell::CAboutDlg::title()));
+    texts_.title(this, &shell::CAboutDlg::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     auto* icon = new QLabel(this);
     icon->setPixmap(pictures::appIcon().pixmap(48, 48));
-    auto* text = new QLabel(qs(shell::CAboutDlg::text()), this);
+    auto* text = texts_.text(new QLabel(this), &shell::CAboutDlg::text);
     text->setObjectName(QStringLiteral("aboutText"));
     text->setFont(uiFont(10));
     // Which build this is, for support: the catalogue line alone names no version.
@@ -28,7 +29,7 @@ AboutView::AboutView(QWidget* parent) : QDialog(parent) {
     version->setObjectName(QStringLiteral("aboutVersion"));
     version->setFont(uiFont(9));
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* ok = new QPushButton(qs(shell::CAboutDlg::okCaption()), this);
+    auto* ok = texts_.text(new QPushButton(this), &shell::CAboutDlg::okCaption);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -48,6 +49,15 @@ AboutView::AboutView(QWidget* parent) : QDialog(parent) {
     layout->addSpacing(12);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void AboutView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void AboutView::retranslate() {
+    texts_.apply();
 }
 
 }  // namespace kbcfg::gui

@@ -1,5 +1,6 @@
 #include "gui/config_view.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,12 +19,8 @@ const QColor kDialogColour(211, 236, 245);
 constexpr int kConfigFileLabel = 110, kIpLabel = 111, kUserNameLabel = 112, kPasswordLabel = 113,
               kImportCaption = 114, kPortLabel = 104;
 
-QString caption(int n) {
-    return qs(store::getMessage(n));
-}
-
-QLabel* label(int n, QWidget* parent) {
-    auto* l = new QLabel(caption(n), parent);
+QLabel* label(CatalogueTexts& texts, int n, QWidget* parent) {
+    auto* l = texts.text(new QLabel(parent), n);
     l->setAttribute(Qt::WA_TranslucentBackground);
     return l;
 }
@@ -48,7 +45,8 @@ void showWorkDialog(QWidget* dialog, QWidget* over) {
     dialog->show();
 }
 
-KeyboardBoxes::KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fieldWidth) {
+KeyboardBoxes::KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fieldWidth,
+                             CatalogueTexts& texts) {
     address = new Ipv4Edit(parent);
     address->setObjectName(QStringLiteral("keyboardIpEdit"));
     address->setFirstOctetLimited(true);
@@ -68,7 +66,7 @@ KeyboardBoxes::KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fi
         {kPasswordLabel, password},
     };
     for (const auto& [n, field] : rows) {
-        grid->addWidget(label(n, parent), row, 0);
+        grid->addWidget(label(texts, n, parent), row, 0);
         grid->addWidget(field, row, 1, Qt::AlignLeft);
         if (field != address) field->setFixedWidth(fieldWidth);
         ++row;
@@ -118,15 +116,15 @@ ConfigView::ConfigView(remote::config& presenter, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    grid->addWidget(label(kConfigFileLabel, this), 0, 0);
+    grid->addWidget(label(texts_, kConfigFileLabel, this), 0, 0);
     auto* pathRow = new QHBoxLayout;
     pathRow->setSpacing(6);
     pathRow->addWidget(path_, 1);
     pathRow->addWidget(browse_);
     grid->addLayout(pathRow, 0, 1);
-    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160);
+    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160, texts_);
 
-    import_ = new QPushButton(caption(kImportCaption), this);
+    import_ = texts_.text(new QPushButton(this), kImportCaption);
     import_->setObjectName(QStringLiteral("importButton"));
     import_->setMinimumWidth(150);
     auto* buttons = new QHBoxLayout;
@@ -147,6 +145,15 @@ ConfigView::ConfigView(remote::config& presenter, QWidget* parent)
 }
 
 ConfigView::~ConfigView() = default;
+
+void ConfigView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void ConfigView::retranslate() {
+    texts_.apply();
+}
 
 void ConfigView::takeFields() {
     boxes_->take(presenter_.keyboard);

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "gui/language.h"
 #include "remote/config.h"
 #include "remote/keyboard_fields.h"
 
@@ -19,7 +20,9 @@ class Ipv4Edit;
 // The four keyboard boxes with their labels, laid out in two grid columns from `row` on.
 class KeyboardBoxes {
   public:
-    KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fieldWidth);
+    // The labels' texts join `texts`, those of the dialog that holds the boxes.
+    KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fieldWidth,
+                  CatalogueTexts& texts);
 
     void take(remote::KeyboardFields& fields) const;
     // Shows the fields and moves the focus where the presenter asked.
@@ -44,13 +47,18 @@ class ConfigView : public QWidget {
     explicit ConfigView(remote::config& presenter, QWidget* parent = nullptr);
     ~ConfigView() override;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     void takeFields();
     void showState();
     void choosePath();
     void importFile();
 
     remote::config& presenter_;
+    CatalogueTexts texts_;
     QLineEdit* path_;
     QPushButton* browse_;
     std::unique_ptr<KeyboardBoxes> boxes_;

@@ -24,10 +24,6 @@ const QColor kDialogColour(211, 236, 245);
 constexpr int kTypeLabel = 102, kIpLabel = 172, kEndIpLabel = 103, kPortLabel = 104,
               kUserNameLabel = 105, kPasswordLabel = 106, kAdd = 107, kCancel = 99, kSingleIp = 174,
               kBatchIp = 175;
-
-QString caption(int n) {
-    return qs(store::getMessage(n));
-}
 }  // namespace
 
 DevaddView::DevaddView(GuiContext& context, int* refreshFlag, QWidget* parent)
@@ -44,7 +40,7 @@ DevaddView::DevaddView(GuiContext& context, int* refreshFlag, const store::Ipv4F
 
 void DevaddView::build() {
     setObjectName(QStringLiteral("devadd"));
-    setWindowTitle(qs(devadd::title()));
+    texts_.title(this, &devadd::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -55,8 +51,12 @@ void DevaddView::build() {
     // Created in tab order: the Add button follows the password box.
     type_ = new QComboBox(this);
     type_->setObjectName(QStringLiteral("typeCombo"));
-    type_->addItem(caption(kSingleIp));
-    type_->addItem(caption(kBatchIp));
+    type_->addItem(QString());
+    type_->addItem(QString());
+    texts_.bind([this] {
+        type_->setItemText(0, qs(store::getMessage(kSingleIp)));
+        type_->setItemText(1, qs(store::getMessage(kBatchIp)));
+    });
     startIp_ = new Ipv4Edit(this);
     startIp_->setObjectName(QStringLiteral("startIpEdit"));
     startIp_->setFirstOctetLimited(true);
@@ -70,27 +70,29 @@ void DevaddView::build() {
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("passwordEdit"));
     password_->setEchoMode(QLineEdit::Password);
-    add_ = new QPushButton(caption(kAdd), this);
+    add_ = texts_.text(new QPushButton(this), kAdd);
     add_->setObjectName(QStringLiteral("addButton"));
-    cancel_ = new QPushButton(caption(kCancel), this);
+    cancel_ = texts_.text(new QPushButton(this), kCancel);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     for (QPushButton* b : {add_, cancel_}) {
         b->setAutoDefault(false);
         b->setMinimumWidth(90);
     }
-    startLabel_ = new QLabel(caption(kIpLabel), this);
+    startLabel_ = texts_.text(new QLabel(this), [this] {
+        return typeChosen_ ? presenter_.startIpLabel() : store::getMessage(kIpLabel);
+    });
     startLabel_->setObjectName(QStringLiteral("startIpLabel"));
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
     const std::pair<QWidget*, QWidget*> rows[] = {
-        {new QLabel(caption(kTypeLabel), this), type_},
+        {texts_.text(new QLabel(this), kTypeLabel), type_},
         {startLabel_, startIp_},
-        {new QLabel(caption(kEndIpLabel), this), endIp_},
-        {new QLabel(caption(kPortLabel), this), port_},
-        {new QLabel(caption(kUserNameLabel), this), userName_},
-        {new QLabel(caption(kPasswordLabel), this), password_},
+        {texts_.text(new QLabel(this), kEndIpLabel), endIp_},
+        {texts_.text(new QLabel(this), kPortLabel), port_},
+        {texts_.text(new QLabel(this), kUserNameLabel), userName_},
+        {texts_.text(new QLabel(this), kPasswordLabel), password_},
     };
     int row = 0;
     for (const auto& [label, field] : rows) {
@@ -126,6 +128,15 @@ void DevaddView::build() {
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     showState();
+}
+
+void DevaddView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void DevaddView::retranslate() {
+    texts_.apply();
 }
 
 void DevaddView::takeFields() {
@@ -175,6 +186,7 @@ void DevaddView::showState() {
 void DevaddView::typeChosen(int index) {
     takeFields();
     presenter_.setType(index == 1 ? devadd::Type::BatchIp : devadd::Type::SingleIp);
+    typeChosen_ = true;
     startLabel_->setText(qs(presenter_.startIpLabel()));
     showState();
 }

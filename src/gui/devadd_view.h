@@ -7,6 +7,7 @@
 
 #include "devices/devadd.h"
 #include "gui/gui_context.h"
+#include "gui/language.h"
 
 class QComboBox;
 class QLabel;
@@ -30,15 +31,18 @@ class DevaddView : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void build();
+    void retranslate();
     void takeFields();
     void showState();
     void typeChosen(int index);
     void add();
 
     devices::devadd presenter_;
+    CatalogueTexts texts_;
     QComboBox* type_ = nullptr;
     QLabel* startLabel_ = nullptr;
     Ipv4Edit* startIp_ = nullptr;
@@ -48,6 +52,7 @@ class DevaddView : public QDialog {
     QLineEdit* password_ = nullptr;
     QPushButton* add_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    bool typeChosen_ = false;  // the start label reads "IP:" until the type is first chosen
 };
 
 }  // namespace kbcfg::gui

@@ -9,6 +9,7 @@
 #include "gui/app_fonts.h"
 #include "gui/gui_context.h"
 #include "gui/instance_guard.h"
+#include "gui/language.h"
 #include "gui/pictures.h"
 #include "gui/qt_host.h"
 #include "gui/quit_on_signal.h"
@@ -16,6 +17,7 @@
 #include "kbcfg_build_info.h"
 #include "shell/varnel_app.h"
 #include "store/config_image.h"
+#include "store/messages.h"
 #include "store/session.h"
 
 using namespace kbcfg;
@@ -38,6 +40,8 @@ constexpr const char* kHelp =
     "                       (an iconv name, default CP1252)\n"
     "  VYXSIM_INSTALLATION  JSON installation for the simulated device libraries\n"
     "\n"
+    "The windows speak Chinese or English: the choice on the main window's language page is\n"
+    "kept for the next start; the first start follows the locale (zh* is Chinese).\n"
     "With a FILE, the login dialog opens with that configuration file chosen.\n"
     "Only one copy runs per user; starting a second one brings the first to the front\n"
     "(with a FILE, the first copy's login dialog takes it, unless a main window is open).\n";
@@ -56,6 +60,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kbcfg-gui"));
     QApplication::setWindowIcon(gui::pictures::appIcon());
     QApplication::setFont(gui::uiFont(9));
+    // Before the first window, which takes its texts from the catalogue.
+    store::MessageCatalogue::setCurrent(gui::startupLanguage());
 
     gui::QtHost host;
     // The file to open: the first argument Qt left that is not an option.

@@ -1,6 +1,7 @@
 #include "gui/main_view.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -79,7 +80,7 @@ MainView::MainView(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), context_(context), presenter_(context.host, context.session) {
     setObjectName(QStringLiteral("main"));
     setWindowIcon(pictures::appIcon());
-    setWindowTitle(qs(shell::main::title()));
+    texts_.title(this, &shell::main::title);
     setMinimumSize(900, 600);
     resize(960, 640);
     setAutoFillBackground(true);
@@ -107,7 +108,9 @@ MainView::MainView(GuiContext& context, QWidget* parent)
         tabs->addWidget(b, 0, Qt::AlignBottom);
     }
     tabs->addStretch();
-    tabs->addWidget(whiteLabel(qs(shell::main::userLabel()), this), 0, Qt::AlignVCenter);
+    QLabel* userLabel = texts_.text(whiteLabel(QString(), this), &shell::main::userLabel);
+    userLabel->setObjectName(QStringLiteral("userLabel"));
+    tabs->addWidget(userLabel, 0, Qt::AlignVCenter);
     auto* user = new QLineEdit(qs(presenter_.userName), this);
     user->setObjectName(QStringLiteral("userField"));
     user->setReadOnly(true);
@@ -161,6 +164,15 @@ void MainView::showState() {
         b->setChecked(tab.button != Button::Return &&
                       static_cast<int>(tab.button) == static_cast<int>(presenter_.shown));
     }
+}
+
+void MainView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void MainView::retranslate() {
+    texts_.apply();
 }
 
 void MainView::paintEvent(QPaintEvent*) {

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "shell/main.h"
 
 class QStackedLayout;
@@ -29,13 +30,16 @@ class MainView : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void press(shell::main::Button button);
     void showState();
+    void retranslate();
 
     GuiContext& context_;
     shell::main presenter_;
+    CatalogueTexts texts_;
     std::array<QWidget*, shell::main::kPageCount> pages_{};
     std::array<ImageButton*, shell::main::kPageCount + 1> buttons_{};
     QStackedLayout* stack_;

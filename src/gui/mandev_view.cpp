@@ -1,5 +1,6 @@
 #include "gui/mandev_view.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStyle>
@@ -24,9 +25,7 @@ constexpr int kNormalAdd = 119, kVorpAdd = 120, kModify = 121, kDelete = 122;
 }  // namespace
 
 DeviceListModel::DeviceListModel(devices::mandev& presenter, QObject* parent)
-    : CheckListModel(parent), presenter_(presenter) {
-    for (const std::string& c : devices::mandev::columnCaptions()) captions_.push_back(qs(c));
-}
+    : CheckListModel(parent), presenter_(presenter) {}
 
 QString DeviceListModel::cell(int row, int column) const {
     const devices::DeviceRow& r = presenter_.rows[static_cast<std::size_t>(row)];
@@ -47,8 +46,9 @@ QString DeviceListModel::cell(int row, int column) const {
 }
 
 QString DeviceListModel::caption(int column) const {
-    return column >= 0 && column < static_cast<int>(captions_.size())
-               ? captions_[static_cast<std::size_t>(column)]
+    const std::vector<std::string> captions = devices::mandev::columnCaptions();
+    return column >= 0 && column < static_cast<int>(captions.size())
+               ? qs(captions[static_cast<std::size_t>(column)])
                : QString();
 }
 
@@ -101,7 +101,7 @@ MandevView::MandevView(GuiContext& context, QWidget* parent)
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(10);
     for (const Command& c : commands) {
-        auto* b = new QPushButton(qs(store::getMessage(c.caption)), this);
+        auto* b = texts_.text(new QPushButton(this), c.caption);
         b->setObjectName(QString::fromLatin1(c.name));
         b->setMinimumWidth(130);
         b->setAutoDefault(false);
@@ -126,6 +126,16 @@ MandevView::MandevView(GuiContext& context, QWidget* parent)
 MandevView::~MandevView() {
     // A dialog still open holds the address of the presenter's refresh flag.
     delete dialog_;
+}
+
+void MandevView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void MandevView::retranslate() {
+    texts_.apply();
+    model_->textsChanged();
 }
 
 void MandevView::fitNumberColumn() {

@@ -9,6 +9,7 @@
 
 #include "devices/mandev.h"
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "gui/widgets/check_list_model.h"
 
 class QPushButton;
@@ -37,7 +38,6 @@ class DeviceListModel : public CheckListModel {
 
   private:
     devices::mandev& presenter_;
-    std::vector<QString> captions_;
 };
 
 class MandevView : public QWidget {
@@ -61,12 +61,17 @@ class MandevView : public QWidget {
     void modify();
     void deleteChecked();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     void openModal(QDialog* dialog);
     void fitNumberColumn();
 
     GuiContext& context_;
     devices::mandev presenter_;
+    CatalogueTexts texts_;
     DeviceListModel* model_;
     QTableView* list_;
     CHeaderCtrlCl* header_;

@@ -31,10 +31,10 @@ constexpr int kAddCaption = 123, kDeleteCaption = 124, kModifyCaption = 125, kTi
 class UserListModel : public CheckListModel {
   public:
     UserListModel(users::manuser& presenter, QObject* parent)
-        : CheckListModel(parent), p_(presenter), captions_(users::manuser::columnCaptions()) {}
+        : CheckListModel(parent), p_(presenter) {}
 
     int rows() const override { return static_cast<int>(p_.rows.size()); }
-    int columns() const override { return static_cast<int>(captions_.size()); }
+    int columns() const override { return 3; }
     QString cell(int row, int column) const override {
         const users::UserRow& r = p_.rows[static_cast<std::size_t>(row)];
         switch (column) {
@@ -47,7 +47,10 @@ class UserListModel : public CheckListModel {
         }
     }
     QString caption(int column) const override {
-        return qs(captions_[static_cast<std::size_t>(column)]);
+        const std::vector<std::string> captions = users::manuser::columnCaptions();
+        return column >= 0 && column < static_cast<int>(captions.size())
+                   ? qs(captions[static_cast<std::size_t>(column)])
+                   : QString();
     }
     bool isChecked(int row) const override {
         return p_.rows[static_cast<std::size_t>(row)].checked;
@@ -60,7 +63,6 @@ class UserListModel : public CheckListModel {
 
   private:
     users::manuser& p_;
-    std::vector<std::string> captions_;
 };
 
 ManuserView::ManuserView(GuiContext& context, QWidget* parent)
@@ -82,7 +84,7 @@ ManuserView::ManuserView(GuiContext& context, QWidget* parent)
     list_->viewport()->installEventFilter(this);
 
     auto button = [this](int caption, const char* name) {
-        auto* b = new QPushButton(qs(store::getMessage(caption)), this);
+        auto* b = texts_.text(new QPushButton(this), caption);
         b->setObjectName(QString::fromLatin1(name));
         b->setMinimumWidth(130);
         b->setAutoDefault(false);
@@ -91,7 +93,7 @@ ManuserView::ManuserView(GuiContext& context, QWidget* parent)
     add_ = button(kAddCaption, "addUserButton");
     delete_ = button(kDeleteCaption, "deleteUserButton");
     modify_ = button(kModifyCaption, "modifyPasswordButton");
-    auto* tip = new QLabel(qs(store::getMessage(kTipText)), this);
+    auto* tip = texts_.text(new QLabel(this), kTipText);
     tip->setObjectName(QStringLiteral("userTip"));
     tip->setAttribute(Qt::WA_TranslucentBackground);
     tip->setWordWrap(true);
@@ -164,6 +166,16 @@ void ManuserView::openUserDevices() {
     if (!position) return;
     UserdevView dialog(context_, *position, this);
     dialog.exec();
+}
+
+void ManuserView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QFrame::changeEvent(event);
+}
+
+void ManuserView::retranslate() {
+    texts_.apply();
+    model_->textsChanged();
 }
 
 bool ManuserView::eventFilter(QObject* watched, QEvent* event) {

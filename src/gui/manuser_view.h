@@ -5,6 +5,7 @@
 #include <QFrame>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "users/manuser.h"
 
 class QLabel;
@@ -31,8 +32,10 @@ class ManuserView : public QFrame {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    void retranslate();
     void showState();
     void addUser();
     void deleteUsers();
@@ -41,6 +44,7 @@ class ManuserView : public QFrame {
 
     GuiContext& context_;
     users::manuser presenter_;
+    CatalogueTexts texts_;
     UserListModel* model_;
     QTableView* list_;
     CHeaderCtrlCl* header_;

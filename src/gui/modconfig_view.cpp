@@ -1,5 +1,6 @@
 #include "gui/modconfig_view.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,16 +21,12 @@ using remote::modconfig;
 
 namespace {
 constexpr int kPathLabel = 191, kExportLogin = 116, kExport = 117, kImport = 193;
-
-QString caption(int n) {
-    return qs(store::getMessage(n));
-}
 }  // namespace
 
 ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
     : QDialog(parent), context_(context), presenter_(context.host, context.session, context.sdk()) {
     setObjectName(QStringLiteral("modconfig"));
-    setWindowTitle(qs(modconfig::title()));
+    texts_.title(this, &modconfig::title);
     setWindowIcon(pictures::appIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -47,7 +44,7 @@ ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    auto* pathLabel = new QLabel(caption(kPathLabel), this);
+    auto* pathLabel = texts_.text(new QLabel(this), kPathLabel);
     pathLabel->setAttribute(Qt::WA_TranslucentBackground);
     grid->addWidget(pathLabel, 0, 0);
     auto* pathRow = new QHBoxLayout;
@@ -55,13 +52,13 @@ ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
     pathRow->addWidget(path_, 1);
     pathRow->addWidget(browse_);
     grid->addLayout(pathRow, 0, 1);
-    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160);
+    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160, texts_);
 
-    exportLogin_ = new QPushButton(caption(kExportLogin), this);
+    exportLogin_ = texts_.text(new QPushButton(this), kExportLogin);
     exportLogin_->setObjectName(QStringLiteral("exportLoginButton"));
-    export_ = new QPushButton(caption(kExport), this);
+    export_ = texts_.text(new QPushButton(this), kExport);
     export_->setObjectName(QStringLiteral("exportButton"));
-    import_ = new QPushButton(caption(kImport), this);
+    import_ = texts_.text(new QPushButton(this), kImport);
     import_->setObjectName(QStringLiteral("importButton"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -96,6 +93,15 @@ ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
 }
 
 ModconfigView::~ModconfigView() = default;
+
+void ModconfigView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void ModconfigView::retranslate() {
+    texts_.apply();
+}
 
 void ModconfigView::takeFields() {
     boxes_->take(presenter_.keyboard);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "remote/modconfig.h"
 
 class QLineEdit;
@@ -24,13 +25,18 @@ class ModconfigView : public QDialog {
 
     remote::modconfig& presenter() { return presenter_; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     void takeFields();
     void showState();
     void run(store::Outcome (remote::modconfig::*operation)());
 
     GuiContext& context_;
     remote::modconfig presenter_;
+    CatalogueTexts texts_;
     QLineEdit* path_;
     QPushButton* browse_;
     std::unique_ptr<KeyboardBoxes> boxes_;

@@ -1,6 +1,7 @@
 #include "gui/modifydev_view.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -23,9 +24,6 @@ const QColor kDialogColour(211, 236, 245);
 constexpr int kIpLabel = 172, kPortLabel = 173, kUserNameLabel = 105, kPasswordLabel = 106,
               kModify = 132, kCancel = 99;
 
-QString caption(int n) {
-    return qs(store::getMessage(n));
-}
 }  // namespace
 
 ModifydevView::ModifydevView(GuiContext& context, std::vector<std::uint8_t> flags, int* refreshFlag,
@@ -33,7 +31,7 @@ ModifydevView::ModifydevView(GuiContext& context, std::vector<std::uint8_t> flag
     : QDialog(parent),
       presenter_(context.host, context.session, context.image, std::move(flags), refreshFlag) {
     setObjectName(QStringLiteral("modifydev"));
-    setWindowTitle(qs(modifydev::title()));
+    texts_.title(this, &modifydev::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -52,9 +50,9 @@ ModifydevView::ModifydevView(GuiContext& context, std::vector<std::uint8_t> flag
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("passwordEdit"));
     password_->setEchoMode(QLineEdit::Password);
-    modify_ = new QPushButton(caption(kModify), this);
+    modify_ = texts_.text(new QPushButton(this), kModify);
     modify_->setObjectName(QStringLiteral("modifyButton"));
-    cancel_ = new QPushButton(caption(kCancel), this);
+    cancel_ = texts_.text(new QPushButton(this), kCancel);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     for (QPushButton* b : {modify_, cancel_}) {
         b->setAutoDefault(false);
@@ -72,7 +70,7 @@ ModifydevView::ModifydevView(GuiContext& context, std::vector<std::uint8_t> flag
     };
     int row = 0;
     for (const auto& [text, field] : rows) {
-        auto* label = new QLabel(caption(text), this);
+        auto* label = texts_.text(new QLabel(this), text);
         label->setAttribute(Qt::WA_TranslucentBackground);
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1, Qt::AlignLeft);
@@ -152,6 +150,15 @@ bool ModifydevView::eventFilter(QObject* watched, QEvent* event) {
             QMetaObject::invokeMethod(this, &ModifydevView::modify, Qt::QueuedConnection);
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ModifydevView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void ModifydevView::retranslate() {
+    texts_.apply();
 }
 
 }  // namespace kbcfg::gui

@@ -9,6 +9,7 @@
 
 #include "devices/modifydev.h"
 #include "gui/gui_context.h"
+#include "gui/language.h"
 
 class QLineEdit;
 class QPushButton;
@@ -27,15 +28,18 @@ class ModifydevView : public QDialog {
     devices::modifydev& presenter() { return presenter_; }
 
   protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
+    void retranslate();
     void takeFields();
     void showState();
     void modify();
 
     devices::modifydev presenter_;
+    CatalogueTexts texts_;
     Ipv4Edit* ip_;
     QLineEdit* port_;
     QLineEdit* userName_;

@@ -1,5 +1,6 @@
 #include "gui/modifyuser_view.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,7 +25,7 @@ ModifyuserView::ModifyuserView(GuiContext& context, int position, const std::str
     : QDialog(parent),
       presenter_(context.host, context.session, context.image, position, shownName) {
     setObjectName(QStringLiteral("modifyuser"));
-    setWindowTitle(qs(users::modifyuser::title()));
+    texts_.title(this, &users::modifyuser::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pictures::kTipColour);
@@ -43,19 +44,19 @@ ModifyuserView::ModifyuserView(GuiContext& context, int position, const std::str
     };
     password_ = edit("newPasswordEdit");
     confirm_ = edit("confirmEdit");
-    ok_ = new QPushButton(qs(store::getMessage(kOkCaption)), this);
+    ok_ = texts_.text(new QPushButton(this), kOkCaption);
     ok_->setObjectName(QStringLiteral("okButton"));
-    cancel_ = new QPushButton(qs(store::getMessage(kCancelCaption)), this);
+    cancel_ = texts_.text(new QPushButton(this), kCancelCaption);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(12);
-    grid->addWidget(new QLabel(qs(store::getMessage(kNameLabel)), this), 0, 0);
+    grid->addWidget(texts_.text(new QLabel(this), kNameLabel), 0, 0);
     grid->addWidget(name_, 0, 1);
-    grid->addWidget(new QLabel(qs(store::getMessage(kNewLabel)), this), 1, 0);
+    grid->addWidget(texts_.text(new QLabel(this), kNewLabel), 1, 0);
     grid->addWidget(password_, 1, 1);
-    grid->addWidget(new QLabel(qs(store::getMessage(kConfirmLabel)), this), 2, 0);
+    grid->addWidget(texts_.text(new QLabel(this), kConfirmLabel), 2, 0);
     grid->addWidget(confirm_, 2, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -91,6 +92,15 @@ void ModifyuserView::modify() {
     presenter_.confirm = str(confirm_->text());
     presenter_.modifyPassword();
     showState();
+}
+
+void ModifyuserView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void ModifyuserView::retranslate() {
+    texts_.apply();
 }
 
 }  // namespace kbcfg::gui

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "users/modifyuser.h"
 
 class QLabel;
@@ -19,11 +20,16 @@ class ModifyuserView : public QDialog {
                    QWidget* parent = nullptr);
     users::modifyuser& presenter() { return presenter_; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     void modify();
     void showState();
 
     users::modifyuser presenter_;
+    CatalogueTexts texts_;
     QLabel* name_;
     QLineEdit* password_;
     QLineEdit* confirm_;

@@ -1,6 +1,7 @@
 #include "gui/modupdata_view.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,10 +24,6 @@ namespace {
 constexpr int kModeLabel = 195, kFirmware = 196, kPanel = 197, kFileLabel = 152, kStatusLabel = 153,
               kUpdate = 154, kNotice = 155, kCancel = 99;
 constexpr int kFieldWidth = 160;
-
-QString caption(int n) {
-    return qs(store::getMessage(n));
-}
 
 QLabel* label(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -79,7 +76,7 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
       host_(std::make_unique<TickingHost>(context.host, *this)),
       presenter_(std::make_unique<modupdata>(*host_, context.sdk())) {
     setObjectName(QStringLiteral("modupdata"));
-    setWindowTitle(qs(modupdata::title()));
+    texts_.title(this, &modupdata::title);
     setWindowIcon(pictures::appIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -88,8 +85,12 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     // Created in tab order.
     mode_ = new QComboBox(this);
     mode_->setObjectName(QStringLiteral("modeCombo"));
-    mode_->addItem(caption(kFirmware));
-    mode_->addItem(caption(kPanel));
+    mode_->addItem(QString());
+    mode_->addItem(QString());
+    texts_.bind([this] {
+        mode_->setItemText(0, qs(store::getMessage(kFirmware)));
+        mode_->setItemText(1, qs(store::getMessage(kPanel)));
+    });
     mode_->setFixedWidth(kFieldWidth);
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathEdit"));
@@ -102,19 +103,19 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    grid->addWidget(label(caption(kModeLabel), this), 0, 0);
+    grid->addWidget(texts_.text(label(QString(), this), kModeLabel), 0, 0);
     grid->addWidget(mode_, 0, 1, Qt::AlignLeft);
-    grid->addWidget(label(caption(kFileLabel), this), 1, 0);
+    grid->addWidget(texts_.text(label(QString(), this), kFileLabel), 1, 0);
     auto* pathRow = new QHBoxLayout;
     pathRow->setSpacing(6);
     pathRow->addWidget(path_, 1);
     pathRow->addWidget(browse_);
     grid->addLayout(pathRow, 1, 1);
-    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 2, kFieldWidth);
+    boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 2, kFieldWidth, texts_);
 
     // Two status rows, of which the mode shows one; the hidden one takes no room.
     constexpr int kFirmwareRow = 6, kPanelRow = 7;
-    QLabel* firmwareLabel = label(caption(kStatusLabel), this);
+    QLabel* firmwareLabel = texts_.text(label(QString(), this), kStatusLabel);
     firmwareLabel->setObjectName(QStringLiteral("firmwareStatusLabel"));
     bar_ = new QProgressBar(this);
     bar_->setObjectName(QStringLiteral("progressBar"));
@@ -139,7 +140,7 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     firmwareRow_[2] = percent_;
     firmwareRow_[3] = percentSign;
 
-    QLabel* panelLabel = label(caption(kStatusLabel), this);
+    QLabel* panelLabel = texts_.text(label(QString(), this), kStatusLabel);
     panelLabel->setObjectName(QStringLiteral("panelStatusLabel"));
     status_ = label(QString(), this);
     status_->setObjectName(QStringLiteral("statusText"));
@@ -149,15 +150,15 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     panelRow_[0] = panelLabel;
     panelRow_[1] = status_;
 
-    QLabel* notice = label(caption(kNotice), this);
+    QLabel* notice = texts_.text(label(QString(), this), kNotice);
     notice->setObjectName(QStringLiteral("notice"));
     QPalette noticePal = notice->palette();
     noticePal.setColor(QPalette::WindowText, QColor(176, 0, 0));
     notice->setPalette(noticePal);
 
-    update_ = new QPushButton(caption(kUpdate), this);
+    update_ = texts_.text(new QPushButton(this), kUpdate);
     update_->setObjectName(QStringLiteral("updateButton"));
-    cancel_ = new QPushButton(caption(kCancel), this);
+    cancel_ = texts_.text(new QPushButton(this), kCancel);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -191,6 +192,15 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
 }
 
 ModupdataView::~ModupdataView() = default;
+
+void ModupdataView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void ModupdataView::retranslate() {
+    texts_.apply();
+}
 
 void ModupdataView::takeFields() {
     boxes_->take(presenter_->keyboard);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "remote/modupdata.h"
 
 class QComboBox;
@@ -28,9 +29,13 @@ class ModupdataView : public QDialog {
 
     void reject() override;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     class TickingHost;
 
+    void retranslate();
     void takeFields();
     void showState();
     // What a tick of the poll changes: the rows, the bar, the texts, the Update button.
@@ -42,6 +47,7 @@ class ModupdataView : public QDialog {
     std::unique_ptr<TickingHost> host_;
     // After the host: the presenter kills its timer through it when it goes.
     std::unique_ptr<remote::modupdata> presenter_;
+    CatalogueTexts texts_;
     QComboBox* mode_;
     QLineEdit* path_;
     QPushButton* browse_;

@@ -1,15 +1,18 @@
 #include "gui/other_view.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include "gui/app_fonts.h"
 #include "gui/pictures.h"
-#include "gui/text.h"
 
 namespace kbcfg::gui {
+
+using shell::other;
 
 OtherView::OtherView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("otherPage"));
@@ -19,29 +22,31 @@ OtherView::OtherView(QWidget* parent) : QWidget(parent) {
     pal.setColor(QPalette::WindowText, Qt::white);
     setPalette(pal);
 
-    auto* reserved = new QLabel(qs(shell::other::reservedLabel()), this);
+    auto* reserved = texts_.text(new QLabel(this), &other::reservedLabel);
+    reserved->setObjectName(QStringLiteral("reservedLabel"));
     reserved->setFont(uiFont(11));
-    auto* language = new QLabel(qs(shell::other::languageLabel()), this);
-    auto* chinese = new QRadioButton(qs(shell::other::chineseCaption()), this);
-    chinese->setObjectName(QStringLiteral("chineseRadio"));
-    auto* english = new QRadioButton(qs(shell::other::englishCaption()), this);
-    english->setObjectName(QStringLiteral("englishRadio"));
-    for (QRadioButton* radio : {chinese, english}) {
+    auto* language = texts_.text(new QLabel(this), &other::languageLabel);
+    language->setObjectName(QStringLiteral("languageLabel"));
+    chinese_ = texts_.text(new QRadioButton(this), &other::chineseCaption);
+    chinese_->setObjectName(QStringLiteral("chineseRadio"));
+    english_ = texts_.text(new QRadioButton(this), &other::englishCaption);
+    english_->setObjectName(QStringLiteral("englishRadio"));
+    for (QRadioButton* radio : {chinese_, english_}) {
         QPalette rp = radio->palette();
         rp.setColor(QPalette::WindowText, Qt::white);
         radio->setPalette(rp);
     }
-    english->setChecked(presenter_.choice == shell::other::Language::English);
-    chinese->setChecked(presenter_.choice == shell::other::Language::Chinese);
 
     auto* group = new QButtonGroup(this);
-    group->addButton(chinese);
-    group->addButton(english);
-    connect(chinese, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) presenter_.choose(shell::other::Language::Chinese);
+    group->addButton(chinese_);
+    group->addButton(english_);
+    connect(chinese_, &QRadioButton::toggled, this, [](bool on) {
+        if (on && other::choice() != other::Language::Chinese)
+            switchLanguage(other::Language::Chinese);
     });
-    connect(english, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) presenter_.choose(shell::other::Language::English);
+    connect(english_, &QRadioButton::toggled, this, [](bool on) {
+        if (on && other::choice() != other::Language::English)
+            switchLanguage(other::Language::English);
     });
 
     auto* grid = new QGridLayout(this);
@@ -49,10 +54,24 @@ OtherView::OtherView(QWidget* parent) : QWidget(parent) {
     grid->setVerticalSpacing(18);
     grid->addWidget(reserved, 0, 0, 1, 3);
     grid->addWidget(language, 1, 0);
-    grid->addWidget(chinese, 1, 1);
-    grid->addWidget(english, 1, 2);
+    grid->addWidget(chinese_, 1, 1);
+    grid->addWidget(english_, 1, 2);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(2, 1);
+    retranslate();
+}
+
+void OtherView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void OtherView::retranslate() {
+    texts_.apply();
+    // The buttons show the language in use, also when another page or window switched it.
+    const QSignalBlocker quietChinese(chinese_), quietEnglish(english_);
+    chinese_->setChecked(other::choice() == other::Language::Chinese);
+    english_->setChecked(other::choice() == other::Language::English);
 }
 
 }  // namespace kbcfg::gui

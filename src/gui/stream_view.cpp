@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,8 +21,8 @@ namespace {
 constexpr int kStartLabel = 142, kIpLabel = 143, kPortLabel = 144, kProtocolLabel = 145, kTcp = 176,
               kUdp = 177, kOkCaption = 98, kCancelCaption = 99;
 
-QLabel* label(int message, QWidget* parent) {
-    return new QLabel(qs(store::getMessage(message)), parent);
+QLabel* label(CatalogueTexts& texts, int message, QWidget* parent) {
+    return texts.text(new QLabel(parent), message);
 }
 }  // namespace
 
@@ -35,7 +36,7 @@ StreamView::StreamView(GuiContext& context, int op, std::vector<int> batch, QWid
 StreamView::StreamView(users::stream presenter, QWidget* parent)
     : QDialog(parent), presenter_(std::move(presenter)) {
     setObjectName(QStringLiteral("stream"));
-    setWindowTitle(qs(users::stream::title()));
+    texts_.title(this, &users::stream::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pictures::kTipColour);
@@ -44,7 +45,7 @@ StreamView::StreamView(users::stream presenter, QWidget* parent)
 
     enabled_ = new QCheckBox(this);
     enabled_->setObjectName(QStringLiteral("enableCheck"));
-    enabled_->setAccessibleName(qs(store::getMessage(kStartLabel)));
+    texts_.bind([this] { enabled_->setAccessibleName(qs(store::getMessage(kStartLabel))); });
     address_ = new Ipv4Edit(this);
     address_->setObjectName(QStringLiteral("addressEdit"));
     address_->setFirstOctetLimited(true);
@@ -53,26 +54,30 @@ StreamView::StreamView(users::stream presenter, QWidget* parent)
     port_->setFixedWidth(address_->sizeHint().width());
     protocol_ = new QComboBox(this);
     protocol_->setObjectName(QStringLiteral("protocolCombo"));
-    protocol_->addItem(qs(store::getMessage(kTcp)));
-    protocol_->addItem(qs(store::getMessage(kUdp)));
+    protocol_->addItem(QString());
+    protocol_->addItem(QString());
+    texts_.bind([this] {
+        protocol_->setItemText(0, qs(store::getMessage(kTcp)));
+        protocol_->setItemText(1, qs(store::getMessage(kUdp)));
+    });
     protocol_->setMinimumWidth(address_->sizeHint().width());
-    ok_ = new QPushButton(qs(store::getMessage(kOkCaption)), this);
+    ok_ = texts_.text(new QPushButton(this), kOkCaption);
     ok_->setObjectName(QStringLiteral("okButton"));
     ok_->setDefault(true);
-    cancel_ = new QPushButton(qs(store::getMessage(kCancelCaption)), this);
+    cancel_ = texts_.text(new QPushButton(this), kCancelCaption);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     cancel_->setAutoDefault(false);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(12);
-    grid->addWidget(label(kStartLabel, this), 0, 0);
+    grid->addWidget(label(texts_, kStartLabel, this), 0, 0);
     grid->addWidget(enabled_, 0, 1);
-    grid->addWidget(label(kIpLabel, this), 1, 0);
+    grid->addWidget(label(texts_, kIpLabel, this), 1, 0);
     grid->addWidget(address_, 1, 1, Qt::AlignLeft);
-    grid->addWidget(label(kPortLabel, this), 2, 0);
+    grid->addWidget(label(texts_, kPortLabel, this), 2, 0);
     grid->addWidget(port_, 2, 1, Qt::AlignLeft);
-    grid->addWidget(label(kProtocolLabel, this), 3, 0);
+    grid->addWidget(label(texts_, kProtocolLabel, this), 3, 0);
     grid->addWidget(protocol_, 3, 1, Qt::AlignLeft);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -122,6 +127,15 @@ void StreamView::apply() {
     takeFields();
     presenter_.applyStreamBinding();
     showState();
+}
+
+void StreamView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void StreamView::retranslate() {
+    texts_.apply();
 }
 
 }  // namespace kbcfg::gui

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "users/stream.h"
 
 class QCheckBox;
@@ -27,7 +28,11 @@ class StreamView : public QDialog {
 
     users::stream& presenter() { return presenter_; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     StreamView(users::stream presenter, QWidget* parent);
     void takeFields();
     void showState();
@@ -35,6 +40,7 @@ class StreamView : public QDialog {
     void apply();
 
     users::stream presenter_;
+    CatalogueTexts texts_;
     QCheckBox* enabled_;
     Ipv4Edit* address_;
     QLineEdit* port_;

@@ -1,5 +1,6 @@
 #include "gui/tip_view.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -15,7 +16,7 @@ namespace kbcfg::gui {
 TipView::TipView(const std::string& text, bool withCancel, QWidget* parent)
     : QDialog(parent), tip_(text, withCancel) {
     setObjectName(QStringLiteral("tip"));
-    setWindowTitle(qs(shell::tip::title()));
+    texts_.title(this, &shell::tip::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -40,7 +41,7 @@ TipView::TipView(const std::string& text, bool withCancel, QWidget* parent)
     message->addSpacing(8);
     message->addWidget(text_, 1);
 
-    ok_ = new QPushButton(qs(shell::tip::okCaption()), this);
+    ok_ = texts_.text(new QPushButton(this), &shell::tip::okCaption);
     ok_->setObjectName(QStringLiteral("tipOk"));
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, [this] { finish(store::Answer::Ok); });
@@ -48,7 +49,7 @@ TipView::TipView(const std::string& text, bool withCancel, QWidget* parent)
     buttons->addStretch();
     buttons->addWidget(ok_);
     if (tip_.withCancel) {
-        cancel_ = new QPushButton(qs(shell::tip::cancelCaption()), this);
+        cancel_ = texts_.text(new QPushButton(this), &shell::tip::cancelCaption);
         cancel_->setObjectName(QStringLiteral("tipCancel"));
         connect(cancel_, &QPushButton::clicked, this, [this] { finish(store::Answer::Cancel); });
         buttons->addSpacing(16);
@@ -78,6 +79,15 @@ store::Answer TipView::run(const std::function<void(store::Answer)>& answered) {
     if (result == QDialog::Accepted) return store::Answer::Ok;
     if (result == kCancelled) return store::Answer::Cancel;
     return store::Answer::Closed;
+}
+
+void TipView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void TipView::retranslate() {
+    texts_.apply();
 }
 
 }  // namespace kbcfg::gui

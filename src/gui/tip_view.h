@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "gui/language.h"
 #include "shell/tip.h"
 #include "store/host.h"
 
@@ -25,13 +26,18 @@ class TipView : public QDialog {
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     static constexpr int kCancelled = 2;
     void finish(store::Answer answer);
 
     std::function<void(store::Answer)> answered_;
     bool finishing_ = false;
     shell::tip tip_;
+    CatalogueTexts texts_;
     QLabel* text_;
     QPushButton* ok_;
     QPushButton* cancel_ = nullptr;

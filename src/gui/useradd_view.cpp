@@ -1,6 +1,7 @@
 #include "gui/useradd_view.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,7 +25,7 @@ constexpr int kNameLabel = 105, kPasswordLabel = 106, kConfirmLabel = 168, kAddC
 UseraddView::UseraddView(GuiContext& context, QWidget* parent)
     : QDialog(parent), presenter_(context.host, context.session, context.image) {
     setObjectName(QStringLiteral("useradd"));
-    setWindowTitle(qs(users::useradd::title()));
+    texts_.title(this, &users::useradd::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pictures::kTipColour);
@@ -42,9 +43,9 @@ UseraddView::UseraddView(GuiContext& context, QWidget* parent)
     password_ = edit("passwordEdit", true);
     confirm_ = edit("confirmEdit", true);
     confirm_->installEventFilter(this);
-    add_ = new QPushButton(qs(store::getMessage(kAddCaption)), this);
+    add_ = texts_.text(new QPushButton(this), kAddCaption);
     add_->setObjectName(QStringLiteral("addButton"));
-    cancel_ = new QPushButton(qs(store::getMessage(kCancelCaption)), this);
+    cancel_ = texts_.text(new QPushButton(this), kCancelCaption);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
 
     auto* grid = new QGridLayout;
@@ -53,7 +54,7 @@ UseraddView::UseraddView(GuiContext& context, QWidget* parent)
     const int labels[] = {kNameLabel, kPasswordLabel, kConfirmLabel};
     QLineEdit* edits[] = {name_, password_, confirm_};
     for (int row = 0; row < 3; ++row) {
-        grid->addWidget(new QLabel(qs(store::getMessage(labels[row])), this), row, 0);
+        grid->addWidget(texts_.text(new QLabel(this), labels[row]), row, 0);
         grid->addWidget(edits[row], row, 1);
     }
     auto* buttons = new QHBoxLayout;
@@ -110,6 +111,15 @@ bool UseraddView::eventFilter(QObject* watched, QEvent* event) {
             QMetaObject::invokeMethod(this, &UseraddView::add, Qt::QueuedConnection);
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void UseraddView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void UseraddView::retranslate() {
+    texts_.apply();
 }
 
 }  // namespace kbcfg::gui

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "users/useradd.h"
 
 class QLineEdit;
@@ -19,14 +20,17 @@ class UseraddView : public QDialog {
     users::useradd& presenter() { return presenter_; }
 
   protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void retranslate();
     void add();
     void takeFields();
     void showState();
 
     users::useradd presenter_;
+    CatalogueTexts texts_;
     QLineEdit* name_;
     QLineEdit* password_;
     QLineEdit* confirm_;

@@ -27,20 +27,17 @@ const QColor kPageColour(211, 236, 245);
 const QColor kListColour(204, 232, 207);
 constexpr int kSideWidth = 216;
 
-QString message(int number) {
-    return qs(store::getMessage(number));
-}
-
-QPushButton* button(int caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(message(caption), parent);
+QPushButton* button(CatalogueTexts& texts, int caption, const char* name, QWidget* parent) {
+    auto* b = texts.text(new QPushButton(parent), caption);
     b->setObjectName(QString::fromLatin1(name));
     b->setAutoDefault(false);
     b->setMinimumHeight(28);
     return b;
 }
 
-QGroupBox* group(int caption, const char* name, QWidget* parent) {
-    auto* g = new QGroupBox(message(caption), parent);
+QGroupBox* group(CatalogueTexts& texts, int caption, const char* name, QWidget* parent) {
+    auto* g = new QGroupBox(parent);
+    texts.bind([g, caption] { g->setTitle(qs(store::getMessage(caption))); });
     g->setObjectName(QString::fromLatin1(name));
     return g;
 }
@@ -48,9 +45,7 @@ QGroupBox* group(int caption, const char* name, QWidget* parent) {
 }  // namespace
 
 ChannelListModel::ChannelListModel(userchan& page, QObject* parent)
-    : CheckListModel(parent), page_(page) {
-    for (const std::string& c : userchan::columnCaptions()) captions_ << qs(c);
-}
+    : CheckListModel(parent), page_(page) {}
 
 int ChannelListModel::rows() const {
     return static_cast<int>(page_.rows.size());
@@ -76,7 +71,10 @@ QString ChannelListModel::cell(int row, int column) const {
 }
 
 QString ChannelListModel::caption(int column) const {
-    return column >= 0 && column < captions_.size() ? captions_[column] : QString();
+    const std::vector<std::string> captions = userchan::columnCaptions();
+    return column >= 0 && column < static_cast<int>(captions.size())
+               ? qs(captions[static_cast<std::size_t>(column)])
+               : QString();
 }
 
 bool ChannelListModel::isChecked(int row) const {
@@ -137,7 +135,7 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
                                 list_->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
 
     // The groups at the right.
-    auto* nameLabel = new QLabel(message(105), this);
+    auto* nameLabel = texts_.text(new QLabel(this), 105);
     userName_ = new QLineEdit(this);
     userName_->setObjectName(QStringLiteral("userNameEdit"));
     nameLabel->setBuddy(userName_);
@@ -145,7 +143,7 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(userName_, 1);
 
-    QGroupBox* types = group(157, "typeGroup", this);
+    QGroupBox* types = group(texts_, 157, "typeGroup", this);
     auto* typeButtons = new QVBoxLayout(types);
     struct ListButton {
         int caption;
@@ -155,19 +153,19 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     for (const ListButton& b : {ListButton{158, "inputButton", ChannelListKind::Input},
                                 ListButton{159, "outputButton", ChannelListKind::Output},
                                 ListButton{212, "wallSceneButton", ChannelListKind::WallScene}}) {
-        QPushButton* pb = button(b.caption, b.name, types);
+        QPushButton* pb = button(texts_, b.caption, b.name, types);
         const ChannelListKind kind = b.kind;
         connect(pb, &QPushButton::clicked, this, [this, kind] { showList(kind); });
         typeButtons->addWidget(pb);
     }
 
-    QGroupBox* modify = group(162, "modifyGroup", this);
-    auto* newIndexLabel = new QLabel(message(169), modify);
+    QGroupBox* modify = group(texts_, 162, "modifyGroup", this);
+    auto* newIndexLabel = texts_.text(new QLabel(modify), 169);
     newIndex_ = new QLineEdit(modify);
     newIndex_->setObjectName(QStringLiteral("newIndexEdit"));
     newIndexLabel->setBuddy(newIndex_);
-    QPushButton* single = button(160, "singleButton", modify);
-    QPushButton* batch = button(161, "batchButton", modify);
+    QPushButton* single = button(texts_, 160, "singleButton", modify);
+    QPushButton* batch = button(texts_, 161, "batchButton", modify);
     auto* modifyLayout = new QVBoxLayout(modify);
     auto* indexRow = new QHBoxLayout;
     indexRow->addWidget(newIndexLabel);
@@ -178,12 +176,12 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     modifyLayout->addLayout(indexRow);
     modifyLayout->addLayout(modifyButtons);
 
-    QGroupBox* erase = group(163, "deleteGroup", this);
-    QPushButton* remove = button(163, "deleteButton", erase);
+    QGroupBox* erase = group(texts_, 163, "deleteGroup", this);
+    QPushButton* remove = button(texts_, 163, "deleteButton", erase);
     (new QVBoxLayout(erase))->addWidget(remove);
 
-    QGroupBox* save = group(164, "saveGroup", this);
-    QPushButton* report = button(165, "reportButton", save);
+    QGroupBox* save = group(texts_, 164, "saveGroup", this);
+    QPushButton* report = button(texts_, 165, "reportButton", save);
     (new QVBoxLayout(save))->addWidget(report);
 
     auto* side = new QVBoxLayout;
@@ -283,6 +281,16 @@ void UserchanView::writeReport() {
     takeFields();
     presenter_.writeChannelReport(context_.sdk());
     showState();
+}
+
+void UserchanView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void UserchanView::retranslate() {
+    texts_.apply();
+    model_->textsChanged();
 }
 
 void UserchanView::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,7 @@
 
 #include "channels/userchan.h"
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "gui/widgets/check_list_model.h"
 
 class QLineEdit;
@@ -40,7 +41,6 @@ class ChannelListModel : public CheckListModel {
 
   private:
     channels::userchan& page_;
-    QStringList captions_;
 };
 
 class UserchanView : public QWidget {
@@ -58,8 +58,10 @@ class UserchanView : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    void retranslate();
     void takeFields();
     void showState();
     void newIndexChanged(const QString& text);
@@ -70,6 +72,7 @@ class UserchanView : public QWidget {
 
     GuiContext& context_;
     channels::userchan presenter_;
+    CatalogueTexts texts_;
     ChannelListModel* model_;
     QTableView* list_;
     CHeaderCtrlCl* header_;

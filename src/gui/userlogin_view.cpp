@@ -20,7 +20,7 @@ using shell::userlogin;
 UserloginView::UserloginView(GuiContext& context, QWidget* parent)
     : QDialog(parent), presenter_(context.host, context.session, context.image) {
     setObjectName(QStringLiteral("userlogin"));
-    setWindowTitle(qs(userlogin::title()));
+    texts_.title(this, &userlogin::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pictures::kTipColour);
@@ -41,22 +41,22 @@ UserloginView::UserloginView(GuiContext& context, QWidget* parent)
     password_->setObjectName(QStringLiteral("passwordEdit"));
     password_->setEchoMode(QLineEdit::Password);
     password_->installEventFilter(this);
-    login_ = new QPushButton(qs(userlogin::loginCaption()), this);
+    login_ = texts_.text(new QPushButton(this), &userlogin::loginCaption);
     login_->setObjectName(QStringLiteral("loginButton"));
     login_->setDefault(true);
-    cancel_ = new QPushButton(qs(userlogin::cancelCaption()), this);
+    cancel_ = texts_.text(new QPushButton(this), &userlogin::cancelCaption);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     cancel_->setAutoDefault(false);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(12);
-    grid->addWidget(new QLabel(qs(userlogin::pathLabel()), this), 0, 0);
+    grid->addWidget(texts_.text(new QLabel(this), &userlogin::pathLabel), 0, 0);
     grid->addWidget(path_, 0, 1);
     grid->addWidget(browse_, 0, 2);
-    grid->addWidget(new QLabel(qs(userlogin::userNameLabel()), this), 1, 0);
+    grid->addWidget(texts_.text(new QLabel(this), &userlogin::userNameLabel), 1, 0);
     grid->addWidget(userName_, 1, 1, 1, 2);
-    grid->addWidget(new QLabel(qs(userlogin::passwordLabel()), this), 2, 0);
+    grid->addWidget(texts_.text(new QLabel(this), &userlogin::passwordLabel), 2, 0);
     grid->addWidget(password_, 2, 1, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -147,6 +147,15 @@ bool UserloginView::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void UserloginView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void UserloginView::retranslate() {
+    texts_.apply();
 }
 
 void UserloginView::done(int result) {

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "shell/userlogin.h"
 
 class QLineEdit;
@@ -23,13 +24,16 @@ class UserloginView : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    void retranslate();
     void takeFields();
     void showState();
     void login();
 
     shell::userlogin presenter_;
+    CatalogueTexts texts_;
     QLineEdit* path_;
     QPushButton* browse_;
     QLineEdit* userName_;

@@ -1,6 +1,7 @@
 #include "gui/varnel_dlg_view.h"
 
 #include <QContextMenuEvent>
+#include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -46,7 +47,7 @@ QIcon menuIcon() {
 ModesView::ModesView(GuiContext& context, QWidget* parent)
     : QDialog(parent), context_(context), presenter_(context.host, context.session) {
     setObjectName(QStringLiteral("modes"));
-    setWindowTitle(qs(shell::CvarnelDlg::title()));
+    texts_.title(this, &shell::CvarnelDlg::title);
     setWindowIcon(pictures::appIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -56,22 +57,24 @@ ModesView::ModesView(GuiContext& context, QWidget* parent)
     setPalette(pal);
     background_ = pictures::modesBackground(kSize);
 
-    QLabel* heading = whiteLabel(qs(shell::CvarnelDlg::heading()), uiFont(12), this);
+    QLabel* heading =
+        texts_.text(whiteLabel(QString(), uiFont(12), this), &shell::CvarnelDlg::heading);
     heading->setObjectName(QStringLiteral("heading"));
+    texts_.bind([heading] { heading->adjustSize(); });  // placed by hand: no layout sizes it
     heading->move(22, 12);
 
     struct ModeButtonInfo {
         pictures::ModeButton kind;
         const char* name;
-        std::string label;
+        std::string (*label)();
         shell::CvarnelDlg::Open (shell::CvarnelDlg::*press)();
     };
     const ModeButtonInfo modeButtons[] = {
-        {pictures::ModeButton::Local, "localButton", shell::CvarnelDlg::localLabel(),
+        {pictures::ModeButton::Local, "localButton", &shell::CvarnelDlg::localLabel,
          &shell::CvarnelDlg::localConfig},
-        {pictures::ModeButton::Remote, "remoteButton", shell::CvarnelDlg::remoteLabel(),
+        {pictures::ModeButton::Remote, "remoteButton", &shell::CvarnelDlg::remoteLabel,
          &shell::CvarnelDlg::remoteConfig},
-        {pictures::ModeButton::Upgrade, "upgradeButton", shell::CvarnelDlg::upgradeLabel(),
+        {pictures::ModeButton::Upgrade, "upgradeButton", &shell::CvarnelDlg::upgradeLabel,
          &shell::CvarnelDlg::updateKeyboard},
     };
     const int firstCentre = kSize.width() / 2 - kButtonSpacing;
@@ -79,23 +82,26 @@ ModesView::ModesView(GuiContext& context, QWidget* parent)
         auto* button = new ImageButton(pictures::modeButton(modeButtons[i].kind, false),
                                        pictures::modeButton(modeButtons[i].kind, true), this);
         button->setObjectName(QString::fromLatin1(modeButtons[i].name));
-        button->setAccessibleName(qs(modeButtons[i].label));
+        const auto text = modeButtons[i].label;
+        texts_.bind([button, text] { button->setAccessibleName(qs(text())); });
         const int centre = firstCentre + i * kButtonSpacing;
         button->move(centre - button->width() / 2, kButtonTop);
         const auto press = modeButtons[i].press;
         connect(button, &QAbstractButton::clicked, this,
                 [this, press] { open((presenter_.*press)()); });
 
-        QLabel* label = whiteLabel(qs(modeButtons[i].label), uiFont(9), this);
+        QLabel* label = texts_.text(whiteLabel(QString(), uiFont(9), this), text);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setFixedWidth(kButtonSpacing - 8);
         label->move(centre - label->width() / 2, kButtonTop + button->height() + 10);
+        texts_.bind([label] { label->adjustSize(); });
     }
 
     // The window menu's about entry, behind a button in the corner and on a right click.
     windowMenu_ = new QMenu(this);
     windowMenu_->addSeparator();
-    QAction* about = windowMenu_->addAction(qs(shell::CvarnelDlg::aboutItem()));
+    QAction* about = windowMenu_->addAction(QString());
+    texts_.bind([about] { about->setText(qs(shell::CvarnelDlg::aboutItem())); });
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &ModesView::showAbout);
     auto* menuButton = new QToolButton(this);
@@ -161,6 +167,15 @@ void ModesView::keyPressEvent(QKeyEvent* event) {
 void ModesView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawPixmap(rect(), background_);
+}
+
+void ModesView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void ModesView::retranslate() {
+    texts_.apply();
 }
 
 void ModesView::contextMenuEvent(QContextMenuEvent* event) {

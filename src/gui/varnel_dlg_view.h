@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "shell/varnel_dlg.h"
 
 class QMenu;
@@ -32,12 +33,15 @@ class ModesView : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void open(shell::CvarnelDlg::Open what);
+    void retranslate();
 
     GuiContext& context_;
     shell::CvarnelDlg presenter_;
+    CatalogueTexts texts_;
     QPixmap background_;
     QMenu* windowMenu_;
 };

@@ -1,6 +1,7 @@
 #include "gui/vorpdev_view.h"
 
 #include <QDebug>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -29,7 +30,6 @@ QColor colour(devices::Rgb c) {
 
 FoundListModel::FoundListModel(const vorpdev& presenter, QObject* parent)
     : QAbstractTableModel(parent), presenter_(presenter) {
-    for (const std::string& c : vorpdev::columnCaptions()) captions_.push_back(qs(c));
     batch_.setSingleShot(true);
     batch_.setTimerType(Qt::PreciseTimer);
     connect(&batch_, &QTimer::timeout, this, &FoundListModel::flush);
@@ -104,8 +104,13 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const {
 
 QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    if (section < 0 || section >= static_cast<int>(captions_.size())) return {};
-    return captions_[static_cast<std::size_t>(section)];
+    const std::vector<std::string> captions = vorpdev::columnCaptions();
+    if (section < 0 || section >= static_cast<int>(captions.size())) return {};
+    return qs(captions[static_cast<std::size_t>(section)]);
+}
+
+void FoundListModel::captionsChanged() {
+    emit headerDataChanged(Qt::Horizontal, 0, FoundRow::kColumns - 1);
 }
 
 VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* parent)
@@ -114,7 +119,7 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
       presenter_(context.host, context.vorp(), pageRefreshFlag),
       model_(new FoundListModel(presenter_, this)) {
     setObjectName(QStringLiteral("vorpdev"));
-    setWindowTitle(qs(vorpdev::title()));
+    texts_.title(this, &vorpdev::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -146,7 +151,6 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
     list_->setMinimumSize(640, 320);
 
-    const std::vector<std::string> labels = vorpdev::detailLabels();
     // Shown, not edited: they look like the disabled address boxes beside them.
     auto readOnly = [this](const char* name) {
         auto* edit = new QLineEdit(this);
@@ -174,16 +178,17 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     details->setVerticalSpacing(10);
     QWidget* fields[] = {serial_, software_, mask_, ip_, port_, mac_};
     for (int i = 0; i < 6; ++i) {
-        auto* label = new QLabel(qs(labels[static_cast<std::size_t>(i)]), this);
+        auto* label = texts_.text(
+            new QLabel(this), [i] { return vorpdev::detailLabels()[static_cast<std::size_t>(i)]; });
         label->setAttribute(Qt::WA_TranslucentBackground);
         details->addWidget(label, i, 0);
         details->addWidget(fields[i], i, 1, Qt::AlignLeft);
     }
     details->setRowStretch(6, 1);
 
-    add_ = new QPushButton(qs(vorpdev::addCaption()), this);
+    add_ = texts_.text(new QPushButton(this), &vorpdev::addCaption);
     add_->setObjectName(QStringLiteral("addButton"));
-    cancel_ = new QPushButton(qs(vorpdev::cancelCaption()), this);
+    cancel_ = texts_.text(new QPushButton(this), &vorpdev::cancelCaption);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     for (QPushButton* b : {add_, cancel_}) {
         b->setAutoDefault(false);
@@ -281,6 +286,16 @@ void VorpdevView::accept() {
 void VorpdevView::done(int result) {
     presenter_.close();
     QDialog::done(result);
+}
+
+void VorpdevView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+void VorpdevView::retranslate() {
+    texts_.apply();
+    model_->captionsChanged();
 }
 
 }  // namespace kbcfg::gui

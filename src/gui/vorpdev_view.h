@@ -12,6 +12,7 @@
 
 #include "devices/vorpdev.h"
 #include "gui/gui_context.h"
+#include "gui/language.h"
 
 class QLineEdit;
 class QPushButton;
@@ -38,6 +39,8 @@ class FoundListModel : public QAbstractTableModel {
     void change(devices::vorpdev::Change change, std::size_t row);
     // Announces the rows appended since the last time.
     void flush();
+    // After a language switch.
+    void captionsChanged();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -46,7 +49,6 @@ class FoundListModel : public QAbstractTableModel {
 
   private:
     const devices::vorpdev& presenter_;
-    std::vector<QString> captions_;
     int shown_ = 0;  // the presenter's first rows, as far as the list knows them
     QTimer batch_;
     QElapsedTimer sinceFlush_;
@@ -69,15 +71,18 @@ class VorpdevView : public QDialog {
     void done(int result) override;
 
   protected:
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void retranslate();
     void showState();
     void add();
 
     GuiContext& context_;
     devices::vorpdev presenter_;
+    CatalogueTexts texts_;
     FoundListModel* model_;
     QTableView* list_;
     CHeaderCtrlCl* header_;

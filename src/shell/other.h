@@ -1,24 +1,24 @@
 #pragma once
-// The language page of the main window. The program has one language table in use, so the
-// choice is shown but changes nothing.
+// The language page of the main window: the choice between the Chinese and the English table of
+// the catalogue, which every open window follows at once.
 
 #include <string>
+
+#include "store/messages.h"
 
 namespace kbcfg::shell {
 
 class other {
   public:
-    enum class Language { Chinese, English };
+    using Language = store::Language;
 
     static std::string reservedLabel();   // "Functions Reserved:"
     static std::string languageLabel();   // "Language:"
     static std::string chineseCaption();  // "Chinese"
     static std::string englishCaption();  // "ENGLISH"
 
-    // Only the radio buttons follow the choice.
-    void choose(Language language) { choice = language; }
-
-    Language choice = Language::English;
+    // The language in use, which the radio buttons show.
+    static Language choice() { return store::MessageCatalogue::current().language(); }
 };
 
 }  // namespace kbcfg::shell

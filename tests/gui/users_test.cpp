@@ -8,9 +8,12 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -25,6 +28,7 @@
 #include "gui/widgets/ipv4_edit.h"
 #include "store/files.h"
 #include "support/fake_netsdk.h"
+#include "support/shared_netsdk.h"
 #include "support/temp_dir.h"
 #include "users/stream.h"
 
@@ -439,6 +443,65 @@ class TestUsers : public QObject {
         auto saved = fileImage();
         QVERIFY(saved);
         QCOMPARE(saved->userDevice(1, 0), 0);
+    }
+
+    void parallelRunStaysResponsiveAndStopsOnCancel() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(dir->path().string()));
+        for (int slot = 3; slot < 12; ++slot) device(slot);
+        QCOMPARE(store::saveChange(*host, *session, *image), 0);
+        auto shared = std::make_unique<kbcfg::testing::SharedHandle::Shared>();
+        shared->fake = static_cast<const kbcfg::testing::FakeNetSdk&>(*sdk);
+        shared->loginMs = 150;
+        context->netSdkFactory = [&] {
+            return std::make_unique<kbcfg::testing::SharedHandle>(*shared);
+        };
+        {
+            gui::UserdevView dialog(*context, 1);
+            dialog.jobsBox()->setValue(4);
+        }
+        gui::UserdevView dialog(*context, 1);
+        QCOMPARE(dialog.jobsBox()->value(), 4);  // kept from the last dialog
+        activate(&dialog);
+        clickHeader(dialog.list(false), 0);
+
+        // The event loop keeps turning while devices are asked; Cancel is clicked once three
+        // devices are written.
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point last = Clock::now();
+        Clock::duration longest{};
+        int doneAtCancel = -1;
+        QTimer tick;
+        tick.setInterval(10);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            longest = std::max(longest, Clock::now() - last);
+            last = Clock::now();
+            for (QWidget* w : QApplication::allWidgets()) {
+                auto* progress = qobject_cast<QProgressDialog*>(w);
+                if (!progress || !progress->isVisible() || doneAtCancel >= 0) continue;
+                if (progress->value() < 3) continue;
+                QVERIFY(progress->labelText().contains(QStringLiteral("of 12 devices done")));
+                doneAtCancel = progress->value();
+                for (auto* b : progress->findChildren<QPushButton*>()) b->click();
+            }
+        });
+        tick.start();
+        child<QPushButton>(&dialog, "addButton")->click();
+        tick.stop();
+
+        QVERIFY(doneAtCancel >= 3);
+        const int assigned = dialog.list(true)->model()->rowCount();
+        QVERIFY2(assigned >= doneAtCancel && assigned < 12, qPrintable(QString::number(assigned)));
+        QVERIFY(dialog.presenter().cancelled);
+        QCOMPARE(shared->open.load(), 0);
+        QVERIFY2(longest < std::chrono::milliseconds(250),
+                 qPrintable(QString::number(
+                     std::chrono::duration_cast<std::chrono::milliseconds>(longest).count())));
+        // What the list shows is what the file holds: the devices before the stop, in order.
+        auto saved = fileImage();
+        QVERIFY(saved);
+        for (int i = 0; i < 12; ++i) QCOMPARE(saved->userDevice(1, i), i < assigned ? i : -1);
+        QVERIFY(host->script.shown.empty());
     }
 
     void singleDeviceRunHasNeitherProgressNorResult() {

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -33,6 +35,7 @@ namespace fs = std::filesystem;
 class TestWalk : public QObject {
     Q_OBJECT
 
+    QTemporaryDir settings;
     std::unique_ptr<kbcfg::testing::TempDir> dir;
     std::unique_ptr<QtHost> host;
     std::unique_ptr<store::SessionState> session;
@@ -81,6 +84,12 @@ class TestWalk : public QObject {
     }
 
   private slots:
+    void initTestCase() {
+        // A language choice is kept in a settings file of the test's own.
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, settings.path());
+    }
+
     void init() {
         dir = std::make_unique<kbcfg::testing::TempDir>();
         host = std::make_unique<QtHost>();
@@ -177,11 +186,17 @@ class TestWalk : public QObject {
         QVERIFY(!child<QWidget>(main, "userchanPage")->isVisible());
         QVERIFY(child<QAbstractButton>(main, "devicesButton")->isChecked());
 
-        // The language page: its choice changes nothing.
+        // The language page switches the open windows, and back.
         child<QAbstractButton>(main, "otherButton")->click();
         QVERIFY(child<QWidget>(main, "otherPage")->isVisible());
         child<QRadioButton>(main, "chineseRadio")->click();
+        QCOMPARE(main->windowTitle(),
+                 QString::fromStdString(store::MessageCatalogue::chinese().text(73)));
+        QCOMPARE(modes->windowTitle(),
+                 QString::fromStdString(store::MessageCatalogue::chinese().text(74)));
+        child<QRadioButton>(main, "englishRadio")->click();
         QCOMPARE(store::getMessage(72), std::string("Login"));
+        QCOMPARE(main->windowTitle(), QStringLiteral("Menu"));
 
         // While the main window is open, a mode button only brings it to the front.
         child<QAbstractButton>(modes.get(), "localButton")->click();

@@ -90,13 +90,15 @@ TEST_F(MainTest, ClosingBringsTheModeDialogBack) {
     EXPECT_THAT(host.raised, IsEmpty());
 }
 
-TEST(LanguagePage, ChoiceChangesNothingButItsButtons) {
-    other page;
-    EXPECT_EQ(page.choice, other::Language::English);
-    page.choose(other::Language::Chinese);
-    EXPECT_EQ(page.choice, other::Language::Chinese);
-    EXPECT_EQ(store::getMessage(14), "Error user!");
+TEST(LanguagePage, ShowsTheTableInUse) {
+    EXPECT_EQ(other::choice(), store::Language::English);
     EXPECT_EQ(other::chineseCaption(), "Chinese");
+    store::MessageCatalogue::setCurrent(store::Language::Chinese);
+    EXPECT_EQ(other::choice(), store::Language::Chinese);
+    EXPECT_EQ(other::chineseCaption(), store::MessageCatalogue::chinese().text(185));
+    EXPECT_EQ(other::englishCaption(), "ENGLISH");  // the name of the other choice stays
+    store::MessageCatalogue::setCurrent(store::Language::English);
+    EXPECT_EQ(other::choice(), store::Language::English);
 }
 
 TEST(Tip, DoubledAmpersandShowsOnce) {

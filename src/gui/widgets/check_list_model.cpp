@@ -16,6 +16,12 @@ void CheckListModel::checksChanged() {
     emit dataChanged(index(0, 0), index(rows() - 1, 0), {Qt::CheckStateRole});
 }
 
+void CheckListModel::textsChanged() {
+    if (columns() > 0) emit headerDataChanged(Qt::Horizontal, 0, columns() - 1);
+    if (rows() > 0)
+        emit dataChanged(index(0, 0), index(rows() - 1, columns() - 1), {Qt::DisplayRole});
+}
+
 CHeaderCtrlCl* CheckListModel::attach(QTableView* view) {
     auto* header = new CHeaderCtrlCl(view);
     view->setHorizontalHeader(header);

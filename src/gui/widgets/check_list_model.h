@@ -21,6 +21,7 @@ class CheckListModel : public QAbstractTableModel {
     virtual int rows() const = 0;
     virtual int columns() const = 0;
     virtual QString cell(int row, int column) const = 0;
+    // Read whenever the header is drawn, so it follows the language.
     virtual QString caption(int column) const = 0;
     virtual bool isChecked(int row) const = 0;
     virtual void setChecked(int row, bool checked) = 0;
@@ -33,6 +34,8 @@ class CheckListModel : public QAbstractTableModel {
     void rebuilt();
     // After the presenter changed check marks in bulk: one change over column 0.
     void checksChanged();
+    // After a language switch: the captions, and the cells, which may show catalogue texts.
+    void textsChanged();
 
     // Puts the model into a table with the drawn header, the hidden column hidden, grid lines and
     // no sorting; the header's clicks go to headerClicked. Returns the header.

@@ -1,0 +1,53 @@
+#pragma once
+// The language of the desktop tool: switched at once in every open window, kept for the next
+// start. A view with catalogue texts overrides changeEvent() and, on QEvent::LanguageChange,
+// calls its retranslate(), which sets every text again from the presenter and the catalogue.
+
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/messages.h"
+
+class QWidget;
+
+namespace kbcfg::gui {
+
+// Switches the catalogue, keeps the choice ("language" = "en"/"zh") and has every widget set its
+// texts again.
+void switchLanguage(store::Language language);
+// A start's language: the kept choice, else the user's locale (zh* is Chinese).
+store::Language startupLanguage();
+
+// Where the choice is kept.
+inline constexpr const char* kSettingsOrganisation = "kbcfg";
+inline constexpr const char* kSettingsApplication = "kbcfg-gui";
+
+// The catalogue texts a view shows, each set now and again on every apply(), so that a view's
+// retranslate() need not repeat its constructor.
+class CatalogueTexts {
+  public:
+    using Source = std::function<std::string()>;
+
+    // setText on a label, button, group box, ...: from a presenter's function or message n.
+    template <class Widget>
+    Widget* text(Widget* widget, Source source) {
+        bind([widget, source] { widget->setText(QString::fromStdString(source())); });
+        return widget;
+    }
+    template <class Widget>
+    Widget* text(Widget* widget, int message) {
+        return text(widget, [message] { return store::getMessage(message); });
+    }
+    void title(QWidget* window, Source source);
+    // Any other setting, such as a combo box's items or a tooltip.
+    void bind(std::function<void()> set);
+
+    void apply() const;
+
+  private:
+    std::vector<std::function<void()>> setters_;
+};
+
+}  // namespace kbcfg::gui

@@ -1,0 +1,217 @@
+// Both languages in the desktop tool: a choice on the language page reaches every open window and
+// dialog at once, and is kept for the next start, whose first run follows the locale.
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "gui/devadd_view.h"
+#include "gui/language.h"
+#include "gui/main_view.h"
+#include "gui/modupdata_view.h"
+#include "gui/qt_host.h"
+#include "gui/tip_view.h"
+#include "gui/useradd_view.h"
+#include "gui/varnel_dlg_view.h"
+#include "gui/widgets/header_ctrl.h"
+#include "store/files.h"
+#include "support/fake_netsdk.h"
+#include "support/temp_dir.h"
+
+using namespace kbcfg;
+using store::Language;
+using store::MessageCatalogue;
+
+namespace {
+
+QString text(Language language, int n) {
+    const MessageCatalogue& table =
+        language == Language::Chinese ? MessageCatalogue::chinese() : MessageCatalogue::english();
+    return QString::fromStdString(table.text(n));
+}
+
+template <class T>
+T* child(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(QString::fromLatin1(name));
+    if (!c) qFatal("no %s", name);
+    return c;
+}
+
+QString keptChoice() {
+    return QSettings(QString::fromLatin1(gui::kSettingsOrganisation),
+                     QString::fromLatin1(gui::kSettingsApplication))
+        .value(QStringLiteral("language"))
+        .toString();
+}
+
+struct LanguageChanges : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::LanguageChange;
+        return false;
+    }
+};
+
+}  // namespace
+
+class TestLanguage : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir settings;
+    std::unique_ptr<kbcfg::testing::TempDir> dir;
+    std::unique_ptr<gui::QtHost> host;
+    std::unique_ptr<store::SessionState> session;
+    std::unique_ptr<store::ConfigImage> image;
+    std::unique_ptr<kbcfg::testing::FakeNetSdk> sdk;
+    std::unique_ptr<gui::GuiContext> context;
+
+  private slots:
+    void initTestCase() {
+        // The choice goes to a settings file of the test's own, never the user's.
+        QVERIFY(settings.isValid());
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, settings.path());
+    }
+
+    void init() {
+        dir = std::make_unique<kbcfg::testing::TempDir>();
+        host = std::make_unique<gui::QtHost>();
+        host->script.active = true;
+        session = std::make_unique<store::SessionState>();
+        image = std::make_unique<store::ConfigImage>();
+        sdk = std::make_unique<kbcfg::testing::FakeNetSdk>();
+        store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
+        image->setMagic(store::layout::kMagic);
+        image->setLength(store::layout::kLength);
+        image->setVersion(store::layout::kVersion);
+        image->operatorRecord(0).setInUse(1);
+        image->operatorRecord(0).setName("admin");
+        for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
+        QCOMPARE(store::saveChange(*host, *session, *image), 0);
+        session->loggedInUser = 0;
+        session->currentUserName = "admin";
+        context = std::make_unique<gui::GuiContext>(
+            gui::GuiContext{*host, *session, *image, sdk.get(), nullptr, {}});
+    }
+
+    void cleanup() {
+        MessageCatalogue::setCurrent(Language::English);
+        context.reset();
+        dir.reset();
+    }
+
+    void everyOpenWindowFollowsAtOnce() {
+        gui::ModesView modes(*context);
+        modes.show();
+        gui::MainView main(*context);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        int refresh = 0;
+        gui::DevaddView devadd(*context, &refresh, &main);
+        devadd.show();
+        gui::ModupdataView upgrade(*context);
+        upgrade.show();
+        gui::TipView tip("x", true, &main);
+        tip.show();
+        auto* devices = child<QTableView>(&main, "deviceList");
+        auto* header = static_cast<gui::CHeaderCtrlCl*>(devices->horizontalHeader());
+
+        // Titles, buttons, labels, group boxes, combo-box items and list headers (as drawn).
+        const std::pair<std::function<QString()>, int> shown[] = {
+            {[&] { return main.windowTitle(); }, 73},
+            {[&] { return modes.windowTitle(); }, 74},
+            {[&] { return child<QLabel>(&main, "userLabel")->text(); }, 118},
+            {[&] { return child<QLabel>(&main, "languageLabel")->text(); }, 184},
+            {[&] { return child<QRadioButton>(&main, "chineseRadio")->text(); }, 185},
+            {[&] { return child<QPushButton>(&main, "normalAddButton")->text(); }, 119},
+            {[&] { return child<QGroupBox>(&main, "typeGroup")->title(); }, 157},
+            {[&] { return header->caption(2); }, 76},
+            {[&] {
+                 return child<QTableView>(&main, "userList")
+                     ->model()
+                     ->headerData(2, Qt::Horizontal)
+                     .toString();
+             },
+             83},
+            {[&] { return devadd.windowTitle(); }, 101},
+            {[&] { return child<QPushButton>(&devadd, "addButton")->text(); }, 107},
+            {[&] { return child<QComboBox>(&devadd, "typeCombo")->itemText(1); }, 175},
+            {[&] { return child<QLabel>(&devadd, "startIpLabel")->text(); }, 172},
+            {[&] { return child<QComboBox>(&upgrade, "modeCombo")->itemText(0); }, 196},
+            {[&] { return child<QLabel>(&upgrade, "notice")->text(); }, 155},
+            {[&] { return tip.cancelButton()->text(); }, 99},
+        };
+        const auto expectAll = [&](Language language) {
+            for (const auto& [get, n] : shown)
+                QVERIFY2(get() == text(language, n), qPrintable(QString::number(n) + ": " + get()));
+            QCOMPARE(child<QRadioButton>(&main, "chineseRadio")->isChecked(),
+                     language == Language::Chinese);
+            QCOMPARE(child<QRadioButton>(&main, "englishRadio")->isChecked(),
+                     language == Language::English);
+        };
+        expectAll(Language::English);
+        // Each widget hears of a switch once, however deep it lies.
+        LanguageChanges deep;
+        child<QPushButton>(&main, "inputButton")->installEventFilter(&deep);
+
+        child<QAbstractButton>(&main, "otherButton")->click();
+        child<QRadioButton>(&main, "chineseRadio")->click();
+        expectAll(Language::Chinese);
+        QCOMPARE(deep.count, 1);
+        QCOMPARE(keptChoice(), QStringLiteral("zh"));
+        // The name of the other choice stays as it is.
+        QCOMPARE(child<QRadioButton>(&main, "englishRadio")->text(), QStringLiteral("ENGLISH"));
+        // A window opened afterwards starts in the language in use, and the program finds its
+        // windows by the new titles.
+        gui::UseraddView later(*context, &main);
+        QCOMPARE(later.windowTitle(), text(Language::Chinese, 156));
+        QCOMPARE(gui::QtHost::findWindow(text(Language::Chinese, 73)), &main);
+
+        // Switched from elsewhere, the radio buttons follow too.
+        gui::switchLanguage(Language::English);
+        expectAll(Language::English);
+        QCOMPARE(keptChoice(), QStringLiteral("en"));
+    }
+
+    void aStartTakesTheKeptChoiceElseTheLocale() {
+        struct Case {
+            const char* kept;  // null: none kept
+            const char* lang;
+            Language want;
+        };
+        const Case cases[] = {
+            {nullptr, "zh_CN.UTF-8", Language::Chinese},
+            {nullptr, "en_US.UTF-8", Language::English},
+            {nullptr, "C", Language::English},
+            {"en", "zh_CN.UTF-8", Language::English},
+            {"zh", "en_US.UTF-8", Language::Chinese},
+            {"fr", "zh_TW", Language::Chinese},
+        };
+        const QByteArray saved = qgetenv("LANG");
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        for (const Case& c : cases) {
+            QSettings kept(QString::fromLatin1(gui::kSettingsOrganisation),
+                           QString::fromLatin1(gui::kSettingsApplication));
+            if (c.kept)
+                kept.setValue(QStringLiteral("language"), QString::fromLatin1(c.kept));
+            else
+                kept.remove(QStringLiteral("language"));
+            kept.sync();
+            qputenv("LANG", c.lang);
+            QCOMPARE(gui::startupLanguage(), c.want);
+        }
+        qputenv("LANG", saved);
+    }
+};
+
+QTEST_MAIN(TestLanguage)
+#include "language_test.moc"
