@@ -1,5 +1,7 @@
 #include "cli/termination.h"
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include "store/safe_file.h"
@@ -13,14 +15,39 @@ void onTerminationSignal(int signal) {
     // usual status.
     std::raise(signal);
 }
+void handle(int signal, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = flags;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+}
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void onFirstInterrupt(int) {
+    stopRequested = 1;
+    constexpr char kSaid[] = "kbcfg: stopping after the step in hand (Ctrl+C again ends at once)\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
+    handle(SIGINT, onTerminationSignal, SA_RESETHAND);
+}
 }  // namespace
 
 void cleanUpOnTerminationSignals() {
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) handle(signal, onTerminationSignal, SA_RESETHAND);
+}
+
+StopOnInterrupt::StopOnInterrupt() {
+    stopRequested = 0;
+    handle(SIGINT, onFirstInterrupt, 0);
+}
+
+StopOnInterrupt::~StopOnInterrupt() {
+    handle(SIGINT, onTerminationSignal, SA_RESETHAND);
+}
+
+bool StopOnInterrupt::requested() const {
+    return stopRequested != 0;
 }
 
 }  // namespace kbcfg::cli

@@ -8,6 +8,7 @@
 #include "cli/device_libraries.h"
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "cli/termination.h"
 #include "cli/text_options.h"
 #include "users/manuser.h"
 #include "users/modifyuser.h"
@@ -271,14 +272,15 @@ class AssignCommand : public UserDevicesBase {
         dialog.jobs = jobs_;
         dialog.sdkFactory = netSdkFactory();
         int told = -1;
+        const StopOnInterrupt interrupt;
         const Outcome outcome =
-            dialog.assignCheckedDevices([&told](const users::userdev::RunProgress& p) {
+            dialog.assignCheckedDevices([&](const users::userdev::RunProgress& p) {
                 if (p.total > 1 && !p.ip.empty() && p.done != told) {
                     told = p.done;
                     std::cerr << "probing " << p.ip << " (" << p.done + 1 << "/" << p.total << ")"
                               << std::endl;
                 }
-                return true;
+                return !interrupt.requested();
             });
         // The result dialog's counts, also when every login succeeded (the dialog then stays
         // closed): a script has no other way to read them.
@@ -296,15 +298,18 @@ class AssignCommand : public UserDevicesBase {
         ctx.host.summary("assigned " + grouped(assigned) + " of " + counted(n.checked, "device") +
                              ": " + counted(channels, "channel") + ", " + grouped(failed) +
                              " failed (Error Connect " + grouped(n.connectError) +
-                             ", Error Password " + grouped(n.passwordError) + ")",
+                             ", Error Password " + grouped(n.passwordError) + ")" +
+                             (dialog.cancelled ? "; stopped by Ctrl+C" : ""),
                          {{"record", record_},
                           {"devices", n.checked},
                           {"assigned", assigned},
                           {"channels", channels},
                           {"success", n.success},
                           {"errorConnect", n.connectError},
-                          {"errorPassword", n.passwordError}});
-        return exitFor(outcome);
+                          {"errorPassword", n.passwordError},
+                          {"stopped", dialog.cancelled}});
+        // A run stopped half way did not do what was asked.
+        return dialog.cancelled ? kExitFailed : exitFor(outcome);
     }
 
   private:

@@ -1,6 +1,11 @@
 // kbcfg user assign with several devices asked at once, against a simulated site whose devices
 // take their time and where some refuse or do not answer: the file and the counts are the same
 // whatever --jobs, and several jobs take a fraction of the time.
+#include <sys/wait.h>
+
+#include <csignal>
+#include <thread>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,14 +20,15 @@
 namespace kbcfg::testing {
 namespace {
 
-TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
-    TempDir dir;
+// A keyboard file that lists `devices` encoders at 203.0.113.1.. (every 6th switched off, every
+// 8th with a password changed since), with one operator; the --slot options of all of them.
+std::vector<std::string> slowSite(const TempDir& dir, int devices, const std::string& file) {
     {
         std::ofstream site(dir / "site.json");
         site << R"({"loginMs": 120, "latencyMs": 30, "timeoutMs": 200,
             "keyboards": [{"address": "198.51.100.2", "password": "k", "latencyMs": 0}],
             "devices": [)";
-        for (int i = 1; i <= 24; ++i) {
+        for (int i = 1; i <= devices; ++i) {
             site << (i > 1 ? "," : "") << R"({"address": "203.0.113.)" << i
                  << R"(", "type": 75, "analogChannels": 2, "ipChannels": [1])"
                  << (i % 6 == 2 ? R"(, "reachable": false)" : "")
@@ -32,16 +38,22 @@ TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
     }
     setenv("VYXSIM_INSTALLATION", (dir / "site.json").c_str(), 1);
     unsetenv("KBCFG_PASSWORD");
-    const std::string base = (dir / "base.bin").string();
-    ASSERT_EQ(
-        kbcfg({"keyboard", "export", "--ip", "198.51.100.2", "-p", "k", "--output", base}).status,
+    EXPECT_EQ(
+        kbcfg({"keyboard", "export", "--ip", "198.51.100.2", "-p", "k", "--output", file}).status,
         0);
-    ASSERT_EQ(kbcfg({"user", "add", "-f", base, "-u", "admin", "-p", "", "--no-backup", "--name",
+    EXPECT_EQ(kbcfg({"user", "add", "-f", file, "-u", "admin", "-p", "", "--no-backup", "--name",
                      "op", "--password", "pw"})
                   .status,
               0);
     std::vector<std::string> slots;
-    for (int s = 0; s < 24; ++s) slots.insert(slots.end(), {"--slot", std::to_string(s)});
+    for (int s = 0; s < devices; ++s) slots.insert(slots.end(), {"--slot", std::to_string(s)});
+    return slots;
+}
+
+TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
+    TempDir dir;
+    const std::string base = (dir / "base.bin").string();
+    const std::vector<std::string> slots = slowSite(dir, 24, base);
 
     std::string firstFile;
     nlohmann::json firstSummary;
@@ -71,8 +83,45 @@ TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
         }
         EXPECT_TRUE(readText(file) == firstFile) << "the file differs from the one-job run";
         EXPECT_EQ(doc, firstSummary);  // counts, messages and summary line
-        if (std::string(jobs) == "8")
+        if (std::string(jobs) == "8") {
             EXPECT_GT(oneJob / seconds, 3.0) << oneJob << " s with one job, " << seconds << " s";
+        }
+    }
+    unsetenv("VYXSIM_INSTALLATION");
+}
+
+TEST(AssignCliTest, CtrlCStopsBetweenTwoDevicesWithTheFirstOnesSaved) {
+    TempDir dir;
+    const std::string file = (dir / "kb.bin").string();
+    const std::vector<std::string> slots = slowSite(dir, 30, file);
+    std::vector<std::string> args = {KBCFG_CLI_PATH, "user",  "assign", "-f", file,
+                                     "-u",           "admin", "-p",     "",   "--no-backup",
+                                     "--record",     "1",     "--jobs", "2"};
+    args.insert(args.end(), slots.begin(), slots.end());
+    const pid_t pid = spawnProgram(args, dir / "out.txt", dir / "err.txt");
+    ASSERT_GT(pid, 0);
+    // Once a few devices are written.
+    for (int i = 0; i < 200 && readText(dir / "err.txt").find("(6/30)") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << readText(dir / "err.txt");
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_THAT(readText(dir / "err.txt"), ::testing::HasSubstr("kbcfg: stopping after"));
+    EXPECT_THAT(readText(dir / "out.txt"), ::testing::HasSubstr("; stopped by Ctrl+C\n"));
+
+    // The file holds the devices before the stop, in their order, and can be edited on.
+    const Result r =
+        kbcfg({"user", "devices", "-f", file, "-u", "admin", "-p", "", "--record", "1", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto assigned = nlohmann::json::parse(r.out)["assigned"];
+    EXPECT_GE(assigned.size(), 3u);
+    EXPECT_LT(assigned.size(), 20u);
+    int last = -1;
+    for (const auto& row : assigned) {
+        EXPECT_GT(row["slot"].get<int>(), last);
+        last = row["slot"].get<int>();
     }
     unsetenv("VYXSIM_INSTALLATION");
 }
