@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -371,39 +372,9 @@ bool saveDeviceWindows(gui::GuiContext& base, const QDir& folder) {
     return ok;
 }
 
-// The offscreen platform warns about what it cannot do with windows; only real errors matter here.
-void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kbcfg-screenshots FOLDER\n");
-        return 2;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quietHandler);
-    QApplication app(argc, argv);
-    QApplication::setFont(gui::uiFont(9));
-    QApplication::setWindowIcon(gui::pictures::appIcon());
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!QDir().mkpath(folder.path())) {
-        std::fprintf(stderr, "cannot create %s\n", argv[1]);
-        return 1;
-    }
-
-    QTemporaryDir work;
-    gui::QtHost host;
-    host.script.active = true;
-    store::SessionState session;
-    auto image = std::make_unique<store::ConfigImage>();
-    store::setConfigPaths(session, QDir(work.path()).filePath("kbCfg.bin").toStdString());
-    writeSampleFile(host, session, *image);
-    gui::GuiContext context{host, session, *image};
-
+// Every window in the language in use.
+bool saveWindows(gui::GuiContext& context, const QDir& folder) {
+    store::SessionState& session = context.session;
     bool ok = true;
     {
         gui::ModesView modes(context);
@@ -442,5 +413,71 @@ int main(int argc, char** argv) {
     ok &= saveChannelWindows(context, folder);
     ok &= saveKeyboardWindows(context, folder);
     ok &= saveDeviceWindows(context, folder);
+    return ok;
+}
+
+// The language page just after a click on "Chinese": the open window's texts follow at once.
+bool saveLiveSwitch(gui::GuiContext& context, const QDir& folder) {
+    store::MessageCatalogue::setCurrent(store::Language::English);
+    context.session.loggedInUser = 0;
+    context.session.currentUserName = "admin";
+    gui::MainView window(context);
+    window.resize(960, 640);
+    window.findChild<QAbstractButton*>(QStringLiteral("otherButton"))->click();
+    window.show();
+    QApplication::processEvents();
+    window.findChild<QAbstractButton*>(QStringLiteral("chineseRadio"))->click();
+    return save(window, folder, "main-language-switched");
+}
+
+// The offscreen platform warns about what it cannot do with windows; only real errors matter here.
+void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kbcfg-screenshots FOLDER\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietHandler);
+    QApplication app(argc, argv);
+    QApplication::setFont(gui::uiFont(9));
+    QApplication::setWindowIcon(gui::pictures::appIcon());
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    QTemporaryDir work;
+    // The live switch keeps its choice here, not in the user's settings.
+    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, work.path());
+    gui::QtHost host;
+    host.script.active = true;
+    store::SessionState session;
+    auto image = std::make_unique<store::ConfigImage>();
+    store::setConfigPaths(session, QDir(work.path()).filePath("kbCfg.bin").toStdString());
+    gui::GuiContext context{host, session, *image};
+
+    // English at the top, Chinese in zh/.
+    const QDir chinese(folder.filePath(QStringLiteral("zh")));
+    if (!QDir().mkpath(chinese.path())) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(chinese.path()));
+        return 1;
+    }
+    bool ok = true;
+    for (const auto& [language, into] : {std::pair{store::Language::English, folder},
+                                         std::pair{store::Language::Chinese, chinese}}) {
+        store::MessageCatalogue::setCurrent(language);
+        writeSampleFile(host, session, *image);
+        ok &= saveWindows(context, into);
+    }
+    ok &= saveLiveSwitch(context, chinese);
     return ok ? 0 : 1;
 }

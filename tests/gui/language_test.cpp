@@ -2,6 +2,8 @@
 // dialog at once, and is kept for the next start, whose first run follows the locale.
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -10,9 +12,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "gui/app_fonts.h"
 #include "gui/devadd_view.h"
 #include "gui/language.h"
 #include "gui/main_view.h"
@@ -179,6 +183,21 @@ class TestLanguage : public QObject {
         gui::switchLanguage(Language::English);
         expectAll(Language::English);
         QCOMPARE(keptChoice(), QStringLiteral("en"));
+    }
+
+    void theWindowsFontHasEveryChineseGlyph() {
+        // No boxes in place of characters: the dialogs' font has them all (install-deps installs
+        // a font for them).
+        const QFontMetrics metrics(gui::uiFont(9));
+        QString missing;
+        for (int n = 0; n < store::kMessageCount; ++n) {
+            const QList<uint> chars = text(Language::Chinese, n).toUcs4();
+            if (std::any_of(chars.begin(), chars.end(),
+                            [&](uint c) { return c >= 0x20 && !metrics.inFontUcs4(c); }))
+                missing += QString::number(n) + ' ';
+        }
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable("messages " + missing + "of " + QFontInfo(gui::uiFont(9)).family()));
     }
 
     void aStartTakesTheKeptChoiceElseTheLocale() {
