@@ -13,14 +13,23 @@ namespace {
 void tellMissing(const std::string& problem) {
     QMessageBox::warning(nullptr, QStringLiteral("kbcfg"), QString::fromStdString(problem));
 }
+
+remote::DynamicNetSdk& loadedNetSdk() {
+    static remote::DynamicNetSdk loaded(tellMissing);
+    return loaded;
+}
 }  // namespace
 
 remote::NetSdk& GuiContext::sdk() {
-    if (!netSdk) {
-        static remote::DynamicNetSdk loaded(tellMissing);
-        netSdk = &loaded;
-    }
+    if (!netSdk) netSdk = &loadedNetSdk();
     return *netSdk;
+}
+
+remote::NetSdkFactory GuiContext::sdkFactory() {
+    if (netSdkFactory) return netSdkFactory;
+    if (&sdk() != &loadedNetSdk()) return {};
+    // A missing library is told by the first handle; the workers' handles fail quietly.
+    return [] { return std::make_unique<remote::DynamicNetSdk>(); };
 }
 
 remote::Discovery& GuiContext::vorp() {

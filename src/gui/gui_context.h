@@ -18,7 +18,13 @@ struct GuiContext {
     remote::NetSdk* netSdk = nullptr;
     remote::Discovery* discovery = nullptr;
 
+    // Handles of their own for threads that ask devices beside the first (tests give fakes).
+    remote::NetSdkFactory netSdkFactory;
+
     remote::NetSdk& sdk();
+    // The factory for parallel work: the given one, else handles over the loaded library; empty
+    // when a test gave a handle but no factory, so its work runs on that handle alone.
+    remote::NetSdkFactory sdkFactory();
     remote::Discovery& vorp();
 };
 

@@ -3,13 +3,19 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
+#include "gui/language.h"
 #include "gui/stream_view.h"
 #include "gui/text.h"
 #include "gui/udinfo_view.h"
@@ -22,20 +28,32 @@ namespace kbcfg::gui {
 
 namespace {
 const QColor kBackground(211, 236, 245);
-constexpr int kAddCaption = 171, kDeleteCaption = 170, kStreamCaption = 167;
+constexpr int kAddCaption = 171, kDeleteCaption = 170, kStreamCaption = 167, kCancelCaption = 99;
+constexpr const char* kJobsKey = "probeJobs";
+
+// The few texts of this window that are not the catalogue's.
+QString say(const char* english, const char* chinese) {
+    return store::MessageCatalogue::current().language() == store::Language::Chinese
+               ? QString::fromUtf8(chinese)
+               : QString::fromUtf8(english);
+}
+
+QSettings settings() {
+    return QSettings(QString::fromLatin1(kSettingsOrganisation),
+                     QString::fromLatin1(kSettingsApplication));
+}
 }  // namespace
 
 // One of the two lists; check marks live in the presenter's rows.
 class UserDeviceListModel : public CheckListModel {
   public:
     UserDeviceListModel(users::userdev& presenter, bool right, QObject* parent)
-        : CheckListModel(parent),
-          p_(presenter),
-          right_(right),
-          captions_(users::userdev::columnCaptions()) {}
+        : CheckListModel(parent), p_(presenter), right_(right) {}
 
     int rows() const override { return static_cast<int>(list().size()); }
-    int columns() const override { return static_cast<int>(captions_.size()); }
+    int columns() const override {
+        return static_cast<int>(std::size(users::userdev::kColumnWidths));
+    }
     QString cell(int row, int column) const override {
         const users::UserDeviceRow& r = list()[static_cast<std::size_t>(row)];
         switch (column) {
@@ -50,7 +68,10 @@ class UserDeviceListModel : public CheckListModel {
         }
     }
     QString caption(int column) const override {
-        return qs(captions_[static_cast<std::size_t>(column)]);
+        const auto captions = users::userdev::columnCaptions();
+        return column >= 0 && static_cast<std::size_t>(column) < captions.size()
+                   ? qs(captions[static_cast<std::size_t>(column)])
+                   : QString();
     }
     bool isChecked(int row) const override { return list()[static_cast<std::size_t>(row)].checked; }
     void setChecked(int row, bool checked) override {
@@ -66,7 +87,6 @@ class UserDeviceListModel : public CheckListModel {
 
     users::userdev& p_;
     bool right_;
-    std::vector<std::string> captions_;
 };
 
 UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
@@ -116,6 +136,21 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     buttons->addSpacing(28);
     buttons->addWidget(stream_);
     buttons->addStretch();
+    // How many devices a run asks at once; the file comes out the same for every number.
+    auto* jobsLabel = new QLabel(say("Devices at once:", "同时连接设备数："), this);
+    jobs_ = new QSpinBox(this);
+    jobs_->setObjectName(QStringLiteral("jobsBox"));
+    jobs_->setRange(1, users::kMaxProbeJobs);
+    jobs_->setValue(std::clamp(
+        settings().value(QString::fromLatin1(kJobsKey), users::kDefaultProbeJobs).toInt(), 1,
+        users::kMaxProbeJobs));
+    jobs_->setToolTip(say("How many devices \"Add>>\" logs in to and asks at the same time",
+                          "\"添加\"时同时登录并查询的设备数"));
+    jobsLabel->setBuddy(jobs_);
+    connect(jobs_, &QSpinBox::valueChanged, this,
+            [](int value) { settings().setValue(QString::fromLatin1(kJobsKey), value); });
+    buttons->addWidget(jobsLabel);
+    buttons->addWidget(jobs_);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 14);
@@ -131,6 +166,7 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     const bool administrator = presenter_.assignEnabled();
     add_->setEnabled(administrator);
     delete_->setEnabled(administrator);
+    jobs_->setEnabled(administrator);
     left_->setEnabled(administrator);
 
     presenter_.refreshUserDeviceLists();
@@ -147,32 +183,51 @@ void UserdevView::showState() {
 }
 
 void UserdevView::assign() {
-    // The devices are probed one after another on this thread; between two of them the progress
-    // window is updated and the windows repaint, but no input is taken.
+    // Workers ask the devices; this thread writes their answers in the run's order and, between
+    // and while waiting, keeps the windows painted and the progress window's Cancel working.
+    presenter_.jobs = jobs_->value();
+    presenter_.sdkFactory = context_.sdkFactory();
     std::unique_ptr<QProgressDialog> progress;
-    auto onProgress = [&](int done, int total, const std::string& ip) {
-        if (total < 2) return;
+    auto onProgress = [&](const users::userdev::RunProgress& p) {
+        if (p.total < 2) {
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return true;
+        }
         if (!progress) {
             progress = std::make_unique<QProgressDialog>(this);
             progress->setObjectName(QStringLiteral("probeProgress"));
             progress->setWindowTitle(windowTitle());
-            progress->setCancelButton(nullptr);
-            progress->setRange(0, total);
+            progress->setCancelButtonText(qs(store::getMessage(kCancelCaption)));
+            progress->setRange(0, p.total);
             progress->setMinimumDuration(0);
             progress->setAutoClose(false);
             progress->setAutoReset(false);
             progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumWidth(320);
+            progress->setMinimumWidth(360);
         }
-        progress->setLabelText(ip.empty()
-                                   ? QStringLiteral("%1 of %2 devices done").arg(done).arg(total)
-                                   : QStringLiteral("Probing %1\n%2 of %3 devices done")
-                                         .arg(qs(ip))
-                                         .arg(done)
-                                         .arg(total));
-        progress->setValue(done);
+        QString text;
+        if (progress->wasCanceled())
+            text =
+                say("Stopping after the devices being asked...", "正在停止，等待正在查询的设备……");
+        else if (p.ip.empty())
+            text = say("%1 of %2 devices done", "已完成 %1 / %2 台设备").arg(p.done).arg(p.total);
+        else if (p.asking > 1)
+            text = say("Probing %1 and %4 more\n%2 of %3 devices done",
+                       "正在探测 %1 等 %4 台设备\n已完成 %2 / %3 台设备")
+                       .arg(qs(p.ip))
+                       .arg(p.done)
+                       .arg(p.total)
+                       .arg(p.asking - 1);
+        else
+            text = say("Probing %1\n%2 of %3 devices done", "正在探测 %1\n已完成 %2 / %3 台设备")
+                       .arg(qs(p.ip))
+                       .arg(p.done)
+                       .arg(p.total);
+        if (progress->labelText() != text) progress->setLabelText(text);
+        if (progress->value() != p.done) progress->setValue(p.done);
         progress->show();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QApplication::processEvents();
+        return !progress->wasCanceled();
     };
     presenter_.assignCheckedDevices(onProgress);
     progress.reset();

@@ -1,7 +1,9 @@
 #pragma once
 // The user's device management (users::userdev): the devices an operator does not have on the
-// left, his devices on the right, and the buttons between them. A run of "Add>>" over several
-// devices shows a progress window; a run with failures ends with the result dialog.
+// left, his devices on the right, and the buttons between them. A run of "Add>>" asks several
+// devices at once (how many is a setting kept between runs) while the window stays responsive;
+// over several devices it shows a progress window whose Cancel stops the run between two devices.
+// A run with failures ends with the result dialog.
 
 #include <QDialog>
 
@@ -10,6 +12,7 @@
 
 class QProgressDialog;
 class QPushButton;
+class QSpinBox;
 class QTableView;
 
 namespace kbcfg::gui {
@@ -26,6 +29,7 @@ class UserdevView : public QDialog {
     users::userdev& presenter() { return presenter_; }
     QTableView* list(bool right) const { return right ? right_ : left_; }
     CHeaderCtrlCl* header(bool right) const { return right ? rightHeader_ : leftHeader_; }
+    QSpinBox* jobsBox() const { return jobs_; }
 
   private:
     void showState();
@@ -44,6 +48,7 @@ class UserdevView : public QDialog {
     QPushButton* add_;
     QPushButton* delete_;
     QPushButton* stream_;
+    QSpinBox* jobs_;
 };
 
 }  // namespace kbcfg::gui
