@@ -19,7 +19,7 @@ struct GuiContext {
     remote::Discovery* discovery = nullptr;
 
     // Handles of their own for threads that ask devices beside the first (tests give fakes).
-    remote::NetSdkFactory netSdkFactory;
+    remote::NetSdkFactory netSdkFactory = {};
 
     remote::NetSdk& sdk();
     // The factory for parallel work: the given one, else handles over the loaded library; empty
