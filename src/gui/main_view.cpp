@@ -28,16 +28,29 @@ constexpr int kStripHeight = 64;
 struct TabInfo {
     Button button;
     const char* name;
-    const char* caption;
+    const char* caption;         // drawn into the button's pictures
+    const char* chineseCaption;  // the same in the Chinese tool
 };
 const TabInfo kTabs[] = {
-    {Button::Devices, "devicesButton", "Devices"},
-    {Button::Users, "usersButton", "Users"},
-    {Button::Channels, "channelsButton", "Channels"},
-    {Button::Keyboard, "keyboardButton", "Keyboard"},
-    {Button::Other, "otherButton", "Other"},
-    {Button::Return, "returnButton", "Return"},
+    {Button::Devices, "devicesButton", "Devices", "设备"},
+    {Button::Users, "usersButton", "Users", "用户"},
+    {Button::Channels, "channelsButton", "Channels", "通道"},
+    {Button::Keyboard, "keyboardButton", "Keyboard", "键盘"},
+    {Button::Other, "otherButton", "Other", "其他"},
+    {Button::Return, "returnButton", "Return", "返回"},
 };
+
+// Draws the tab's pictures with its caption in the language in use.
+void drawTab(ImageButton* button, const TabInfo& tab) {
+    const QString caption =
+        store::MessageCatalogue::current().language() == store::Language::Chinese
+            ? QString::fromUtf8(tab.chineseCaption)
+            : QString::fromLatin1(tab.caption);
+    button->setPictures(pictures::tabButton(caption, pictures::TabState::Normal),
+                        pictures::tabButton(caption, pictures::TabState::Pressed),
+                        pictures::tabButton(caption, pictures::TabState::Greyed));
+    button->setAccessibleName(caption);
+}
 
 QWidget* createPage(Page page, GuiContext& context, shell::main& window, QWidget* parent) {
     switch (page) {
@@ -94,12 +107,9 @@ MainView::MainView(GuiContext& context, QWidget* parent)
     tabs->setContentsMargins(12, 0, 16, 0);
     tabs->setSpacing(4);
     for (const TabInfo& tab : kTabs) {
-        const QString caption = QString::fromLatin1(tab.caption);
-        auto* b = new ImageButton(pictures::tabButton(caption, pictures::TabState::Normal),
-                                  pictures::tabButton(caption, pictures::TabState::Pressed), this);
-        b->setGreyedPicture(pictures::tabButton(caption, pictures::TabState::Greyed));
+        auto* b = new ImageButton(QPixmap(), QPixmap(), this);
+        texts_.bind([b, &tab] { drawTab(b, tab); });
         b->setObjectName(QString::fromLatin1(tab.name));
-        b->setAccessibleName(caption);
         b->setEnabled(presenter_.enabled(tab.button));
         const Button which = tab.button;
         connect(b, &QAbstractButton::clicked, this, [this, which] { press(which); });

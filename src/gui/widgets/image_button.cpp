@@ -27,4 +27,12 @@ void ImageButton::paintEvent(QPaintEvent*) {
     }
 }
 
+void ImageButton::setPictures(QPixmap normal, QPixmap pressed, QPixmap greyed) {
+    normal_ = std::move(normal);
+    pressed_ = std::move(pressed);
+    greyed_ = std::move(greyed);
+    setFixedSize(sizeHint());
+    update();
+}
+
 }  // namespace kbcfg::gui

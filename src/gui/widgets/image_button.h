@@ -11,6 +11,8 @@ class ImageButton : public QAbstractButton {
   public:
     ImageButton(QPixmap normal, QPixmap pressed, QWidget* parent = nullptr);
     void setGreyedPicture(QPixmap greyed) { greyed_ = std::move(greyed); }
+    // New pictures for all three states (a caption drawn into them changed).
+    void setPictures(QPixmap normal, QPixmap pressed, QPixmap greyed);
 
     QSize sizeHint() const override { return normal_.deviceIndependentSize().toSize(); }
 
