@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -84,7 +85,12 @@ TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
         EXPECT_TRUE(readText(file) == firstFile) << "the file differs from the one-job run";
         EXPECT_EQ(doc, firstSummary);  // counts, messages and summary line
         if (std::string(jobs) == "8") {
+            std::printf("user assign, 24 slow devices: 1 job %.2f s, 8 jobs %.2f s\n", oneJob,
+                        seconds);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+            // A sanitizer slows the saves between the waits: reported, not judged.
             EXPECT_GT(oneJob / seconds, 3.0) << oneJob << " s with one job, " << seconds << " s";
+#endif
         }
     }
     unsetenv("VYXSIM_INSTALLATION");
