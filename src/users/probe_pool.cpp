@@ -1,6 +1,7 @@
 #include "users/probe_pool.h"
 
 #include <algorithm>
+#include <exception>
 #include <system_error>
 
 namespace kbcfg::users {
@@ -40,11 +41,23 @@ DeviceAnswers ProbePool::ask(remote::NetSdk* sdk, std::size_t i) {
         if (targets_[i].inUse) none.login = DeviceAnswers::Login::NoConnection;
         return none;
     }
-    return probeDevice(*sdk, targets_[i]);
+    try {
+        return probeDevice(*sdk, targets_[i]);
+    } catch (const std::exception&) {
+        // Out of memory on a worker: the device counts as not reached; the run goes on.
+        DeviceAnswers none;
+        none.login = DeviceAnswers::Login::NoConnection;
+        return none;
+    }
 }
 
 void ProbePool::work() {
-    std::unique_ptr<remote::NetSdk> sdk = factory_ ? factory_() : nullptr;
+    std::unique_ptr<remote::NetSdk> sdk;
+    try {
+        if (factory_) sdk = factory_();
+    } catch (const std::exception&) {
+        // Without a handle of its own the worker answers "not reached" for its devices.
+    }
     for (;;) {
         std::size_t i = 0;
         {
