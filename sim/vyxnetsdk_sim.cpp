@@ -51,7 +51,9 @@ State& state() {
     return s;
 }
 
-thread_local std::int32_t lastError = VYX_ERR_NONE;
+// Each thread's last error, as a real library keeps it. Initial-exec: one word in the static TLS
+// block instead of a lazily allocated dynamic one, for a library that is loaded at run time.
+__attribute__((tls_model("initial-exec"))) thread_local std::int32_t lastError = VYX_ERR_NONE;
 
 std::int32_t fail(std::int32_t code, std::int32_t result = 0) {
     lastError = code;
