@@ -3,13 +3,28 @@
 #include <iostream>
 #include <utility>
 
+#include "cli/terminal_host.h"
+
 namespace kbcfg::cli {
+
+namespace {
+TerminalHost* failuresHost = nullptr;
+}  // namespace
+
+void collectFailuresIn(TerminalHost* host) {
+    failuresHost = host;
+}
+
+void reportFailure(const std::string& what) {
+    std::cerr << "kbcfg: " << what << std::endl;
+    if (failuresHost) failuresHost->failure(what);
+}
 
 Command::Command(std::string name, std::string description)
     : name_(std::move(name)), description_(std::move(description)) {}
 
 int Command::fail(const std::string& what) {
-    std::cerr << "kbcfg: " << what << std::endl;
+    reportFailure(what);
     return kExitFailed;
 }
 

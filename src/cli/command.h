@@ -54,6 +54,12 @@ std::optional<int> tickRows(std::vector<Row>& rows, const std::vector<int>& keys
     return std::nullopt;
 }
 
+// Says on stderr "kbcfg: what" for a failure that no catalogue message covers; with --json it
+// also goes into the object's "errors". Call it on the main thread.
+void reportFailure(const std::string& what);
+// The host whose JSON object takes the failures reported (null: none).
+void collectFailuresIn(TerminalHost* host);
+
 class Command {
   public:
     Command(std::string name, std::string description);

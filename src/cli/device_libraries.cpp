@@ -1,14 +1,12 @@
 #include "cli/device_libraries.h"
 
-#include <iostream>
-
+#include "cli/command.h"
 #include "remote/dynamic_netsdk.h"
 
 namespace kbcfg::cli {
 
 remote::NetSdk& netSdk() {
-    static remote::DynamicNetSdk sdk(
-        [](const std::string& problem) { std::cerr << "kbcfg: " << problem << std::endl; });
+    static remote::DynamicNetSdk sdk([](const std::string& problem) { reportFailure(problem); });
     return sdk;
 }
 

@@ -118,8 +118,16 @@ int runApp(int argc, char** argv) {
     TerminalHost host(std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) != 0);
     useJsonIfAsked(app, host);
     Context ctx{host, store::SessionState::instance(), store::ConfigImage::instance()};
-    const int status = bySubcommand.at(chosen.front())->run(ctx);
-    host.runUntilIdle();
+    collectFailuresIn(&host);
+    int status = kExitFailed;
+    try {
+        status = bySubcommand.at(chosen.front())->run(ctx);
+        host.runUntilIdle();
+    } catch (const std::exception& e) {
+        // The object of --json still comes, with the reason among its errors.
+        reportFailure(e.what());
+    }
+    collectFailuresIn(nullptr);
     host.finish(status);
     // Output that never arrived (a full disk behind a redirection) is a failure too.
     std::cout.flush();

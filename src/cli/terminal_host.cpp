@@ -82,11 +82,16 @@ void TerminalHost::summary(const std::string& line, const nlohmann::ordered_json
         for (const auto& [key, value] : counts.items()) report_[key] = value;
 }
 
+void TerminalHost::failure(const std::string& what) {
+    if (json_) errors_.push_back(what);
+}
+
 void TerminalHost::finish(int status) {
     if (!json_) return;
     nlohmann::ordered_json doc = {{"command", command_}};
     for (const auto& [key, value] : report_.items()) doc[key] = value;
     if (summary_) doc["summary"] = *summary_;
+    if (!errors_.empty()) doc["errors"] = errors_;
     doc["messages"] = messages_;
     doc["status"] = status;
     // Names and texts from a file need not be UTF-8; they must not end the run.

@@ -53,8 +53,11 @@ class TerminalHost : public store::Host {
     // The one line saying what an editing command changed: on stdout, or the "summary" key with
     // the counts behind it as the command's keys.
     void summary(const std::string& line, const nlohmann::ordered_json& counts = {});
-    // Ends the run; in JSON mode writes {"command", the command's keys, "summary", "messages",
-    // "status"} on stdout.
+    // A failure no catalogue message covers, said on stderr already: in JSON mode it is kept for
+    // the "errors" key.
+    void failure(const std::string& what);
+    // Ends the run; in JSON mode writes {"command", the command's keys, "summary", "errors" (when
+    // there are any), "messages", "status"} on stdout.
     void finish(int status);
 
   private:
@@ -77,6 +80,7 @@ class TerminalHost : public store::Host {
     std::string command_;
     nlohmann::ordered_json report_ = nlohmann::ordered_json::object();
     nlohmann::ordered_json messages_ = nlohmann::ordered_json::array();
+    nlohmann::ordered_json errors_ = nlohmann::ordered_json::array();
     std::optional<std::string> summary_;
     std::vector<std::function<void()>> posted_;
     std::map<int, Timer> timers_;

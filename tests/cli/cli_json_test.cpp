@@ -341,5 +341,30 @@ TEST_F(CliJsonTest, LanguageChangesTheTextsOnly) {
     EXPECT_EQ(b["messages"][0]["text"], "合法端口范围为2000到65535！");
 }
 
+// A failure no catalogue message covers still gives the one object, its reason under "errors"
+// as stderr says it.
+TEST_F(CliJsonTest, FailuresWithoutAMessageAreInTheObject) {
+    const std::vector<std::vector<std::string>> failing = {
+        {"user", "assign", "--record", "1", "--slot", "999"},
+        {"user", "assign", "--record", "3", "--slot", "0"},
+        {"device", "modify", "--slot", "3000", "--port", "9000"},
+        {"device", "delete", "--slot", "3001", "--yes"},
+    };
+    for (auto args : failing) {
+        args = login(args);
+        args.push_back("--json");
+        SCOPED_TRACE(args[6] + " " + args[7]);
+        const Result r = kbcfg(args);
+        EXPECT_EQ(r.status, 1);
+        const Json doc = Json::parse(r.out);
+        EXPECT_EQ(doc["status"], 1);
+        ASSERT_EQ(doc["errors"].size(), 1u) << r.out;
+        EXPECT_EQ(r.err, "kbcfg: " + doc["errors"][0].get<std::string>() + "\n");
+    }
+    // A command that went well has no "errors".
+    const Result ok = kbcfg(login({"user", "list", "--json"}));
+    EXPECT_FALSE(Json::parse(ok.out).contains("errors"));
+}
+
 }  // namespace
 }  // namespace kbcfg::testing
