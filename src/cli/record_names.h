@@ -1,37 +1,22 @@
 #pragma once
-// Words for the coded fields of the image, as info and dump print them.
+// Words for the coded fields of the image, as info and dump print them: the names the text form
+// uses, and the number itself for a code that has none.
 
 #include <cstdint>
 #include <string>
 
-#include "store/config_image.h"
+#include "store/text_form.h"
 
 namespace kbcfg::cli {
 
 inline std::string kindName(std::uint8_t kind) {
-    switch (kind) {
-        case store::kInputChannel:
-            return "input";
-        case store::kOutputChannel:
-            return "output";
-        case store::kScene:
-            return "scene";
-        case store::kTvWall:
-            return "tv-wall";
-        default:
-            return "kind " + std::to_string(kind);
-    }
+    const std::string name = store::textform::kindName(kind);
+    return name.empty() ? "kind " + std::to_string(kind) : name;
 }
 
 inline std::string protocolName(std::uint8_t protocol) {
-    switch (protocol) {
-        case 0:
-            return "TCP";
-        case 1:
-            return "UDP";
-        default:
-            return "protocol " + std::to_string(protocol);
-    }
+    const std::string name = store::textform::protocolName(protocol);
+    return name.empty() ? "protocol " + std::to_string(protocol) : name;
 }
 
 }  // namespace kbcfg::cli
