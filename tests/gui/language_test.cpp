@@ -161,9 +161,9 @@ class TestLanguage : public QObject {
             QCOMPARE(child<QRadioButton>(&main, "englishRadio")->isChecked(),
                      language == Language::English);
             // The tabs' captions are drawn into their pictures.
-            QCOMPARE(child<QAbstractButton>(&main, "devicesButton")->accessibleName(),
-                     language == Language::Chinese ? QStringLiteral("设备")
-                                                   : QStringLiteral("Devices"));
+            QCOMPARE(
+                child<QAbstractButton>(&main, "devicesButton")->accessibleName(),
+                language == Language::Chinese ? QStringLiteral("设备") : QStringLiteral("Devices"));
         };
         expectAll(Language::English);
         // Each widget hears of a switch once, however deep it lies.
