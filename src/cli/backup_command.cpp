@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -64,15 +63,6 @@ std::optional<Order> orderOf(const std::string& name, const std::string& fileNam
     return order;
 }
 
-std::string nowStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
 }  // namespace
 
 std::vector<fs::path> listBackups(const fs::path& configPath) {
@@ -107,7 +97,7 @@ bool backUpConfigFile(const fs::path& configPath, std::string& why) {
         }
     }
     // The editing lock keeps other commands of this tool from choosing a name at the same time.
-    const std::string base = configPath.filename().string() + "." + nowStamp();
+    const std::string base = configPath.filename().string() + "." + store::localTimeStamp();
     fs::path target = folder / (base + kSuffix);
     for (int serial = 2; fs::exists(fs::symlink_status(target, ec)); ++serial)
         target = folder / (base + "-" + std::to_string(serial) + kSuffix);

@@ -15,6 +15,7 @@
 #include "cli/terminal_host.h"
 #include "remote/dynamic_netsdk.h"
 #include "remote/fleet.h"
+#include "store/files.h"
 #include "store/full_path.h"
 
 namespace kbcfg::cli {
@@ -233,7 +234,7 @@ class FleetExport : public FleetJobCommand {
         FleetJob job;
         job.task = remote::FleetTask::Export;
         job.folder = store::fullPath(output_);
-        job.stamp = remote::fleetStamp();
+        job.stamp = store::localTimeStamp();
         return job;
     }
     void addKeys(nlohmann::ordered_json& keys) const override { keys["output"] = output_; }

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -472,15 +471,6 @@ std::string fleetExportName(const std::string& keyboard, const std::string& stam
     return keyboard + "." + stamp + ".bin";
 }
 
-std::string fleetStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
-
 const char* stateName(FleetState state) {
     switch (state) {
         case FleetState::Waiting:
@@ -499,7 +489,7 @@ std::vector<FleetStatus> runFleet(const std::vector<FleetKeyboard>& keyboards,
                                   const FleetJob& given, const NetSdkFactory& sdkFactory,
                                   const FleetObserver& observer) {
     FleetJob job = given;
-    if (job.stamp.empty()) job.stamp = fleetStamp();
+    if (job.stamp.empty()) job.stamp = store::localTimeStamp();
     Board board(keyboards.size(), observer);
     std::atomic<std::size_t> next{0};
     auto worker = [&] {

@@ -70,8 +70,6 @@ struct FleetJob {
 
 // NAME.STAMP.bin
 std::string fleetExportName(const std::string& keyboard, const std::string& stamp);
-// The local time as "YYYYMMDD-HHMMSS".
-std::string fleetStamp();
 
 enum class FleetState { Waiting, Running, Done, Failed };
 const char* stateName(FleetState state);

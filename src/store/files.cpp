@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <system_error>
 
 #include "store/ansi.h"
@@ -178,6 +179,15 @@ int beginEditSession(Host& host, SessionState& session) {
 
 void endEditSession(SessionState& session) {
     session.editLock.reset();
+}
+
+std::string localTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
 }
 
 }  // namespace kbcfg::store

@@ -70,4 +70,7 @@ void endEditSession(SessionState& session);
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path,
                                                        std::size_t maxBytes);
 
+// The local time as "YYYYMMDD-HHMMSS", as the names of backups and exported files carry it.
+std::string localTimeStamp();
+
 }  // namespace kbcfg::store
