@@ -1,5 +1,10 @@
 #include "cli/backup_command.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -11,7 +16,10 @@
 
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "store/bytes.h"
 #include "store/checksum.h"
+#include "store/config_image.h"
+#include "store/file_owner.h"
 #include "store/files.h"
 #include "store/full_path.h"
 #include "store/loader.h"
@@ -24,6 +32,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSuffix = ".bak";
 constexpr std::size_t kStampChars = 15;  // YYYYMMDD-HHMMSS
+// What a backup name adds to the file's name at most: ".YYYYMMDD-HHMMSS-NNNNNNNNN.bak".
+constexpr std::size_t kAddedChars = 1 + kStampChars + 10 + 4;
 
 fs::path backupFolderOf(const fs::path& configPath) {
     store::SessionState paths;
@@ -31,21 +41,29 @@ fs::path backupFolderOf(const fs::path& configPath) {
     return store::backupFolder(paths);
 }
 
+// The part of a backup's name that stands for the file: its name, shortened for a name so long
+// that the backup's would pass the file system's limit.
+std::string stemOf(const fs::path& configPath) {
+    const std::string placeholder(kAddedChars, 'x');
+    const std::string name = store::nameWithin("", configPath.filename().string(), placeholder);
+    return name.substr(0, name.size() - placeholder.size());
+}
+
 bool allDigits(std::string_view s) {
     return !s.empty() &&
            std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-// Where a backup name of fileName sorts: its stamp, then its serial within the second (1 for
-// none). nullopt for any other name.
+// Where a backup name of the stem sorts among backups made at the same moment: its stamp, then
+// its serial within the second (1 for none). nullopt for any other name.
 struct Order {
     std::string stamp;
     unsigned long serial = 1;
     auto operator<=>(const Order&) const = default;
 };
 
-std::optional<Order> orderOf(const std::string& name, const std::string& fileName) {
-    const std::string prefix = fileName + ".";
+std::optional<Order> orderOf(const std::string& name, const std::string& stem) {
+    const std::string prefix = stem + ".";
     if (name.size() < prefix.size() + kStampChars + 4 ||
         name.compare(0, prefix.size(), prefix) != 0 || !name.ends_with(kSuffix))
         return std::nullopt;
@@ -63,50 +81,75 @@ std::optional<Order> orderOf(const std::string& name, const std::string& fileNam
     return order;
 }
 
+// Whether the entry is a backup this tool could have written: one regular file (a link is never
+// one, whatever it points to) of this user or the file's owner, holding a configuration file's
+// first bytes. Its modification time when it is.
+std::optional<std::int64_t> backupTime(int folder, const char* name, uid_t fileOwner) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::uint8_t head[4] = {};
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+                      (st.st_uid == ::geteuid() || st.st_uid == fileOwner) &&
+                      static_cast<std::size_t>(st.st_size) <= store::kScrambleLimit &&
+                      ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head);
+    ::close(fd);
+    std::vector<std::uint8_t> magic(head, head + sizeof head);
+    store::scrambleBytes(magic);
+    if (!ours || store::getU32(magic.data()) != store::layout::kMagic) return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
 }  // namespace
 
 std::vector<fs::path> listBackups(const fs::path& configPath) {
-    const std::string fileName = configPath.filename().string();
-    std::vector<std::pair<Order, fs::path>> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(backupFolderOf(configPath), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        if (auto order = orderOf(it->path().filename().string(), fileName))
-            found.emplace_back(std::move(*order), it->path());
+    const std::string stem = stemOf(configPath);
+    const fs::path folder = backupFolderOf(configPath);
+    struct stat file {};
+    const uid_t fileOwner =
+        ::stat(store::followLinks(configPath).c_str(), &file) == 0 ? file.st_uid : ::geteuid();
+    struct Found {
+        std::int64_t made;
+        Order order;
+        fs::path path;
+    };
+    std::vector<Found> found;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return {};
+    while (const dirent* entry = ::readdir(dir)) {
+        auto order = orderOf(entry->d_name, stem);
+        if (!order) continue;
+        if (const auto made = backupTime(::dirfd(dir), entry->d_name, fileOwner))
+            found.push_back({*made, std::move(*order), folder / entry->d_name});
     }
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return b < a; });
+    ::closedir(dir);
+    // Newest first by when they were made: names carry local time, which moves with the zone
+    // and the clock.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.made != b.made ? a.made > b.made : b.order < a.order;
+    });
     std::vector<fs::path> paths;
-    for (auto& entry : found) paths.push_back(std::move(entry.second));
+    for (Found& entry : found) paths.push_back(std::move(entry.path));
     return paths;
 }
 
 bool backUpConfigFile(const fs::path& configPath, std::string& why) {
-    // Without its trailing separator, so that a file in the folder's place is seen as one.
     const fs::path folder = backupFolderOf(configPath).parent_path();
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        if (fs::exists(fs::symlink_status(folder, ec))) {
-            why = folder.string() + " is not a folder";
-            return false;
-        }
-        fs::create_directory(folder, ec);
-        if (!fs::is_directory(folder)) {
-            why = "cannot make the folder " + folder.string() + ": " + ec.message();
-            return false;
-        }
-    }
+    if (!store::ensureBackupFolder(folder, configPath, &why)) return false;
     // The editing lock keeps other commands of this tool from choosing a name at the same time.
-    const std::string base = configPath.filename().string() + "." + store::localTimeStamp();
+    const std::string base = stemOf(configPath) + "." + store::localTimeStamp();
     fs::path target = folder / (base + kSuffix);
+    std::error_code ec;
     for (int serial = 2; fs::exists(fs::symlink_status(target, ec)); ++serial)
         target = folder / (base + "-" + std::to_string(serial) + kSuffix);
-    if (!store::copyFileAtomically(store::followLinks(configPath), target)) {
+    if (!store::copyFileAtomically(store::followLinks(configPath), target, true)) {
         why = "cannot copy it to " + target.string();
         return false;
     }
-    const std::vector<fs::path> backups = listBackups(configPath);
-    for (std::size_t i = kBackupsKept; i < backups.size(); ++i) fs::remove(backups[i], ec);
+    // The copy just made stays, wherever the clock put it; the oldest others go.
+    std::vector<fs::path> backups = listBackups(configPath);
+    std::erase(backups, target);
+    for (std::size_t i = kBackupsKept - 1; i < backups.size(); ++i) fs::remove(backups[i], ec);
     return true;
 }
 
@@ -179,7 +222,8 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
         if (!backUpConfigFile(file, why))
             return fail("cannot back up " + file.string() + ": " + why + "; nothing was restored");
     }
-    if (!store::writeFileAtomically(file, bytes->data(), bytes->size(), store::LinkPolicy::Follow))
+    if (!store::writeFileAtomically(file, bytes->data(), bytes->size(), store::LinkPolicy::Follow,
+                                    nullptr, store::kPrivateFileMode))
         return fail("cannot write " + file.string() + "; it is unchanged");
     ctx.host.summary("restored " + file.string() + " from " + backup.string(),
                      {{"file", file.string()}, {"backup", backup.string()}});

@@ -26,7 +26,11 @@ int ExportJsonCommand::runLoaded(Context& ctx) {
         return kExitOk;
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    if (!store::writeFileAtomically(out_, data, text.size())) return fail("cannot write " + out_);
+    // Passwords in plain text: nobody else may read a new file that holds them.
+    const mode_t mode = withPasswords_ ? store::kPrivateFileMode : 0666;
+    if (!store::writeFileAtomically(out_, data, text.size(), store::LinkPolicy::Replace, nullptr,
+                                    mode))
+        return fail("cannot write " + out_);
     return kExitOk;
 }
 

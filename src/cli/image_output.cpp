@@ -17,8 +17,9 @@ bool writeScrambledImage(const std::filesystem::path& path, const store::ConfigI
     if (lock) {
         std::vector<std::uint8_t> bytes(image.bytes().begin(), image.bytes().end());
         store::scrambleBytes(bytes);
-        // An output never writes through a link: a link at the path is replaced by the file.
-        store::AtomicFile out(path, store::LinkPolicy::Replace);
+        // An output never writes through a link: a link at the path is replaced by the file. It
+        // holds every password: nobody else may read a new one.
+        store::AtomicFile out(path, store::LinkPolicy::Replace, store::kPrivateFileMode);
         written = out.ok() && out.write(bytes.data(), bytes.size()) && out.commit();
         if (!written) reason = out.error();
     }

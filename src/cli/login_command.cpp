@@ -96,6 +96,14 @@ int LoginCommand::run(Context& ctx) {
     dialog.userName = login_.user;
     dialog.password = login_.effectivePassword();
     if (dialog.login() != store::Outcome::Done) return kExitFailed;
+    // The file stays locked for this command only, whichever way it ends.
+    struct EndSession {
+        store::SessionState& session;
+        ~EndSession() {
+            session.beforeSave = nullptr;
+            store::endEditSession(session);
+        }
+    } end{ctx.session};
     if (administratorOnly_ && ctx.session.loggedInUser != 0)
         return fail("only the administrator may use the " + name() + " commands");
     // A script's wrong batch command must have a way back: the file as it was is copied into the
@@ -117,11 +125,7 @@ int LoginCommand::run(Context& ctx) {
             return true;
         };
     }
-    // The file stays locked for this command only.
-    const int status = runLoggedIn(ctx);
-    ctx.session.beforeSave = nullptr;
-    store::endEditSession(ctx.session);
-    return status;
+    return runLoggedIn(ctx);
 }
 
 }  // namespace kbcfg::cli

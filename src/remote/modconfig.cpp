@@ -1,8 +1,10 @@
 #include "remote/modconfig.h"
 
+#include <optional>
 #include <system_error>
 
 #include "store/ansi.h"
+#include "store/config_lock.h"
 #include "store/files.h"
 #include "store/full_path.h"
 #include "store/messages.h"
@@ -14,11 +16,18 @@ using store::Outcome;
 namespace {
 // The library writes the fetched file itself, by name: it writes the atomic writer's temporary
 // file, which then replaces the chosen one. An interrupted export never leaves half a file, and a
-// link at the chosen path is replaced, never written through.
-int fetchConfigFile(NetSdk& sdk, int loginId, const std::filesystem::path& target) {
-    store::AtomicFile out(target, store::LinkPolicy::Replace);
-    if (!out.ok()) return 0;
-    return sdk.getConfigFile(loginId, out.tempPath()) && out.commit() ? 1 : 0;
+// link at the chosen path is replaced, never written through. Like every writer of a
+// configuration file, it waits for no editor: a file being edited is not replaced. A new file is
+// its owner's alone.
+// nullopt when the file was fetched; else why not (empty when the keyboard's message says it all).
+std::optional<std::string> fetchConfigFile(NetSdk& sdk, int loginId,
+                                           const std::filesystem::path& target) {
+    std::string why;
+    const std::unique_ptr<store::ConfigLock> lock = store::ConfigLock::acquire(target, why);
+    if (!lock) return why;
+    store::AtomicFile out(target, store::LinkPolicy::Replace, store::kPrivateFileMode);
+    if (out.ok() && sdk.getConfigFile(loginId, out.tempPath()) && out.commit()) return std::nullopt;
+    return std::string();
 }
 }  // namespace
 
@@ -75,10 +84,14 @@ Outcome modconfig::exportFile() {
     const int id = prepareExport();
     if (id < 0) return Outcome::Refused;
     store::WaitCursor wait(host_);
-    const int fetched = fetchConfigFile(sdk_, id, chosenPath);
+    const std::optional<std::string> problem = fetchConfigFile(sdk_, id, chosenPath);
     sdk_.logoutEx(id);
-    store::showMessage(host_, fetched ? msg::kExported : msg::kExportFailed);
-    return fetched ? Outcome::Done : Outcome::Refused;
+    if (problem) {
+        store::showMessage(host_, msg::kExportFailed, *problem);
+        return Outcome::Refused;
+    }
+    store::showMessage(host_, msg::kExported);
+    return Outcome::Done;
 }
 
 Outcome modconfig::exportAndLogin() {
@@ -93,13 +106,12 @@ Outcome modconfig::exportAndLogin() {
         store::showMessage(host_, msg::kExportFailed);
         return Outcome::Refused;
     }
-    const std::filesystem::path backup = store::backupFolder(session_);
-    if (!std::filesystem::is_directory(backup, ec)) std::filesystem::create_directory(backup, ec);
+    store::ensureBackupFolder(store::backupFolder(session_), chosenPath);
     store::WaitCursor wait(host_);
-    const int fetched = fetchConfigFile(sdk_, id, chosenPath);
+    const std::optional<std::string> problem = fetchConfigFile(sdk_, id, chosenPath);
     sdk_.logoutEx(id);
-    if (!fetched) {
-        store::showMessage(host_, msg::kExportFailed);
+    if (problem) {
+        store::showMessage(host_, msg::kExportFailed, *problem);
         return Outcome::Refused;
     }
     closeRequested = true;

@@ -4,6 +4,11 @@
 // works wherever the file system supports such locks). The lock file names its holder, goes
 // when the session ends, and a lock left by a killed process is released by the kernel, so it
 // never blocks the next session.
+//
+// Only those who may write the configuration file may hold or block its lock: the lock file is
+// opened by its writers alone (0600, or 0660 for a file its group may write), and a lock file of
+// a user who may not write the configuration file is never opened or believed; it is removed
+// where this user may remove it, and named with its owner where not.
 
 #include <filesystem>
 #include <memory>
@@ -32,12 +37,14 @@ class ConfigLock {
     std::optional<FileIdentity> loaded;
 
   private:
-    ConfigLock(std::filesystem::path lockPath, int fd) : lockPath_(std::move(lockPath)), fd_(fd) {}
+    ConfigLock(std::filesystem::path lockPath, int fd);
     std::filesystem::path lockPath_;
     int fd_;
+    int removal_;  // the lock file goes with the process when a signal ends it
 };
 
-// The lock file that belongs to a configuration file: ".NAME.kbcfg-lock" beside it.
+// The lock file that belongs to a configuration file: ".NAME.kbcfg-lock" beside it (for a name
+// too long for that, a shortened one with a hash of the name).
 std::filesystem::path lockPathFor(const std::filesystem::path& configPath);
 
 }  // namespace kbcfg::store

@@ -1,5 +1,9 @@
 #include "store/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -8,8 +12,10 @@
 #include "store/ansi.h"
 #include "store/checksum.h"
 #include "store/config_lock.h"
+#include "store/file_owner.h"
 #include "store/loader.h"
 #include "store/messages.h"
+#include "store/printable.h"
 
 namespace kbcfg::store {
 
@@ -28,12 +34,6 @@ std::size_t pathChars(const fs::path& p) {
     return codePointCount(p.native());
 }
 
-// The backup folder is made inside the configuration folder, never a chain of missing folders.
-void ensureDirectory(const fs::path& dir) {
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) fs::create_directory(dir, ec);
-}
-
 void showFailure(Host& host, const std::string& detail) {
     showMessage(host, kMessageOpenFailed, detail);
 }
@@ -45,7 +45,48 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std
 }
 
 bool copyFileOverwrite(const fs::path& from, const fs::path& to) {
-    return copyFileAtomically(from, to);
+    return copyFileAtomically(from, to, true);
+}
+
+bool ensureBackupFolder(const fs::path& backupFolder, const fs::path& configPath,
+                        std::string* why) {
+    // Without its trailing separator, so that a link in the folder's place is seen as one.
+    const fs::path folder =
+        backupFolder.filename().empty() ? backupFolder.parent_path() : backupFolder;
+    const auto refuse = [&](const std::string& text) {
+        if (why) *why = printable(folder.string()) + " " + text;
+        return false;
+    };
+    // Whose the backups are: the configuration file's owner (its folder's while it is new).
+    struct stat owner {};
+    if (::stat(followLinks(configPath).c_str(), &owner) != 0 &&
+        ::stat(folder.parent_path().c_str(), &owner) != 0)
+        return refuse("cannot be made: " + std::string(std::strerror(errno)));
+    // As private as the file: its readers may list the backups, nobody else.
+    const mode_t mode =
+        0700 | ((owner.st_mode & S_IRGRP) ? 0050 : 0) | ((owner.st_mode & S_IROTH) ? 0005 : 0);
+    if (::mkdir(folder.c_str(), mode) != 0 && errno != EEXIST)
+        return refuse("cannot be made: " + std::string(std::strerror(errno)));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        return refuse(error == ELOOP || error == ENOTDIR
+                          ? "is not a folder"
+                          : "cannot be opened: " + std::string(std::strerror(error)));
+    }
+    // A folder made by root for a user's file (now, or by an earlier version) goes to the user,
+    // so that the file's owner can go on keeping and reading its backups.
+    if (::geteuid() == 0 && (st.st_uid != owner.st_uid || st.st_gid != owner.st_gid) &&
+        (st.st_uid == 0 || st.st_uid == owner.st_uid) &&
+        ::fchown(fd, owner.st_uid, owner.st_gid) == 0)
+        ::fstat(fd, &st);
+    ::close(fd);
+    if (st.st_uid != ::geteuid() && st.st_uid != owner.st_uid && st.st_uid != 0)
+        return refuse("belongs to user " + printable(userName(st.st_uid)) +
+                      ", who does not own the configuration file; it is not used");
+    return true;
 }
 
 bool chooseConfigFile(Host& host, SessionState& session) {
@@ -68,7 +109,7 @@ bool chooseConfigFile(Host& host, SessionState& session) {
     }
     setConfigPaths(session, path);
 
-    ensureDirectory(backupFolder(session));
+    ensureBackupFolder(backupFolder(session), path);
     std::error_code ec;
     fs::current_path(session.configFolder, ec);
 
@@ -79,9 +120,10 @@ bool chooseConfigFile(Host& host, SessionState& session) {
 void backupConfigFile(Host& host, SessionState& session, const std::string& fileName,
                       std::size_t limit) {
     const fs::path folder = backupFolder(session);
-    ensureDirectory(folder);
     const fs::path source = session.configFolder / fileName;
     const fs::path target = folder / fileName;
+    // A folder that cannot be trusted gets no copy; the file itself is untouched either way.
+    if (!ensureBackupFolder(folder, source)) return;
 
     if (pathChars(target) + 1 > limit) {
         // The backup path would be too long for the keyboard's tools: keep a short name.
@@ -110,7 +152,14 @@ int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
         return -1;
     }
     scrambleBytes(*bytes);
-    AtomicFile out(target, LinkPolicy::Replace);
+    // Either form holds every password: private when new, and never while someone edits it.
+    std::string why;
+    const std::unique_ptr<ConfigLock> lock = ConfigLock::acquire(target, why);
+    if (!lock) {
+        showFailure(host, why);
+        return -1;
+    }
+    AtomicFile out(target, LinkPolicy::Replace, kPrivateFileMode);
     if (!out.ok() || !out.write(bytes->data(), bytes->size()) || !out.commit()) {
         showFailure(host, "Cannot write " + target.string() + ": " + out.error());
         return -1;

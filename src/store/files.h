@@ -33,8 +33,15 @@ bool chooseConfigFile(Host& host, SessionState& session);
 void backupConfigFile(Host& host, SessionState& session, const std::string& fileName,
                       std::size_t limit);
 
-// Copies a file over the target through the atomic writer (a link at the target is replaced, not
-// followed). False on any failure.
+// Makes the backup folder of configPath (one folder, never a chain; a link there is not
+// followed). It belongs to the configuration file's owner, even when root makes it, and a folder
+// of another user is not used. False, with `why`, when it cannot be used.
+bool ensureBackupFolder(const std::filesystem::path& backupFolder,
+                        const std::filesystem::path& configPath, std::string* why = nullptr);
+
+// Copies a file into the backup folder through the atomic writer (a link at the target is
+// replaced, not followed): as private as the file, and a new copy belongs to the file's owner.
+// False on any failure.
 bool copyFileOverwrite(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Reads source (a regular file, at most the scramble limit), scrambles it and replaces target

@@ -551,9 +551,8 @@ void askMessage(Host& host, SessionState& session, int n, const std::string& arg
     }
     if (answer == Answer::Cancel) return;
     const std::filesystem::path folder = backupFolder(session);
-    std::error_code ec;
-    std::filesystem::create_directory(folder, ec);
     // A failed backup is not reported: the configuration file itself stays untouched.
+    if (!ensureBackupFolder(folder, session.configFolder / argument)) return;
     copyFileOverwrite(session.configFolder / argument, folder / argument);
 }
 

@@ -92,7 +92,7 @@ struct InFlight {
     std::atomic<int> state{0};  // 0 free, 1 being filled, 2 published
     char path[4096] = {};
 };
-constexpr int kInFlightSlots = 16;
+constexpr int kInFlightSlots = 32;
 InFlight g_inFlight[kInFlightSlots];
 
 int registerInFlight(const std::string& path) {
@@ -112,6 +112,14 @@ void unregisterInFlight(int slot) {
 }
 
 }  // namespace
+
+int removeOnSignal(const std::string& path) {
+    return registerInFlight(path);
+}
+
+void keepOnSignal(int handle) {
+    unregisterInFlight(handle);
+}
 
 void removeTemporariesInFlight() noexcept {
     for (InFlight& slot : g_inFlight)
@@ -219,6 +227,13 @@ bool AtomicFile::fail(const char* what) {
     return false;
 }
 
+void AtomicFile::giveNewFileTo(uid_t owner, gid_t group) {
+    if (replacesExisting_) return;
+    giveAway_ = true;
+    owner_ = owner;
+    group_ = group;
+}
+
 bool AtomicFile::write(const void* data, std::size_t size) {
     if (fd_ < 0) return false;
     if (!writeAll(fd_, static_cast<const std::uint8_t*>(data), size)) return fail("write");
@@ -227,7 +242,7 @@ bool AtomicFile::write(const void* data, std::size_t size) {
 
 bool AtomicFile::commit(FileIdentity* written) {
     if (fd_ < 0) return false;
-    if (replacesExisting_ && ::fchown(fd_, owner_, group_) != 0) {
+    if ((replacesExisting_ || giveAway_) && ::fchown(fd_, owner_, group_) != 0) {
         // Only root may give a file away; another user with write access keeps the group at
         // least (and the file becomes his, as with any editor that saves by renaming).
         if (::fchown(fd_, static_cast<uid_t>(-1), group_) != 0 && errno != EPERM)
@@ -263,8 +278,8 @@ bool AtomicFile::commit(FileIdentity* written) {
 }
 
 bool writeFileAtomically(const fs::path& path, const std::uint8_t* data, std::size_t size,
-                         LinkPolicy links, FileIdentity* written) {
-    AtomicFile file(path, links);
+                         LinkPolicy links, FileIdentity* written, mode_t newFileMode) {
+    AtomicFile file(path, links, newFileMode);
     return file.ok() && file.write(data, size) && file.commit(written);
 }
 
@@ -312,11 +327,12 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const fs::path& path, s
     return bytes;
 }
 
-bool copyFileAtomically(const fs::path& from, const fs::path& to) {
+bool copyFileAtomically(const fs::path& from, const fs::path& to, bool sameOwner) {
     struct stat st {};
     const int in = openRegular(from, st);
     if (in < 0) return false;
     AtomicFile out(to, LinkPolicy::Replace, st.st_mode);
+    if (sameOwner) out.giveNewFileTo(st.st_uid, st.st_gid);
     std::vector<std::uint8_t> buffer(1 << 20);
     bool good = out.ok();
     while (good) {

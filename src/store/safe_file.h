@@ -26,6 +26,10 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// The mode of a new file that holds a configuration or a password: its owner's alone. (A file
+// that is replaced keeps its own mode.)
+inline constexpr mode_t kPrivateFileMode = 0600;
+
 // How a target that is a symbolic link is treated.
 enum class LinkPolicy {
     Follow,   // the file at the end of the chain of links is replaced (a configuration file)
@@ -53,6 +57,10 @@ class AtomicFile {
     // file); it is committed the same way.
     const std::filesystem::path& tempPath() const { return temp_; }
 
+    // A new file is given to this owner and group instead of the writer's (when the writer may:
+    // root, or a group of the writer's own). A replaced file keeps its own in any case.
+    void giveNewFileTo(uid_t owner, gid_t group);
+
     bool write(const void* data, std::size_t size);
     // Flushes, gives the file the target's owner and mode, renames it over the target and flushes
     // the folder. False when any of it failed (the target is then unchanged, except when only the
@@ -69,6 +77,7 @@ class AtomicFile {
     int fd_ = -1;
     int inFlightSlot_ = -1;
     bool replacesExisting_ = false;
+    bool giveAway_ = false;
     uid_t owner_ = 0;
     gid_t group_ = 0;
     mode_t mode_ = 0;
@@ -77,10 +86,12 @@ class AtomicFile {
 // Writes the bytes as the whole new content of path. False on any failure, path untouched.
 bool writeFileAtomically(const std::filesystem::path& path, const std::uint8_t* data,
                          std::size_t size, LinkPolicy links = LinkPolicy::Replace,
-                         FileIdentity* written = nullptr);
+                         FileIdentity* written = nullptr, mode_t newFileMode = 0666);
 
-// Copies a regular file over `to` the same way (streaming, any size). False on any failure.
-bool copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies a regular file over `to` the same way (streaming, any size), as private as its source.
+// With `sameOwner`, a new copy belongs to the source's owner and group. False on any failure.
+bool copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                        bool sameOwner = false);
 
 // The end of a chain of symbolic links (at most 40), or path itself when it is none.
 std::filesystem::path followLinks(const std::filesystem::path& path);
@@ -100,9 +111,15 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::
 // those of its own name pattern, owned by this user, whose process is gone.
 void removeStaleTemporaries(const std::filesystem::path& folder);
 
-// Removes the temporary files being written at this moment. Async-signal-safe: for the handler
-// of a terminating signal, so that an interrupted command leaves nothing behind.
+// Removes the temporary files being written at this moment, and the other files registered with
+// removeOnSignal. Async-signal-safe: for the handler of a terminating signal, so that an
+// interrupted command leaves nothing behind.
 void removeTemporariesInFlight() noexcept;
+
+// Registers a file that removeTemporariesInFlight removes (a lock file while it is held); the
+// handle for keepOnSignal, -1 when every slot is taken.
+int removeOnSignal(const std::string& path);
+void keepOnSignal(int handle);
 
 namespace testing {
 // Makes the next writes fail once `bytes` more bytes have been written (nullopt: no fault).

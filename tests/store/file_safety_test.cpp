@@ -295,3 +295,118 @@ TEST(SafeFile, LeftoversOfKilledWritersAreRemovedOthersKept) {
 
 }  // namespace
 }  // namespace kbcfg::store
+
+namespace kbcfg::store {
+namespace {
+
+// A process of another user that holds a read lock on a file it planted, until it is killed.
+pid_t plantHeldLock(const fs::path& path, uid_t user) {
+    int ready[2];
+    if (::pipe(ready) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(3);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0666);
+        struct flock request {};
+        request.l_type = F_RDLCK;
+        request.l_whence = SEEK_SET;
+        ::fcntl(fd, F_OFD_SETLK, &request);
+        [[maybe_unused]] auto n = ::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char c;
+    [[maybe_unused]] auto n = ::read(ready[0], &c, 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return pid;
+}
+
+TEST_F(FileSafetyTest, OnlyThoseWhoMayWriteTheFileHoldOrBlockItsLock) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as several users";
+    constexpr uid_t kOwner = 65534, kOther = 65533;
+    const fs::path lock = lockPathFor(file());
+    ::chmod(dir.path().c_str(), 01777);  // a shared, sticky folder
+    writeAll(dir / "victim", Bytes(10, 7));
+    const auto asUser = [](uid_t user, const std::function<void()>& plant) {
+        return inChild([&] {
+            if (::setgid(user) != 0 || ::setuid(user) != 0) return 3;
+            plant();
+            return 0;
+        });
+    };
+    const auto writeLock = [&](const std::string& text) {
+        const int fd = ::open(lock.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        [[maybe_unused]] auto n = ::write(fd, text.data(), text.size());
+        ::close(fd);
+    };
+    struct Case {
+        const char* what;
+        std::function<pid_t()> plant;  // a process to end afterwards, or 0
+    };
+    const Case planted[] = {
+        {"a lock file naming a process, with escape codes",
+         [&] { return asUser(kOther, [&] { writeLock("1 \033]0;PWNED\007\033[2J\n"); }), 0; }},
+        {"a lock file held open and locked", [&] { return plantHeldLock(lock, kOther); }},
+        {"a link to another file",
+         [&] { return asUser(kOther, [&] { fs::create_symlink(dir / "victim", lock); }), 0; }},
+    };
+    // Root's edit of root's file is never blocked by a user who may not write the file.
+    for (const Case& c : planted) {
+        const pid_t holder = c.plant();
+        host.clear();
+        EXPECT_EQ(beginEditSession(host, session), 0) << c.what << ": " << lastText();
+        struct stat st {};
+        ASSERT_EQ(::lstat(lock.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u) << c.what;
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << c.what;
+        // Nobody else can even open the lock, let alone lock it.
+        EXPECT_EQ(asUser(kOther, [&] { ::_exit(::open(lock.c_str(), O_RDONLY) < 0 ? 0 : 1); }), 0);
+        endEditSession(session);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(lock))) << c.what;
+        if (holder > 0) ::kill(holder, SIGKILL), ::waitpid(holder, nullptr, 0);
+    }
+    EXPECT_EQ(readAll(dir / "victim"), Bytes(10, 7));
+
+    // A user who may not remove such a lock file is told which it is and whose, never fooled.
+    ASSERT_EQ(::chown(file().c_str(), kOwner, kOwner), 0);
+    ASSERT_EQ(asUser(kOther, [&] { writeLock("1 \033]0;PWNED\007\n"); }), 0);
+    std::string why;
+    EXPECT_EQ(inChild([&] {
+                  if (::setgid(kOwner) != 0 || ::setuid(kOwner) != 0) return 3;
+                  const auto held = ConfigLock::acquire(file(), why);
+                  return !held && why.find(lock.string()) != std::string::npos &&
+                                 why.find("not trusted") != std::string::npos &&
+                                 why.find('\033') == std::string::npos
+                             ? 0
+                             : 1;
+              }),
+              0);
+    fs::remove(lock);
+
+    // A lock file of someone who may write the file blocks, and names its holder only when that
+    // process runs the program it names.
+    ASSERT_EQ(::chown(file().c_str(), 0, 0), 0);
+    ASSERT_EQ(beginEditSession(host, session), 0);
+    const std::pair<std::string, std::string> lines[] = {
+        {"1 \033]0;PWNED\007\033[2J\n", "not trusted"},
+        {std::to_string(::getpid()) + " " + program_invocation_short_name + "\n",
+         "process " + std::to_string(::getpid())},
+    };
+    for (const auto& [line, expected] : lines) {
+        writeLock(line);
+        EXPECT_EQ(inChild([&] {
+                      const auto second = ConfigLock::acquire(file(), why);
+                      return !second && why.find(expected) != std::string::npos &&
+                                     why.find('\033') == std::string::npos
+                                 ? 0
+                                 : 1;
+                  }),
+                  0)
+            << expected;
+    }
+    endEditSession(session);
+}
+
+}  // namespace
+}  // namespace kbcfg::store

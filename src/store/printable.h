@@ -1,0 +1,14 @@
+#pragma once
+// Text from files and other users (lock files, inventories, JSON keys) on its way to a terminal:
+// control characters are shown escaped, so no escape sequence ever reaches the terminal.
+
+#include <string>
+#include <string_view>
+
+namespace kbcfg::store {
+
+// The text with C0 and C1 controls, DEL, backslashes and bytes that are not UTF-8 escaped
+// C-style (\n, \t, \r, \\, \xNN); printable UTF-8 stays as it is.
+std::string printable(std::string_view text);
+
+}  // namespace kbcfg::store
