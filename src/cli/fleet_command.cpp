@@ -15,6 +15,7 @@
 #include "cli/terminal_host.h"
 #include "remote/dynamic_netsdk.h"
 #include "remote/fleet.h"
+#include "remote/keyboard_fields.h"
 #include "store/files.h"
 #include "store/full_path.h"
 
@@ -166,11 +167,17 @@ class FleetJobCommand : public Command {
 
         FleetJob job = this->job();
         job.jobs = jobs_;
+        // Once, before any keyboard is contacted: the file checks of the one-keyboard commands
+        // (the path limits, message 210 or 211), then the file itself.
         if (!job.file.empty()) {
+            if (!remote::checkPathLimits(ctx.host, job.file)) return kExitFailed;
             std::error_code ec;
             if (!std::filesystem::is_regular_file(job.file, ec))
                 return fail(job.file.string() + ": not a file that can be sent");
         }
+        if (job.task == remote::FleetTask::Export &&
+            !remote::prepareExportFolder(job.folder, *keyboards, error))
+            return fail(error);
 
         Progress progress(*keyboards, ctx.host.json());
         const auto statuses =
@@ -224,11 +231,14 @@ class FleetExport : public FleetJobCommand {
   public:
     FleetExport()
         : FleetJobCommand(
-              "export", "Fetch every keyboard's configuration into DIR/NAME/NAME.DATE-TIME.bin") {}
+              "export",
+              "Fetch every keyboard's configuration into DIR/NAME/DATE-TIME.bin (DATE-TIME-2.bin "
+              "and so on within one second)") {}
 
   protected:
     void declare(CLI::App& app) override {
-        app.add_option("--output", output_, "Folder for the files (made when missing)")->required();
+        app.add_option("--output", output_, "Folder for the files (made 0700 when missing)")
+            ->required();
     }
     FleetJob job() const override {
         FleetJob job;

@@ -16,10 +16,15 @@
 #include <set>
 #include <thread>
 
+#include "remote/keyboard_fields.h"
 #include "remote/modconfig.h"
 #include "remote/modupdata.h"
+#include "store/ansi.h"
+#include "store/file_owner.h"
 #include "store/files.h"
 #include "store/host.h"
+#include "store/json_errors.h"
+#include "store/printable.h"
 #include "store/session.h"
 #include "store/validators.h"
 
@@ -30,6 +35,8 @@ namespace {
 constexpr int kKeyboardLoginFailed = 208;
 // A password file holds a few lines; anything larger is not one.
 constexpr std::size_t kMaxPasswordFileBytes = 64u << 10;
+// "YYYYMMDD-HHMMSS", the stamp every export name starts with.
+constexpr std::size_t kStampChars = 15;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -69,14 +76,14 @@ class InventoryBuilder {
     bool add(std::string_view name, std::string_view ip, std::string port, int line,
              const std::string& where, std::string& error) {
         if (!validName(name)) {
-            error = where + ": \"" + std::string(name) +
+            error = where + ": \"" + store::printable(name) +
                     "\" is not a keyboard name (1 to 64 letters, digits, '.', '_' or '-', "
                     "starting with a letter or digit)";
             return false;
         }
         const auto address = store::Ipv4Fields::parse(ip);
         if (!address || !address->complete() || !address->hostFirstOctet()) {
-            error = where + ": \"" + std::string(ip) + "\" is not a keyboard address";
+            error = where + ": \"" + store::printable(ip) + "\" is not a keyboard address";
             return false;
         }
         if (port.empty()) port = "8000";
@@ -85,7 +92,8 @@ class InventoryBuilder {
             return false;
         }
         if (!endpoints_.insert({address->packed(), store::readNumber(port)}).second) {
-            error = where + ": " + address->toString() + " port " + port + " is listed twice";
+            error = where + ": " + address->toString() + " port " + store::printable(port) +
+                    " is listed twice";
             return false;
         }
         keyboards_.push_back({std::string(name), *address, std::move(port), {}, line});
@@ -140,8 +148,9 @@ std::optional<std::vector<FleetKeyboard>> parseJsonInventory(std::string_view te
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::exception& e) {
-        error = e.what();
+    } catch (const json::parse_error& e) {
+        // Line and column only: the text near the error may be a password.
+        error = store::describeParseError(e, text);
         return std::nullopt;
     }
     if (doc.is_object()) {
@@ -169,7 +178,7 @@ std::optional<std::vector<FleetKeyboard>> parseJsonInventory(std::string_view te
                 return std::nullopt;
             }
             if (key != "name" && key != "ip" && key != "port") {
-                error = where + ": unknown key \"" + key + "\"";
+                error = where + ": unknown key \"" + store::printable(key) + "\"";
                 return std::nullopt;
             }
         }
@@ -271,22 +280,120 @@ void fill(KeyboardFields& fields, const FleetKeyboard& keyboard) {
     fields.password = keyboard.password;
 }
 
+std::string shown(const std::filesystem::path& path) {
+    return store::printable(path.string());
+}
+
+// Makes the folder and the missing ones above it, each 0700 (they will hold configurations);
+// folders that exist keep their mode. Several workers may make the same folder at once.
+bool makeFolders(const std::filesystem::path& folder, std::string& problem) {
+    problem.clear();
+    std::vector<std::filesystem::path> missing;
+    struct stat st {};
+    for (std::filesystem::path p = folder; !p.empty() && ::stat(p.c_str(), &st) != 0;
+         p = p.parent_path()) {
+        if (errno != ENOENT) break;
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) {
+            problem = "cannot create " + shown(*it) + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    if (::stat(folder.c_str(), &st) != 0)
+        problem = "cannot use " + shown(folder) + ": " + std::strerror(errno);
+    else if (!S_ISDIR(st.st_mode))
+        problem = shown(folder) + " is not a folder";
+    return problem.empty();
+}
+
+// A keyboard's own folder in the output folder, which others may be able to write in: made 0700,
+// or, when it exists, used only when it is a real folder of this user that no one else can
+// write, so that no one can plant a link that sends a configuration elsewhere or swap the file
+// once it is written.
+bool keyboardFolder(const std::filesystem::path& folder, std::string& problem) {
+    if (::mkdir(folder.c_str(), 0700) == 0) return true;
+    if (errno != EEXIST) {
+        problem = "cannot create " + shown(folder) + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0)
+        problem = "cannot use " + shown(folder) + ": " + std::strerror(errno);
+    else if (S_ISLNK(st.st_mode))
+        problem = shown(folder) + " is a link; not used";
+    else if (!S_ISDIR(st.st_mode))
+        problem = shown(folder) + " is not a folder; not used";
+    else if (st.st_uid != ::geteuid())
+        problem = shown(folder) + " belongs to user " +
+                  store::printable(store::userName(st.st_uid)) + "; not used";
+    else if ((st.st_mode & 022) != 0)
+        problem = shown(folder) + " can be written by others; not used";
+    else
+        return true;
+    return false;
+}
+
+// The export's file, claimed by creating it exclusively (0600, links not followed): two runs in
+// the same second, in this process or another, can never pick the same name. The empty file is
+// what the atomic writer replaces; it is removed again unless the export replaced it.
+class ExportFile {
+  public:
+    bool claim(const std::filesystem::path& folder, const std::string& stamp,
+               std::string& problem) {
+        for (int serial = 1; serial <= kMaxExportSerial; ++serial) {
+            const std::filesystem::path path = folder / fleetExportName(stamp, serial);
+            const int fd =
+                ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0 && errno == EEXIST) continue;
+            if (fd < 0) {
+                problem = "cannot create " + shown(path) + ": " + std::strerror(errno);
+                return false;
+            }
+            struct stat st {};
+            ::fstat(fd, &st);
+            ::close(fd);
+            path_ = path;
+            device_ = st.st_dev;
+            inode_ = st.st_ino;
+            return true;
+        }
+        problem = shown(folder) + " holds " + std::to_string(kMaxExportSerial) +
+                  " exports of this second already";
+        return false;
+    }
+    const std::filesystem::path& path() const { return path_; }
+    void keep() { path_.clear(); }
+    ~ExportFile() {
+        struct stat st {};
+        if (!path_.empty() && ::lstat(path_.c_str(), &st) == 0 && st.st_dev == device_ &&
+            st.st_ino == inode_)
+            ::unlink(path_.c_str());
+    }
+
+  private:
+    std::filesystem::path path_;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
+
 // One keyboard's work with the dialog a person would use; true when it succeeded.
 bool exportOne(WorkerHost& host, NetSdk& sdk, const FleetKeyboard& keyboard, const FleetJob& job,
                std::filesystem::path& output, std::string& problem) {
     const std::filesystem::path folder = job.folder / keyboard.name;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        problem = "cannot create " + folder.string() + ": " + ec.message();
-        return false;
-    }
+    if (!makeFolders(job.folder, problem) || !keyboardFolder(folder, problem)) return false;
+    ExportFile file;
+    if (!file.claim(folder, job.stamp, problem)) return false;
     store::SessionState session;  // the dialog's own: no worker touches the process's session
     modconfig dialog(host, session, sdk);
-    // The file name is the tool's own choice, so the chooser's length limits do not apply.
-    dialog.chosenPath = folder / fleetExportName(keyboard.name, job.stamp);
+    // The limits a chosen file meets, so that the login and the import can open the file.
+    if (!checkPathLimits(host, file.path())) return false;
+    dialog.chosenPath = file.path();
     fill(dialog.keyboard, keyboard);
     if (dialog.exportFile() != store::Outcome::Done) return false;
+    file.keep();
     output = dialog.chosenPath;
     return true;
 }
@@ -377,8 +484,10 @@ std::optional<std::vector<FleetKeyboard>> parseInventory(std::string_view text,
                                                          std::string& error) {
     std::string_view body = trim(text);
     if (body.starts_with("\xEF\xBB\xBF")) body = trim(body.substr(3));
+    // The whole text, so that a syntax error's line and column count from its start (the parser
+    // skips the byte-order mark and the white space itself).
     if (!body.empty() && (body.front() == '[' || body.front() == '{'))
-        return parseJsonInventory(body, error);
+        return parseJsonInventory(text, error);
     return parseCsvInventory(text, error);
 }
 
@@ -467,8 +576,26 @@ bool assignPasswords(std::vector<FleetKeyboard>& keyboards,
     return true;
 }
 
-std::string fleetExportName(const std::string& keyboard, const std::string& stamp) {
-    return keyboard + "." + stamp + ".bin";
+std::string fleetExportName(const std::string& stamp, int serial) {
+    return stamp + (serial > 1 ? "-" + std::to_string(serial) : std::string()) + ".bin";
+}
+
+bool prepareExportFolder(const std::filesystem::path& folder,
+                         const std::vector<FleetKeyboard>& keyboards, std::string& error) {
+    std::size_t longestName = 0;
+    for (const FleetKeyboard& k : keyboards)
+        longestName = std::max(longestName, store::codePointCount(k.name));
+    const std::string longestFile =
+        fleetExportName(std::string(kStampChars, '0'), kMaxExportSerial);
+    const std::size_t longest =
+        store::codePointCount((folder / std::string(longestName, 'n') / longestFile).native());
+    if (longest > store::kMaxPathChars) {
+        error = shown(folder) + ": the files' paths would reach " + std::to_string(longest) +
+                " characters, more than the " + std::to_string(store::kMaxPathChars) +
+                " the login and the import accept; choose a shorter folder";
+        return false;
+    }
+    return makeFolders(folder, error);
 }
 
 const char* stateName(FleetState state) {

@@ -24,8 +24,10 @@ inline constexpr int kDefaultFleetJobs = 8;
 inline constexpr int kMaxFleetJobs = 64;
 // An inventory lists keyboards, not a whole network: larger files are refused.
 inline constexpr std::size_t kMaxInventoryBytes = 4u << 20;
-// A keyboard's name is a folder and a file name of its exports.
+// A keyboard's name is the folder of its exports.
 inline constexpr std::size_t kMaxKeyboardNameChars = 64;
+// Exports of one keyboard within one second are told apart by a suffix -2 ... -99.
+inline constexpr int kMaxExportSerial = 99;
 
 struct FleetKeyboard {
     std::string name;
@@ -61,15 +63,22 @@ enum class FleetTask { Export, Import, Upgrade };
 
 struct FleetJob {
     FleetTask task = FleetTask::Export;
-    std::filesystem::path folder;  // export: each keyboard's files go to folder/NAME/
+    std::filesystem::path folder;  // export: each keyboard's files go to folder/NAME/ (0700)
     std::string stamp;             // export: "YYYYMMDD-HHMMSS", the same for the whole run
     std::filesystem::path file;    // import: the configuration file; upgrade: the package
     bool panel = false;            // upgrade: a panel program
     int jobs = kDefaultFleetJobs;
 };
 
-// NAME.STAMP.bin
-std::string fleetExportName(const std::string& keyboard, const std::string& stamp);
+// STAMP.bin, STAMP-2.bin, ...: short enough for the file-name limit whatever the keyboard's name.
+std::string fleetExportName(const std::string& stamp, int serial = 1);
+
+// Before an export contacts any keyboard: the longest path it may write (folder, the longest
+// name, a stamp with a two-digit serial) must stay within the path limit, so that the login and
+// the import can open every file; the folder is made (0700) when missing, an existing one keeps
+// its mode. False with `error` otherwise.
+bool prepareExportFolder(const std::filesystem::path& folder,
+                         const std::vector<FleetKeyboard>& keyboards, std::string& error);
 
 enum class FleetState { Waiting, Running, Done, Failed };
 const char* stateName(FleetState state);

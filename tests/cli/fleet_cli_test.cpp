@@ -74,7 +74,7 @@ TEST_F(FleetCliTest, ExportGoesOnPastFailuresSumsUpAndFails) {
                                  "failed! (no connection)\n"));
     EXPECT_THAT(r.out, HasSubstr("gate   198.51.100.5:8000  done         100%  Export config file "
                                  "successfully! " +
-                                 path("out") + "/gate/gate."));
+                                 path("out") + "/gate/20"));
     EXPECT_THAT(r.out, Not(HasSubstr("\x1b[")));
     EXPECT_THAT(r.out, HasSubstr("exported 2 of 4 keyboards into " + path("out") +
                                  "; 2 failed: annex, yard\n"));
@@ -82,9 +82,8 @@ TEST_F(FleetCliTest, ExportGoesOnPastFailuresSumsUpAndFails) {
     for (const auto& e : fs::recursive_directory_iterator(dir / "out")) {
         if (!e.is_regular_file()) continue;
         ++files;
-        const std::string name = e.path().filename().string();
-        const std::string folder = e.path().parent_path().filename().string();
-        EXPECT_THAT(name, ::testing::MatchesRegex(folder + "\\.[0-9]{8}-[0-9]{6}\\.bin"));
+        EXPECT_THAT(e.path().filename().string(),
+                    ::testing::MatchesRegex("[0-9]{8}-[0-9]{6}\\.bin"));
     }
     EXPECT_EQ(files, 2);
 }
@@ -161,6 +160,27 @@ TEST_F(FleetCliTest, PasswordsNeverComeFromTheCommandLine) {
     r = kbcfg(fleet("import", {"--file", path("absent.bin")}));
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("absent.bin: not a file that can be sent"));
+}
+
+TEST_F(FleetCliTest, EveryFileExportedCanBeSentOthersAreRefusedBeforeAnyKeyboard) {
+    std::ofstream(dir / "long.csv") << std::string(40, 'k') << ",198.51.100.2\n";
+    const Json doc = Json::parse(kbcfg({"fleet", "export", "--inventory", path("long.csv"),
+                                        "--output", path("out"), "--json"})
+                                     .out);
+    const std::string file = doc["keyboards"][0]["file"],
+                      tooLong = path(std::string(90, 'o').c_str());
+    EXPECT_EQ(kbcfg({"keyboard", "import", "--ip", "198.51.100.2", "--file", file}).status, 0);
+    fs::copy_file(file, tooLong);  // a file name too long, a folder for paths too long
+    const std::pair<std::string, const char*> cases[] = {
+        {"export", "choose a shorter folder"},
+        {"import", "Filename'length should be less than 32!"}};
+    for (const auto& [task, why] : cases) {
+        const Result r =
+            kbcfg(fleet(task.c_str(), {task == "export" ? "--output" : "--file", tooLong}));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr(why));
+        EXPECT_EQ(r.out, "");  // no keyboard contacted
+    }
 }
 
 // Runs kbcfg with its stdout on a pseudo-terminal of 24 x 100 and returns what it wrote there.

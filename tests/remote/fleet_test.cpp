@@ -4,6 +4,7 @@
 #include "remote/fleet.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 
@@ -17,6 +18,7 @@
 namespace kbcfg::remote {
 namespace {
 
+using std::filesystem::perms;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -73,13 +75,20 @@ TEST(FleetInventory, RefusesWhatWouldMisdirectAKeyboardNamingWhere) {
         {R"({"keyboards": [], "extra": 1})", "only \"keyboards\""},
         {R"({"keyboards": 5})", "must be an array"},
         {R"([1])", "keyboard 1: must be an object"},
-        {"[{", "parse error"},
+        {"[{", "line 1, column 3: unexpected end of input"},
+        // Never the text near an error, nor a control character, as they are.
+        {"[{\"name\": \"kb1\",\n\"ip\": \"hunter2\x01\"}]", "line 2, column 15: "},
+        {"kb\x1b[2J,198.51.100.2", "\"kb\\x1b[2J\" is not a keyboard name"},
+        {"kb1,198.51.100.2\x07\x9b", "\"198.51.100.2\\x07\\x9b\" is not"},
+        {R"([{"name": "kb1", "\u001b]0;x": 1}])", "unknown key \"\\x1b]0;x\""},
     };
     for (const auto& [text, why] : cases) {
         SCOPED_TRACE(text);
         std::string error;
         EXPECT_FALSE(parseInventory(text, error));
         EXPECT_THAT(error, HasSubstr(why));
+        EXPECT_EQ(error.find("hunter2"), std::string::npos);
+        EXPECT_EQ(error.find_first_of("\x01\x07\x1b"), std::string::npos);
     }
     // A port the dialog will judge is taken as typed.
     std::string error;
@@ -210,10 +219,10 @@ TEST_F(FleetRunTest, ExportWritesEachKeyboardsFileAndOneFailureStopsNoOther) {
                                                "done 100 Export config file successfully!",
                                                "failed 0 Login keyboard failed! (no connection)",
                                                "failed 0 Legal port ranges from 2000 to 65535!"));
-    const auto file = dir / "out" / "ok" / "ok.20261210-040000.bin";
+    const auto file = dir / "out" / "ok" / "20261210-040000.bin";
     EXPECT_EQ(statuses[0].output, file);
     EXPECT_EQ(std::filesystem::file_size(file), store::layout::kImageSize);
-    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "refuses" / "refuses.20261210-040000.bin"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "out" / "refuses"));
     EXPECT_TRUE(statuses[1].output.empty());
     EXPECT_THAT(statuses[1].messages,
                 ElementsAre(std::pair<int, std::string>{208, "Login keyboard failed!"}));
@@ -223,21 +232,17 @@ TEST_F(FleetRunTest, ExportWritesEachKeyboardsFileAndOneFailureStopsNoOther) {
         EXPECT_EQ(seen[i].front(), "running");
         EXPECT_EQ(seen[i].back(), stateName(statuses[i].state));
     }
-    // Nothing but the exported files, each with the mode a new file gets: no temporary file
-    // left beside them, and the writers on parallel threads never saw each other's umask.
-    const mode_t mask = umask(0);
-    umask(mask);
+    // Nothing but the exported files, each its user's alone as its folders are: no temporary
+    // file left beside them, no name claimed by a keyboard that failed.
     std::set<std::string> files;
+    EXPECT_EQ(std::filesystem::status(dir / "out").permissions(), perms(0700));
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "out")) {
-        if (!e.is_regular_file()) continue;
-        files.insert(e.path().filename().string());
-        struct stat st {};
-        ASSERT_EQ(stat(e.path().c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << e.path();
+        EXPECT_EQ(e.status().permissions(), perms(e.is_directory() ? 0700 : 0600));
+        if (e.is_regular_file()) files.insert(e.path().lexically_relative(dir / "out"));
     }
     EXPECT_EQ(files,
-              (std::set<std::string>{"ok.20261210-040000.bin", "stubborn.20261210-040000.bin",
-                                     "old.20261210-040000.bin"}));
+              (std::set<std::string>{"ok/20261210-040000.bin", "stubborn/20261210-040000.bin",
+                                     "old/20261210-040000.bin"}));
 }
 
 TEST_F(FleetRunTest, ImportAndUpgradeReportEachKeyboardsOwnEnd) {
@@ -247,7 +252,7 @@ TEST_F(FleetRunTest, ImportAndUpgradeReportEachKeyboardsOwnEnd) {
     keyboards = all;
 
     FleetJob import = makeJob(FleetTask::Import);
-    import.file = dir / "out" / "ok" / "ok.s.bin";
+    import.file = dir / "out" / "ok" / "s.bin";
     EXPECT_THAT(summary(run(import)),
                 ElementsAre("done 100 Import config file successfully!",
                             "failed 0 Login keyboard failed! (wrong password)",
@@ -280,6 +285,32 @@ TEST_F(FleetRunTest, ImportAndUpgradeReportEachKeyboardsOwnEnd) {
     keyboards.resize(1);
     EXPECT_THAT(summary(run(upgrade)),
                 ElementsAre("done 100 panel has updated successfully,auto rebooting..."));
+}
+
+TEST_F(FleetRunTest, ExportOutputCannotBeRedirectedNorShared) {
+    keyboards.resize(1);  // "ok"
+    const auto elsewhere = dir / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    // In a folder all may write in, as /tmp, another user made ok/ first.
+    const char* whys[] = {" is a link; not used", " belongs to user nobody; not used",
+                          " can be written by others; not used"};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(whys[i]);
+        const auto out = dir / std::to_string(i), planted = out / "ok";
+        std::filesystem::create_directory(out);
+        chmod(out.c_str(), 01777);
+        if (i == 0) std::filesystem::create_directory_symlink(elsewhere, planted);
+        if (i > 0) std::filesystem::create_directory(planted);
+        if (i == 1 && chown(planted.c_str(), 65534, 65534) != 0) continue;  // not root
+        if (i == 2) chmod(planted.c_str(), 0770);
+        EXPECT_EQ(run(makeJob(FleetTask::Export, out, "s"))[0].message, planted.string() + whys[i]);
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere) && std::filesystem::is_empty(planted));
+    }
+    // Runs in the same second: each its own file.
+    std::set<std::filesystem::path> names;
+    for (int i = 0; i < 3; ++i)
+        names.insert(run(makeJob(FleetTask::Export, dir / "out", "s"))[0].output.filename());
+    EXPECT_EQ(names, (std::set<std::filesystem::path>{"s.bin", "s-2.bin", "s-3.bin"}));
 }
 
 TEST_F(FleetRunTest, EightWorkersExportSixteenKeyboardsAtLeastFiveTimesFaster) {
