@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/image_output.h"
 #include "cli/terminal_host.h"
@@ -14,8 +16,37 @@ namespace kbcfg::cli {
 
 namespace {
 
-// Far above the text form of a full file; a larger input is not one.
-constexpr std::size_t kMaxJsonBytes = 256u << 20;
+// The text form of a file with every record in use and every field at its longest is 14.2 MB
+// (a file full of devices and channels some 6 MB); 32 MB leaves room for any indentation a tool
+// may add, and bounds the time and memory a build spends on input that is not a text form.
+constexpr std::size_t kMaxJsonBytes = 32u << 20;
+
+// "17, 40-52, 60": runs of numbers shortened, so that a base missing a whole table stays one line.
+std::string numberList(const std::vector<int>& numbers) {
+    std::string out;
+    for (std::size_t i = 0; i < numbers.size();) {
+        std::size_t j = i;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1) ++j;
+        if (!out.empty()) out += ", ";
+        out += std::to_string(numbers[i]);
+        if (j > i) out += (j == i + 1 ? ", " : "-") + std::to_string(numbers[j]);
+        i = j + 1;
+    }
+    return out;
+}
+
+// "operator 3, device slots 17, 40" for the records a base had no password for.
+std::string recordList(const store::textform::EmptyPasswords& empty) {
+    std::string out;
+    if (!empty.operators.empty())
+        out += (empty.operators.size() == 1 ? "operator " : "operators ") +
+               numberList(empty.operators);
+    if (!empty.deviceSlots.empty())
+        out += (out.empty() ? "" : ", ") +
+               std::string(empty.deviceSlots.size() == 1 ? "device slot " : "device slots ") +
+               numberList(empty.deviceSlots);
+    return out;
+}
 
 }  // namespace
 
@@ -49,14 +80,25 @@ int BuildCommand::run(Context& ctx) {
         store::setConfigPaths(session, base_);
         store::ConfigImage base;
         if (store::loadImage(ctx.host, session, base) != 0) return kExitFailed;
-        if (!built.withPasswords) tf::carryPasswords(base, ctx.image);
+        if (!built.withPasswords) {
+            // Passwords go by record position; a record the base does not use has none to give.
+            const tf::EmptyPasswords empty = tf::carryPasswords(base, ctx.image);
+            if (!empty.empty())
+                std::cerr << "kbcfg: no password in " << base_ << " for " << recordList(empty)
+                          << (empty.operators.size() + empty.deviceSlots.size() == 1
+                                  ? "; it is left empty"
+                                  : "; they are left empty")
+                          << std::endl;
+        }
     } else if (!built.withPasswords) {
         std::cerr << "kbcfg: " << in_
                   << " carries no passwords; they are left empty (give --base FILE to keep a "
                      "file's passwords)"
                   << std::endl;
     }
-    if (!writeScrambledImage(out_, ctx.image)) return fail("cannot write " + out_);
+    std::string why;
+    if (!writeScrambledImage(out_, ctx.image, &why))
+        return fail("cannot write " + out_ + ": " + why);
     return kExitOk;
 }
 

@@ -1,13 +1,18 @@
 #include "gui/instance_guard.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
+#include <cstdio>
+#include <filesystem>
+
+#include "store/trusted_path.h"
 
 namespace kbcfg::gui {
 
@@ -24,10 +29,20 @@ QString cleanToken(const QByteArray& raw) {
         if (c > 0x20 && c < 0x7F) token += QLatin1Char(c);
     return token;
 }
+
+// Whether something lies at the path that is not this user's, or not of the given type (S_IFREG,
+// S_IFSOCK): what anyone else put there says nothing about a running copy.
+bool foreign(const QString& path, mode_t type) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+           ((st.st_mode & S_IFMT) != type || st.st_uid != ::geteuid());
+}
 }  // namespace
 
 InstanceGuard::InstanceGuard(QString folder, const QString& name)
-    : base_(QDir(folder).filePath(name + QLatin1Char('-') + QString::number(::getuid()))),
+    : base_(folder.isEmpty()
+                ? QString()
+                : QDir(folder).filePath(name + QLatin1Char('-') + QString::number(::getuid()))),
       lock_(base_ + QStringLiteral(".lock")) {
     // Stale only when its owner is gone, never by age.
     lock_.setStaleLockTime(0);
@@ -38,11 +53,25 @@ InstanceGuard::~InstanceGuard() {
 }
 
 QString InstanceGuard::defaultFolder() {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+    const std::filesystem::path folder = store::privateRuntimeFolder(
+        [](const std::filesystem::path& refused, const std::string& why) {
+            std::fprintf(stderr, "kbcfg-gui: instance lock not kept in %s: %s\n", refused.c_str(),
+                         why.c_str());
+        });
+    if (folder.empty())
+        std::fprintf(stderr,
+                     "kbcfg-gui: no private folder for the instance lock; running without\n");
+    return QFile::decodeName(folder.c_str());
 }
 
 bool InstanceGuard::acquire() {
+    // No private folder: better a second copy than a lock others could hold.
+    if (base_.isEmpty()) return true;
+    // A lock file of another user, or anything but a file, is no copy of this user's: it goes.
+    if (foreign(lockPath(), S_IFREG)) {
+        std::error_code ec;
+        std::filesystem::remove_all(QFile::encodeName(lockPath()).toStdString(), ec);
+    }
     if (!lock_.tryLock(0)) return false;
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -84,11 +113,13 @@ void InstanceGuard::serve(QLocalSocket* socket) {
 }
 
 bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs, const QString& file) {
+    if (base_.isEmpty()) return false;
     QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     // The holder may have taken the lock a moment ago and not be listening yet.
     for (;;) {
-        socket.connectToServer(serverPath());
+        // Only a socket of this user's: a file or file name and the token go to no one else.
+        if (!foreign(serverPath(), S_IFSOCK)) socket.connectToServer(serverPath());
         if (socket.waitForConnected(int(std::max<qint64>(1, deadline.remainingTime())))) break;
         if (deadline.hasExpired()) return false;
         QThread::msleep(50);

@@ -1,7 +1,8 @@
 #pragma once
 // One copy per user: a lock file taken without waiting (a lock left by a copy that died is
 // taken over), and a local server beside it through which a second start asks the running copy
-// to bring its window to the front.
+// to bring its window to the front. Both live in a folder only this user can write, and a lock
+// or socket there that is not this user's is never believed.
 
 #include <QLockFile>
 #include <QObject>
@@ -19,7 +20,8 @@ namespace kbcfg::gui {
 class InstanceGuard : public QObject {
     Q_OBJECT
   public:
-    // `folder`: where the lock and the socket live; the user's runtime folder by default.
+    // `folder`: where the lock and the socket live; by default a private folder of this user's
+    // (store::privateRuntimeFolder). Empty: no such folder, the guard is always acquired.
     explicit InstanceGuard(QString folder = defaultFolder(),
                            const QString& name = QString::fromLatin1(shell::kInstanceName));
     ~InstanceGuard() override;

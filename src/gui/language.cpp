@@ -1,10 +1,16 @@
 #include "gui/language.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QWidget>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -12,17 +18,32 @@ namespace kbcfg::gui {
 
 namespace {
 constexpr const char* kKey = "language";
-
-std::unique_ptr<QSettings> settings() {
-    return std::make_unique<QSettings>(QString::fromLatin1(kSettingsOrganisation),
-                                       QString::fromLatin1(kSettingsApplication));
-}
 }  // namespace
+
+std::unique_ptr<QSettings> openSettings() {
+    // QSettings reads its files as it is made, and would wait for ever on a FIFO. Its folder
+    // (QSettings::setPath included) is learnt from settings of a name nobody has, which only
+    // looks for files; ours is then opened by name, without the fall-back files.
+    const QString probe = QStringLiteral("kbcfg-probe-") +
+                          QString::number(QRandomGenerator::system()->generate64(), 16);
+    const QFileInfo probeFile(QSettings(probe, QStringLiteral("p")).fileName());
+    const QString file = QFileInfo(probeFile.path()).path() + QLatin1Char('/') +
+                         QString::fromLatin1(kSettingsOrganisation) + QLatin1Char('/') +
+                         QString::fromLatin1(kSettingsApplication) + QStringLiteral(".conf");
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "kbcfg-gui: settings file %s is not a regular file; not used\n",
+                     QFile::encodeName(file).constData());
+        return nullptr;
+    }
+    return std::make_unique<QSettings>(file, QSettings::NativeFormat);
+}
 
 void switchLanguage(store::Language language) {
     store::MessageCatalogue::setCurrent(language);
-    settings()->setValue(QString::fromLatin1(kKey),
-                         QString::fromLatin1(store::languageCode(language).data(), 2));
+    if (const auto settings = openSettings())
+        settings->setValue(QString::fromLatin1(kKey),
+                           QString::fromLatin1(store::languageCode(language).data(), 2));
     // Every widget sets its own texts. A widget passes the event on to its children, so it goes
     // only to the widgets without a parent: each widget hears of the switch once. A widget that
     // goes away on the way is skipped.
@@ -35,7 +56,9 @@ void switchLanguage(store::Language language) {
 }
 
 store::Language startupLanguage() {
-    const QString kept = settings()->value(QString::fromLatin1(kKey)).toString();
+    const auto settings = openSettings();
+    const QString kept =
+        settings ? settings->value(QString::fromLatin1(kKey)).toString() : QString();
     if (const auto language = store::languageNamed(kept.toStdString())) return *language;
     return store::localeLanguage(store::processEnvironment());
 }

@@ -5,11 +5,13 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "store/messages.h"
 
+class QSettings;
 class QWidget;
 
 namespace kbcfg::gui {
@@ -23,6 +25,9 @@ store::Language startupLanguage();
 // Where the choice is kept.
 inline constexpr const char* kSettingsOrganisation = "kbcfg";
 inline constexpr const char* kSettingsApplication = "kbcfg-gui";
+// The desktop tool's settings file, or null (with a line on stderr) when something other than a
+// regular file lies at its path: a FIFO there must not hold up the start.
+std::unique_ptr<QSettings> openSettings();
 
 // The catalogue texts a view shows, each set now and again on every apply(), so that a view's
 // retranslate() need not repeat its constructor.

@@ -38,9 +38,11 @@ QString say(const char* english, const char* chinese) {
                : QString::fromUtf8(english);
 }
 
-QSettings settings() {
-    return QSettings(QString::fromLatin1(kSettingsOrganisation),
-                     QString::fromLatin1(kSettingsApplication));
+int keptJobs() {
+    const auto settings = openSettings();
+    return settings
+               ? settings->value(QString::fromLatin1(kJobsKey), users::kDefaultProbeJobs).toInt()
+               : users::kDefaultProbeJobs;
 }
 }  // namespace
 
@@ -141,14 +143,14 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     jobs_ = new QSpinBox(this);
     jobs_->setObjectName(QStringLiteral("jobsBox"));
     jobs_->setRange(1, users::kMaxProbeJobs);
-    jobs_->setValue(std::clamp(
-        settings().value(QString::fromLatin1(kJobsKey), users::kDefaultProbeJobs).toInt(), 1,
-        users::kMaxProbeJobs));
+    jobs_->setValue(std::clamp(keptJobs(), 1, users::kMaxProbeJobs));
     jobs_->setToolTip(say("How many devices \"Add>>\" logs in to and asks at the same time",
                           "\"添加\"时同时登录并查询的设备数"));
     jobsLabel->setBuddy(jobs_);
-    connect(jobs_, &QSpinBox::valueChanged, this,
-            [](int value) { settings().setValue(QString::fromLatin1(kJobsKey), value); });
+    connect(jobs_, &QSpinBox::valueChanged, this, [](int value) {
+        if (const auto settings = openSettings())
+            settings->setValue(QString::fromLatin1(kJobsKey), value);
+    });
     buttons->addWidget(jobsLabel);
     buttons->addWidget(jobs_);
 

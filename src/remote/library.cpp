@@ -7,14 +7,30 @@
 #include <system_error>
 
 #include "kbcfg_build_info.h"
+#include "store/trusted_path.h"
 
 namespace kbcfg::remote {
 
+namespace {
+// The working folder the process started in. The desktop tool later moves into the folder of the
+// configuration file it opens, so a relative KBCFG_LIBDIR must not be resolved against that.
+const std::filesystem::path& startFolder() {
+    static const std::filesystem::path folder = [] {
+        std::error_code ec;
+        return std::filesystem::current_path(ec);
+    }();
+    return folder;
+}
+// Taken as the program starts, before main() can change folder.
+[[maybe_unused]] const std::filesystem::path& kStartFolder = startFolder();
+}  // namespace
+
 std::filesystem::path libraryFolder() {
-    if (const char* dir = std::getenv("KBCFG_LIBDIR"); dir && *dir) return dir;
+    if (const char* dir = std::getenv("KBCFG_LIBDIR"); dir && *dir)
+        return (startFolder() / dir).lexically_normal();
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path(ec);
+    if (ec) return startFolder();
     // Installed, the libraries live in their own folder found relative to the executable, so a
     // moved tree keeps working; in the build tree they lie beside it.
     const auto installed = (exe.parent_path() / KBCFG_LIBDIR_FROM_BINDIR).lexically_normal();
@@ -36,6 +52,11 @@ void SharedLibrary::open() {
         std::error_code ec;
         if (!std::filesystem::exists(path, ec)) {
             problem_ = "device library " + fileName_ + " not found in " + folder_.string();
+            return;
+        }
+        // Code that another local user could change would run as this user (or as root).
+        if (const std::string why = store::strangerWritable(path); !why.empty()) {
+            problem_ = "device library " + path.string() + " not loaded: " + why;
             return;
         }
         // RTLD_LOCAL: the two libraries must not see each other's symbols.

@@ -14,8 +14,10 @@ namespace kbcfg::remote {
 inline constexpr const char* kNetSdkFile = "libVyxNetSDK.so";
 inline constexpr const char* kVorpFile = "libVorp.so";
 
-// KBCFG_LIBDIR when set, else the installed library folder relative to the running executable
-// when there is one, else the executable's own folder.
+// KBCFG_LIBDIR when set (a relative one taken from the folder the program started in), else the
+// installed library folder relative to the running executable when there is one, else the
+// executable's own folder. A library that a user other than this one (or root) could change is
+// not loaded: problem() says which part of its path others control.
 std::filesystem::path libraryFolder();
 
 // Told once, the first time a call finds its library or one of its functions missing: a sentence

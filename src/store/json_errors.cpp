@@ -51,45 +51,4 @@ std::string describeParseError(const nlohmann::json::parse_error& error, std::st
            kindOf(error.what());
 }
 
-std::string escapeForMessage(std::string_view text) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // A UTF-8 sequence stays as it is when it is whole and is no C1 control character.
-        std::size_t length = c >= 0xF0 && c < 0xF5   ? 4
-                             : c >= 0xE0             ? 3
-                             : c >= 0xC2 && c < 0xE0 ? 2
-                                                     : 0;
-        if (c >= 0xF5) length = 0;
-        bool whole = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; whole && k < length; ++k)
-            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        if (whole && !(c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
-            out.append(text.substr(i, length));
-            i += length - 1;
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
-            out += "\\u00";
-            out += kDigits[c >> 4];
-            out += kDigits[c & 15];
-        } else if (c >= 0x80) {
-            out += "\\x";
-            out += kDigits[c >> 4];
-            out += kDigits[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 }  // namespace kbcfg::store

@@ -1,7 +1,7 @@
 #pragma once
 // Messages about JSON input that never quote the input's own text: a parse error gives its line
-// and column only (the text near it can be part of a password), and a key or value a message
-// must name has its control characters escaped so that no escape sequence reaches a terminal.
+// and column only (the text near it can be part of a password). A key or value a message must
+// name goes through store::printable.
 
 #include <nlohmann/json.hpp>
 #include <string>
@@ -15,9 +15,5 @@ std::string describeParseError(const nlohmann::json::parse_error& error, std::st
 
 // "line 12, column 7" for a byte offset (from 0) into `text`.
 std::string describePosition(std::string_view text, std::size_t offset);
-
-// The text with control characters (and DEL and bytes that are not UTF-8) written as \n, \t,
-// \u001b or \xff, and a backslash as \\: safe to print inside a message.
-std::string escapeForMessage(std::string_view text);
 
 }  // namespace kbcfg::store

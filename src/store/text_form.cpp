@@ -5,10 +5,12 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
-#include <unordered_map>
+#include <optional>
 #include <vector>
 
 #include "store/ansi.h"
+#include "store/json_errors.h"
+#include "store/printable.h"
 
 namespace kbcfg::store::textform {
 
@@ -388,17 +390,35 @@ struct BuildError {
     std::string message;
 };
 
+// Input text as a message may quote it: control characters escaped, so that no terminal escape
+// sequence in a key or value reaches the terminal, and long text cut short.
+std::string shown(std::string_view text) {
+    constexpr std::size_t kLongest = 64;
+    if (text.size() <= kLongest) return printable(text);
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return printable(text.substr(0, cut)) + "...";
+}
+
 // Where in the document the builder is; spelled out only for an error.
+// The start of a path that is spelled out only when an error needs it.
+struct PathRoot {
+    virtual std::string str() const = 0;
+
+  protected:
+    ~PathRoot() = default;
+};
+
 struct Path {
     const Path* parent = nullptr;
     std::string_view key{};
     std::size_t index = 0;
     bool isIndex = false;
+    const PathRoot* root = nullptr;  // of a path without a parent; none: "$"
 
     std::string str() const {
-        if (!parent) return "$";
-        return parent->str() +
-               (isIndex ? "[" + std::to_string(index) + "]" : "." + std::string(key));
+        if (!parent) return root ? root->str() : "$";
+        return parent->str() + (isIndex ? "[" + std::to_string(index) + "]" : "." + shown(key));
     }
 };
 
@@ -471,6 +491,10 @@ std::vector<std::uint8_t> fromHex(const Json& j, const Path& path) {
 }
 
 void putHex(const Json& j, const Path& path, std::uint8_t* p, std::size_t width) {
+    // The length first: a long text is refused without a copy of it.
+    if (const std::string& s = string(j, path); s.size() % 2 == 0 && s.size() / 2 != width)
+        refuse(path, "expected " + std::to_string(width) + " bytes, found " +
+                         std::to_string(s.size() / 2));
     const std::vector<std::uint8_t> bytes = fromHex(j, path);
     if (bytes.size() != width)
         refuse(path, "expected " + std::to_string(width) + " bytes, found " +
@@ -491,7 +515,7 @@ std::uint32_t parseIpv4(const Json& j, const Path& path) {
         }
         const bool separatorOk = octet == 3 ? pos == s.size() : pos < s.size() && s[pos] == '.';
         if (digits == 0 || digits > 3 || value > 255 || !separatorOk)
-            refuse(path, "not an IPv4 address a.b.c.d: \"" + s + "\"");
+            refuse(path, "not an IPv4 address a.b.c.d: \"" + shown(s) + "\"");
         ++pos;
         ip |= value << (8 * octet);
     }
@@ -506,13 +530,18 @@ std::uint8_t enumByte(const Json& j, const Path& path, std::string (*nameOf)(std
             if (!name.empty() && name == j.get_ref<const std::string&>())
                 return static_cast<std::uint8_t>(v);
         }
-        refuse(path, std::string("unknown ") + what + " \"" + j.get<std::string>() + "\"");
+        refuse(path, std::string("unknown ") + what + " \"" +
+                         shown(j.get_ref<const std::string&>()) + "\"");
     }
     return static_cast<std::uint8_t>(integer(j, path, 0, 255));
 }
 
 void putTextField(const Json& j, const Path& path, std::uint8_t* p, std::size_t width) {
     const std::string& utf8 = string(j, path);
+    // No code page gives a character for more than 8 bytes of UTF-8: a long text is refused
+    // before it is converted.
+    if (utf8.size() > 8 * width)
+        refuse(path, "too long: the field holds " + std::to_string(width) + " bytes");
     const std::string ansi = toAnsi(utf8);
     if (ansi.find('\0') != std::string::npos || fromAnsi(ansi) != utf8)
         refuse(path, "not encodable in code page " + codePage());
@@ -629,32 +658,66 @@ void applyRecord(const Region& region, std::uint8_t* table, std::vector<bool>& s
     }
 }
 
-void buildRuns(const Json& j, const Path& path, std::uint8_t* p, std::size_t size) {
-    std::size_t next = 0;
-    const auto& runs = array(j, path);
-    for (std::size_t n = 0; n < runs.size(); ++n) {
-        const Path runPath = item(path, n);
-        requireObject(runs[n], runPath);
-        const auto offset = runs[n].find("offset");
-        const auto hex = runs[n].find("hex");
-        if (offset == runs[n].end()) refuse(runPath, "missing \"offset\"");
-        if (hex == runs[n].end()) refuse(runPath, "missing \"hex\"");
-        for (const auto& [name, value] : runs[n].items())
-            if (name != "offset" && name != "hex") refuse(member(runPath, name), "unknown key");
-        const auto at = static_cast<std::size_t>(
-            integer(*offset, member(runPath, "offset"), 0, static_cast<long long>(size) - 1));
-        if (at < next)
-            refuse(member(runPath, "offset"), "runs must be in ascending order without overlap");
-        const std::vector<std::uint8_t> bytes = fromHex(*hex, member(runPath, "hex"));
-        if (bytes.size() > size - at) refuse(member(runPath, "hex"), "run reaches past the region");
-        std::memcpy(p + at, bytes.data(), bytes.size());
-        next = at + bytes.size();
+// One run of an opaque region; `next` is where the run before it ended.
+void applyRun(const Json& run, const Path& runPath, std::uint8_t* p, std::size_t size,
+              std::size_t& next) {
+    requireObject(run, runPath);
+    const auto offset = run.find("offset");
+    const auto hex = run.find("hex");
+    if (offset == run.end()) refuse(runPath, "missing \"offset\"");
+    if (hex == run.end()) refuse(runPath, "missing \"hex\"");
+    const auto at = static_cast<std::size_t>(
+        integer(*offset, member(runPath, "offset"), 0, static_cast<long long>(size) - 1));
+    if (at < next)
+        refuse(member(runPath, "offset"), "runs must be in ascending order without overlap");
+    // An empty run says nothing; refused, a region holds no more runs than bytes.
+    if (string(*hex, member(runPath, "hex")).empty())
+        refuse(member(runPath, "hex"), "a run holds at least one byte");
+    if (string(*hex, member(runPath, "hex")).size() / 2 > size - at)
+        refuse(member(runPath, "hex"), "run reaches past the region");
+    const std::vector<std::uint8_t> bytes = fromHex(*hex, member(runPath, "hex"));
+    std::memcpy(p + at, bytes.data(), bytes.size());
+    next = at + bytes.size();
+}
+
+// What a container of the document is, known as it opens.
+enum class Ctx : std::uint8_t {
+    Root,
+    Tables,
+    Table,
+    Records,
+    Runs,
+    Record,
+    Run,
+    Slots,
+    Cells,
+    Cell
+};
+
+const char* expectedFor(FieldKind kind) {
+    switch (kind) {
+        case FK::Text:
+        case FK::Ipv4:
+        case FK::Bytes:
+            return "a string";
+        case FK::ChannelKind:
+        case FK::OutputPort:
+        case FK::Protocol:
+            return "a name or an integer";
+        case FK::SlotArray:
+        case FK::MatrixCells:
+            return "an array";
+        default:
+            return "an integer";
     }
 }
 
-// Builds while the parser reads: each record is written into the image as soon as it is read
-// and then dropped, so a full file never stands in memory as a tree. What is left of the tree
-// (the header keys, the runs, the operators' numbers) is checked at the end.
+// Builds while the parser reads. Each record and run is written into the image as soon as it is
+// read and then dropped, so a full file never stands in memory as a tree. A key the form does
+// not know, a container where a value belongs or an array longer than its field is refused the
+// moment it is read: whatever the input, the builder holds no more than one record of it, and
+// its work grows with the input's length alone. What is left of the tree (the header keys, the
+// operators' numbers) is checked at the end.
 class Builder {
   public:
     explicit Builder(ConfigImage& image) : image_(image) {
@@ -672,40 +735,27 @@ class Builder {
     // The parser's callback; false drops the value just read.
     bool onEvent(int depth, Json::parse_event_t event, Json& parsed) {
         using E = Json::parse_event_t;
-        if (depth < kDepths) {
-            if (event == E::key) {
-                keys_[depth] = parsed.get<std::string>();
-                // The parser would keep the last of two equal keys without a word.
-                auto& seen = objectKeys_[depth];
-                if (std::find(seen.begin(), seen.end(), keys_[depth]) != seen.end())
-                    throw BuildError{pathTo(depth), "duplicate key"};
-                seen.push_back(keys_[depth]);
-            }
-            if (event == E::array_start || event == E::object_start) {
-                isArray_[depth] = event == E::array_start;
-                counters_[depth] = 0;
-                if (depth + 1 < kDepths) objectKeys_[depth + 1].clear();
-            }
+        switch (event) {
+            case E::object_start:
+            case E::array_start:
+                open(depth, event == E::array_start);
+                return true;
+            case E::key:
+                key(depth, parsed.get_ref<const std::string&>());
+                return true;
+            case E::value:
+                return value(depth, parsed);
+            case E::object_end:
+            case E::array_end:
+                return close(depth, parsed);
         }
-        if (event == E::object_start && depth == 2 && inOperatorTables()) op_ = 0;
-        if (depth == 3 && inOperatorTables() && !isArray_[2] &&
-            (event == E::key || event == E::value))
-            return operatorKey(event, parsed);
-        const bool element = event == E::object_end || event == E::array_end || event == E::value;
-        if (!element || (depth != 2 && depth != 4)) return true;
-        const int container = depth - 1;
-        const std::size_t index = counters_[container]++;
-        const Region* r = recordRegion(depth);
-        if (!r) return true;
-        const Path root;
-        const Path regionPath = member(root, keys_[1]);
-        const Path tablePath = depth == 2 ? Path{} : item(regionPath, counters_[1]);
-        const Path listPath = depth == 2 ? regionPath : member(tablePath, keys_[3]);
-        const Path recPath = item(listPath, index);
-        const int op = depth == 2 ? 1 : op_;
-        applyRecord(*r, tableOf(*r, op), seen_[r - kRegions][op - 1], parsed, recPath);
-        return false;
+        return true;
     }
+
+    // The path of the value being read, for an error the parser raises.
+    std::string valuePath() const { return pathTo(open_); }
+    // The path of the innermost container being read.
+    std::string containerPath() const { return pathTo(open_ > 0 ? open_ - 1 : 0); }
 
     void finish(const Json& doc, BuildResult& result) {
         const Path root;
@@ -721,17 +771,14 @@ class Builder {
                    "expected \"" + versionText() + "\": the only layout this form describes");
         for (const auto& [name, value] : doc.items()) {
             const Path path = member(root, name);
-            if (name == "format" || name == "version") continue;
             if (name == "withPasswords") {
                 if (!value.is_boolean())
                     refuse(path, std::string("expected true or false, found ") + typeName(value));
                 result.withPasswords = value.get<bool>();
             } else if (name == kOperatorTables) {
                 operatorTables(value, path);
-            } else if (const Region* r = findRegion(name); r && !r->perOperator) {
-                region(*r, 1, value, path);
-            } else {
-                refuse(path, "unknown key");
+            } else if (name != "format" && name != "version") {
+                array(value, path);  // its records and runs were placed while reading
             }
         }
         image_.setMagic(L::kMagic);
@@ -741,84 +788,284 @@ class Builder {
     }
 
   private:
-    static constexpr int kDepths = 6;
+    // The path of the item being read at a depth, spelled out only for an error.
+    struct ItemPath final : PathRoot {
+        ItemPath(const Builder& builder, int depth) : builder(builder), depth(depth) {}
+        std::string str() const override { return builder.pathTo(depth); }
+        const Builder& builder;
+        int depth;
+    };
+
+    // Root, operator tables, a table, a record list, a record, a cell list, a cell: 7 levels.
+    static constexpr int kDepths = 8;
 
     std::uint8_t* tableOf(const Region& r, int op) {
         return image_.bytes().data() + r.offset + static_cast<std::size_t>(op - 1) * regionSize(r);
     }
 
-    // The path of the value whose key was just read at this depth.
+    // The path of the value at this depth: the key just read, or the item being read.
     std::string pathTo(int depth) const {
         std::string path = "$";
         for (int k = 1; k <= depth; ++k)
-            path += isArray_[k - 1] ? "[" + std::to_string(counters_[k - 1]) + "]" : "." + keys_[k];
+            path += isArray_[k - 1] ? "[" + std::to_string(counters_[k - 1]) + "]"
+                                    : "." + shown(keys_[k]);
         return path;
     }
 
-    bool inOperatorTables() const { return isArray_[1] && keys_[1] == kOperatorTables; }
-
-    // The record region whose array holds the element that ends at this depth, if any.
-    const Region* recordRegion(int depth) const {
-        if (!isArray_[depth - 1]) return nullptr;
-        const Region* r = findRegion(keys_[depth - 1]);
-        if (!r || !r->type) return nullptr;
-        if (depth == 2) return r->perOperator ? nullptr : r;
-        return inOperatorTables() && r->perOperator && op_ ? r : nullptr;
+    void open(int depth, bool isArray) {
+        if (depth >= kDepths - 1) throw BuildError{pathTo(depth), "nested too deeply"};
+        const Ctx ctx = contextOf(depth, isArray);
+        ctx_[depth] = ctx;
+        isArray_[depth] = isArray;
+        counters_[depth] = 0;
+        objectKeys_[depth + 1] = 0;
+        open_ = depth + 1;
+        if (ctx == Ctx::Table) op_ = 0;
+        if (depth == 0) return;
+        // Arrays of fixed length, refused at the first item too many.
+        const Ctx parent = ctx_[depth - 1];
+        const std::size_t index = counters_[depth - 1];
+        if (parent == Ctx::Cells && index >= L::kMatrixCells)
+            throw BuildError{pathTo(depth - 1),
+                             "expected " + std::to_string(L::kMatrixCells) + " cells, found more"};
     }
 
-    // Keys of an operator's tables: "operator" first, so that its records can be placed as
-    // they are read.
-    bool operatorKey(Json::parse_event_t event, Json& parsed) {
-        const Path root;
-        const Path tables = member(root, kOperatorTables);
-        const Path tablePath = item(tables, counters_[1]);
-        if (event == Json::parse_event_t::key) {
-            if (op_ == 0 && keys_[3] != "operator")
-                refuse(member(tablePath, keys_[3]), "\"operator\" must come first");
-            return true;
+    // What the container opening at this depth is; refuses one the form has no place for.
+    Ctx contextOf(int depth, bool isArray) {
+        const char* found = isArray ? "array" : "object";
+        auto expect = [&](const char* what) {
+            throw BuildError{pathTo(depth), std::string("expected ") + what + ", found " + found};
+        };
+        if (depth == 0) {
+            if (isArray) expect("an object");
+            return Ctx::Root;
         }
-        if (keys_[3] != "operator") return true;
-        const Path path = member(tablePath, "operator");
+        const Ctx parent = ctx_[depth - 1];
+        const std::string& name = keys_[depth];
+        switch (parent) {
+            case Ctx::Root:
+            case Ctx::Table: {
+                if (name == "format" || name == "version") expect("a string");
+                if (name == "withPasswords") expect("true or false");
+                if (name == "operator") expect("an integer");
+                if (!isArray) expect("an array");
+                if (name == kOperatorTables) return Ctx::Tables;
+                region_[depth] = findRegion(name);
+                return region_[depth]->type ? Ctx::Records : Ctx::Runs;
+            }
+            case Ctx::Tables:
+                if (isArray) expect("an object");
+                return Ctx::Table;
+            case Ctx::Records:
+            case Ctx::Runs:
+                if (isArray) expect("an object");
+                region_[depth] = region_[depth - 1];
+                return parent == Ctx::Records ? Ctx::Record : Ctx::Run;
+            case Ctx::Record: {
+                const RecordType& type = *region_[depth - 1]->type;
+                if (name == type.key) expect("an integer");
+                if (name == "hex") expect("a string");
+                const Field* f = findField(type, name);
+                if (!isArray || (f->kind != FK::SlotArray && f->kind != FK::MatrixCells))
+                    expect(expectedFor(f->kind));
+                return f->kind == FK::SlotArray ? Ctx::Slots : Ctx::Cells;
+            }
+            case Ctx::Run:
+                expect(name == "offset" ? "an integer" : "a string");
+                break;
+            case Ctx::Cells:
+                if (!isArray) expect("an array");
+                return Ctx::Cell;
+            case Ctx::Cell:
+                expect(counters_[depth - 1] == 3 ? "a string" : "an integer");
+                break;
+            case Ctx::Slots:
+                expect("an integer");
+                break;
+        }
+        return Ctx::Root;  // not reached: every case above returns or refuses
+    }
+
+    static_assert(4 + std::size(kRegions) <= 64 && 2 + std::size(kDeviceFields) <= 64);
+
+    // The number of a key the object may hold (below 64), or -1 for a key it may not.
+    int keyNumber(Ctx ctx, int container, const std::string& name) const {
+        switch (ctx) {
+            case Ctx::Root:
+            case Ctx::Table: {
+                const bool table = ctx == Ctx::Table;
+                if (name == (table ? "operator" : "format")) return 0;
+                if (!table && name == "version") return 1;
+                if (!table && name == "withPasswords") return 2;
+                if (!table && name == kOperatorTables) return 3;
+                const Region* r = findRegion(name);
+                return r && r->perOperator == table ? 4 + static_cast<int>(r - kRegions) : -1;
+            }
+            case Ctx::Record: {
+                const RecordType& type = *region_[container]->type;
+                if (name == type.key) return 0;
+                if (name == "hex") return 1;
+                const Field* f = findField(type, name);
+                return f ? 2 + static_cast<int>(f - type.fields.data()) : -1;
+            }
+            case Ctx::Run:
+                return name == "offset" ? 0 : name == "hex" ? 1 : -1;
+            default:
+                return -1;
+        }
+    }
+
+    void key(int depth, const std::string& name) {
+        const int container = depth - 1;
+        const int number = keyNumber(ctx_[container], container, name);
+        if (number < 0) throw BuildError{pathTo(container) + "." + shown(name), "unknown key"};
+        // The parser would keep the last of two equal keys without a word. Only known keys get
+        // here, a few to an object: a set of their numbers is a bit mask.
+        const std::uint64_t bit = std::uint64_t{1} << number;
+        if (objectKeys_[depth] & bit)
+            throw BuildError{pathTo(container) + "." + shown(name), "duplicate key"};
+        objectKeys_[depth] |= bit;
+        keys_[depth] = name;
+        if (ctx_[container] == Ctx::Table && op_ == 0 && name != "operator")
+            throw BuildError{pathTo(depth), "\"operator\" must come first"};
+    }
+
+    bool value(int depth, Json& parsed) {
+        if (depth == 0) return true;
+        const int container = depth - 1;
+        switch (ctx_[container]) {
+            case Ctx::Tables:
+                throw BuildError{pathTo(depth),
+                                 std::string("expected an object, found ") + typeName(parsed)};
+            case Ctx::Table:
+                if (keys_[depth] == "operator") operatorNumber(parsed, depth);
+                break;
+            case Ctx::Slots:
+                if (counters_[container] >= L::kGroupSlots)
+                    throw BuildError{
+                        pathTo(container),
+                        "expected " + std::to_string(L::kGroupSlots) + " slots, found more"};
+                break;
+            case Ctx::Cells:
+                throw BuildError{pathTo(depth),
+                                 std::string("expected an array, found ") + typeName(parsed)};
+            case Ctx::Cell:
+                if (counters_[container] >= 4)
+                    throw BuildError{pathTo(container),
+                                     "expected [row, column, value] or [row, column, value, hex]"};
+                break;
+            default:
+                break;
+        }
+        return element(depth, parsed);
+    }
+
+    bool close(int depth, Json& parsed) {
+        open_ = depth;
+        if (ctx_[depth] == Ctx::Table && op_ == 0)
+            throw BuildError{pathTo(depth), "missing \"operator\""};
+        return depth == 0 || element(depth, parsed);
+    }
+
+    // An item of an array is complete: a record or run is placed and dropped.
+    bool element(int depth, const Json& parsed) {
+        const int container = depth - 1;
+        if (!isArray_[container]) return true;
+        const Ctx ctx = ctx_[container];
+        bool keep = true;
+        if (ctx == Ctx::Records || ctx == Ctx::Runs) {
+            const ItemPath at(*this, depth);
+            const Path path{nullptr, {}, 0, false, &at};
+            const Region& r = *region_[container];
+            const int op = container == 1 ? 1 : op_;
+            if (ctx == Ctx::Records)
+                applyRecord(r, tableOf(r, op), seen_[&r - kRegions][op - 1], parsed, path);
+            else
+                applyRun(parsed, path, tableOf(r, op), static_cast<std::size_t>(r.count),
+                         next_[&r - kRegions][op - 1]);
+            keep = false;
+        }
+        ++counters_[container];
+        return keep;
+    }
+
+    void operatorNumber(const Json& parsed, int depth) {
+        const ItemPath at(*this, depth);
+        const Path path{nullptr, {}, 0, false, &at};
         const int op = static_cast<int>(integer(parsed, path, 1, 3));
         if (opSeen_[op - 1]) refuse(path, "duplicate operator " + std::to_string(op));
         opSeen_[op - 1] = true;
         op_ = op;
-        return true;
-    }
-
-    void region(const Region& r, int op, const Json& value, const Path& path) {
-        if (r.type)
-            array(value, path);  // its records were placed while reading
-        else
-            buildRuns(value, path, tableOf(r, op), static_cast<std::size_t>(r.count));
     }
 
     void operatorTables(const Json& value, const Path& path) {
         const auto& list = array(value, path);
         for (std::size_t n = 0; n < list.size(); ++n) {
             const Path tPath = item(path, n);
-            requireObject(list[n], tPath);
-            const auto op = list[n].find("operator");
-            if (op == list[n].end()) refuse(tPath, "missing \"operator\"");
-            const int number = static_cast<int>(integer(*op, member(tPath, "operator"), 1, 3));
-            for (const auto& [name, v] : list[n].items()) {
-                if (name == "operator") continue;
-                const Region* r = findRegion(name);
-                if (!r || !r->perOperator) refuse(member(tPath, name), "unknown key");
-                region(*r, number, v, member(tPath, name));
-            }
+            for (const auto& [name, v] : list[n].items())
+                if (name != "operator") array(v, member(tPath, name));
         }
     }
 
     ConfigImage& image_;
     std::array<std::string, kDepths> keys_{};
     std::array<bool, kDepths> isArray_{};
-    std::array<std::vector<std::string>, kDepths> objectKeys_{};
+    std::array<Ctx, kDepths> ctx_{};
+    std::array<const Region*, kDepths> region_{};
+    std::array<std::uint64_t, kDepths> objectKeys_{};  // keys read, by number
     std::array<std::size_t, kDepths> counters_{};
     std::array<std::array<std::vector<bool>, 3>, std::size(kRegions)> seen_{};
+    std::array<std::array<std::size_t, 3>, std::size(kRegions)> next_{};
     std::array<bool, 3> opSeen_{};
-    int op_ = 0;  // the operator whose tables are being read, 0 before its "operator" key
+    int op_ = 0;    // the operator whose tables are being read, 0 before its "operator" key
+    int open_ = 0;  // containers open
 };
+// The longest string or number the form has a use for is the hex of a region's run, some 34,000
+// characters. The parser holds a token whole, and more than once; longer ones are refused
+// before it reads them.
+constexpr std::size_t kLongestToken = 1 << 16;
+
+struct LongToken {
+    std::size_t at;  // offset of its first character
+    bool isKey;      // a string followed by ':'
+    bool isNumber;
+};
+
+// The first string or number longer than kLongestToken. Strings are delimited as the parser
+// does, so for any text the parser reads up to that point, this is the token it would read.
+std::optional<LongToken> firstLongToken(std::string_view text) {
+    auto inNumber = [](char c) {
+        return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '"') {
+            // The closing quote is the first one after an even number of backslashes.
+            std::size_t end = i;
+            for (;;) {
+                end = std::min(text.find('"', end + 1), text.size());
+                std::size_t backslashes = 0;
+                while (text[end - 1 - backslashes] == '\\') ++backslashes;
+                if (end == text.size() || backslashes % 2 == 0) break;
+            }
+            if (end - i - 1 > kLongestToken) {
+                const auto next = text.find_first_not_of(" \t\r\n", end + 1);
+                return LongToken{i, next != std::string_view::npos && text[next] == ':', false};
+            }
+            i = end + 1;
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            std::size_t end = i + 1;
+            while (end < text.size() && inNumber(text[end])) ++end;
+            if (end - i > kLongestToken) return LongToken{i, false, true};
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::span<const Region> regions() {
@@ -903,24 +1150,49 @@ Json exportImage(const ConfigImage& image, bool withPasswords) {
 BuildResult buildText(std::string_view text, ConfigImage& image) {
     BuildResult result;
     ConfigImage scratch;
+    Builder builder(scratch);
+    // A token too long for any field is refused where it starts: the text before it is read for
+    // an earlier error and for the path to give.
+    const std::optional<LongToken> tooLong = firstLongToken(text);
+    const std::string_view read = tooLong ? text.substr(0, tooLong->at) : text;
+    // No message quotes the text near an error: it can be part of a password.
     try {
-        Builder builder(scratch);
-        const Json doc = Json::parse(text, [&](int depth, Json::parse_event_t event, Json& parsed) {
+        const Json doc = Json::parse(read, [&](int depth, Json::parse_event_t event, Json& parsed) {
             return builder.onEvent(depth, event, parsed);
         });
+        if (tooLong) {
+            result.path = "$";
+            result.message = "syntax error at " + describePosition(text, tooLong->at) +
+                             ": more text after the document";
+            return result;
+        }
         builder.finish(doc, result);
     } catch (const BuildError& e) {
         result.path = e.path;
         result.message = e.message;
         return result;
     } catch (const Json::parse_error& e) {
+        if (tooLong && e.byte > read.size()) {
+            // Only the long token stood in the way.
+            result.path = tooLong->isKey ? builder.containerPath() : builder.valuePath();
+            result.message = std::string(tooLong->isKey      ? "key"
+                                         : tooLong->isNumber ? "number"
+                                                             : "text") +
+                             " longer than " + std::to_string(kLongestToken) + " characters";
+            return result;
+        }
         result.path = "$";
-        result.message = std::string("not valid JSON: ") + e.what();
+        result.message = "syntax error at " + describeParseError(e, text);
+        return result;
+    } catch (const Json::out_of_range&) {
+        // The parser's only one: a number beyond what a double holds.
+        result.path = builder.valuePath();
+        result.message = "number out of range";
         return result;
     } catch (const Json::exception& e) {
         // A value of a shape no check foresaw: refused, never a crash.
-        result.path = "$";
-        result.message = e.what();
+        result.path = builder.valuePath();
+        result.message = "not readable (JSON error " + std::to_string(e.id) + ")";
         return result;
     }
     image.swap(scratch);
@@ -932,38 +1204,34 @@ BuildResult buildImage(const Json& doc, ConfigImage& image) {
     return buildText(doc.dump(-1, ' ', false, Json::error_handler_t::replace), image);
 }
 
-void carryPasswords(const ConfigImage& base, ConfigImage& image) {
+EmptyPasswords carryPasswords(const ConfigImage& base, ConfigImage& image) {
+    // By position alone: a name or an address is what a review changes, the record's number
+    // is what the form keeps.
+    EmptyPasswords empty;
+    auto carry = [](bool newRecord, std::uint8_t* to, const std::uint8_t* from, std::size_t width) {
+        if (newRecord)
+            std::memset(to, 0, width);
+        else
+            std::memcpy(to, from, width);
+    };
     for (int n = 0; n < layout::kOperatorCount; ++n) {
         OperatorRecord rec = image.operatorRecord(n);
-        const std::string name = rec.name();
-        // A record without a name can only be the base's record of the same number.
-        for (int m : {n, 0, 1, 2, 3}) {
-            const OperatorRecord from = base.operatorRecord(m);
-            if (from.name() != name || (name.empty() && m != n)) continue;
-            std::memcpy(rec.data() + OperatorRecord::kPassword,
-                        from.data() + OperatorRecord::kPassword, OperatorRecord::kPasswordWidth);
-            break;
-        }
+        const OperatorRecord from = base.operatorRecord(n);
+        const bool newRecord = rec.inUse() != 0 && from.inUse() == 0;
+        if (newRecord) empty.operators.push_back(n);
+        carry(newRecord, rec.data() + OperatorRecord::kPassword,
+              from.data() + OperatorRecord::kPassword, OperatorRecord::kPasswordWidth);
     }
-    auto addressOf = [](const DeviceRecord& d) { return (std::uint64_t{d.ip()} << 16) | d.port(); };
-    std::unordered_map<std::uint64_t, int> baseByAddress;
-    for (int slot = layout::kDeviceCount - 1; slot >= 0; --slot)
-        if (base.device(slot).inUse()) baseByAddress[addressOf(base.device(slot))] = slot;
     for (int slot = 0; slot < layout::kDeviceCount; ++slot) {
         DeviceRecord d = image.device(slot);
-        int from = -1;
-        if (addressOf(base.device(slot)) == addressOf(d)) {
-            from = slot;
-        } else if (auto it = baseByAddress.find(addressOf(d));
-                   d.inUse() && it != baseByAddress.end()) {
-            from = it->second;
-        }
-        if (from < 0) continue;
-        std::memcpy(d.data() + DeviceRecord::kPassword,
-                    base.device(from).data() + DeviceRecord::kPassword,
-                    DeviceRecord::kPasswordWidth);
+        const DeviceRecord from = base.device(slot);
+        const bool newRecord = d.inUse() != 0 && from.inUse() == 0;
+        if (newRecord) empty.deviceSlots.push_back(slot);
+        carry(newRecord, d.data() + DeviceRecord::kPassword, from.data() + DeviceRecord::kPassword,
+              DeviceRecord::kPasswordWidth);
     }
     image.updateChecksum();
+    return empty;
 }
 
 }  // namespace kbcfg::store::textform

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/config_image.h"
 
@@ -100,9 +101,18 @@ struct BuildResult {
 BuildResult buildText(std::string_view text, ConfigImage& image);
 BuildResult buildImage(const Json& doc, ConfigImage& image);
 
-// For a document built without passwords: each operator gets the password of the base's
-// operator of the same name, each device that of the base's device at the same address and port
-// (the same slot first). Others stay empty. Recomputes the checksum.
-void carryPasswords(const ConfigImage& base, ConfigImage& image);
+// The records of a build that the base had no password for.
+struct EmptyPasswords {
+    std::vector<int> operators;    // record numbers
+    std::vector<int> deviceSlots;  // slots
+    bool empty() const { return operators.empty() && deviceSlots.empty(); }
+};
+
+// For a document built without passwords: each operator record and each device slot gets the
+// password of the base's record at the same position, whatever else changed, so that renaming
+// an operator or moving a device to a new address keeps its password. A record in use in the
+// image whose position the base does not use has no password to take: it is left empty and
+// returned. Recomputes the checksum.
+EmptyPasswords carryPasswords(const ConfigImage& base, ConfigImage& image);
 
 }  // namespace kbcfg::store::textform

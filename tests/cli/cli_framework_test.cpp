@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <chrono>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -77,6 +78,12 @@ class CliFrameworkTest : public ::testing::Test {
         fs::create_directories(backups());
         std::ofstream(backups() / name) << content;
     }
+    // A copy of the file as a backup made `age` hours ago.
+    void plantBackup(const std::string& name, int age) {
+        plant(name, readText(file()));
+        const auto made = fs::file_time_type::clock::now() - std::chrono::hours(age);
+        fs::last_write_time(backups() / name, made);
+    }
 
     TempDir dir;
     int added = 0;
@@ -144,10 +151,10 @@ TEST_F(CliFrameworkTest, EditsKeepTheNewestTwentyBackups) {
 
     // Eighteen older backups, two of them in one second (serial 9 is older than serial 10), the
     // desktop tool's own copy and a stranger that only looks similar.
-    plant("kb.bin.20200101-000000-9.bak", "oldest");
-    plant("kb.bin.20200101-000000-10.bak", "second");
+    plantBackup("kb.bin.20200101-000000-9.bak", 100);
+    plantBackup("kb.bin.20200101-000000-10.bak", 99);
     for (int i = 0; i < 16; ++i)
-        plant("kb.bin.202101" + std::to_string(10 + i) + "-000000.bak", "x");
+        plantBackup("kb.bin.202101" + std::to_string(10 + i) + "-000000.bak", 50 - i);
     plant("kb.bin", "desktop copy");
     plant("kb.bin.old.bak", "not ours");
 

@@ -92,6 +92,19 @@ TEST(ConfigAsCode, PasswordsStayOutUnlessAskedAndComeBackFromTheBase) {
     EXPECT_EQ(kbcfg({"build", dir / "form.json", dir / "c.bin", "--base", dir / "missing"}).status,
               1);
     EXPECT_FALSE(fs::exists(dir / "c.bin"));
+
+    // A renamed operator and a device on a new port keep their passwords; a new operator has
+    // none to keep and is named.
+    std::string form = readText(dir / "form.json");
+    form.replace(form.find(R"("name":"bob")"), 12, R"("name":"robert")");
+    form.replace(form.find(R"("port":8100)"), 11, R"("port":8200)");
+    form.replace(form.find(R"({"record":2,)"), 12, R"({"record":3,"inUse":1},{"record":2,)");
+    std::ofstream(dir / "edited.json") << form;
+    const Result edited = kbcfg({"build", dir / "edited.json", dir / "d.bin", "--base", in});
+    ASSERT_EQ(edited.status, 0);
+    EXPECT_EQ(edited.err,
+              "kbcfg: no password in " + in.string() + " for operator 3; it is left empty\n");
+    EXPECT_THAT(kbcfg({"diff", in, dir / "d.bin"}).out, Not(HasSubstr("password")));
 }
 
 TEST(ConfigAsCode, BrokenFormsAreRefusedWithTheirPathAndWriteNothing) {
@@ -105,7 +118,8 @@ TEST(ConfigAsCode, BrokenFormsAreRefusedWithTheirPathAndWriteNothing) {
         std::string expected;
     };
     const Case cases[] = {
-        {good.substr(0, good.size() / 2), "$: not valid JSON"},
+        {good.substr(0, good.size() / 2), "$: syntax error at line "},
+        {std::string(33u << 20, ' '), "too large for a text form"},
         {"[]", "$: expected an object"},
         {std::string(good).replace(good.find("\"port\":8100"), 11, "\"port\":-1"),
          "$.devices[2].port: out of range"},

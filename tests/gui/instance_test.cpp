@@ -1,5 +1,6 @@
 // The single-instance guard driven twice in one process, its stale-lock recovery, and the start
 // of the built program timed on the offscreen platform.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <atomic>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include <QDir>
@@ -28,6 +30,7 @@
 
 using kbcfg::gui::InstanceGuard;
 using kbcfg::gui::QtHost;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -215,6 +218,40 @@ class TestInstance : public QObject {
         InstanceGuard second(dir.path());
         QVERIFY(!second.acquire());
         QVERIFY(askFromAnotherThread(second));
+    }
+
+    void lockLivesWhereOnlyThisUserCanWrite() {
+        if (::geteuid() != 0) QSKIP("needs root to make files of another user");
+        namespace fs = std::filesystem;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), cache = qgetenv("XDG_CACHE_HOME");
+        // XDG_RUNTIME_DIR: another user's, a link to a good one, one the group can write, a good
+        // one holding another user's lock of a live copy, none. The other folder: XDG_CACHE_HOME.
+        for (const char* run : {"foreign", "link", "shared", "good", ""}) {
+            kbcfg::testing::TempDir top;
+            const fs::path t = fs::canonical(top.path());
+            for (const char* name : {"good", "foreign", "shared", "cache"})
+                fs::create_directory(t / name);
+            ::chmod((t / "good").c_str(), 0700);
+            ::chmod((t / "shared").c_str(), 0770);
+            QCOMPARE(::chown((t / "foreign").c_str(), 65534, 65534), 0);
+            fs::create_directory_symlink(t / "good", t / "link");
+            qputenv("XDG_RUNTIME_DIR", *run ? QByteArray::fromStdString(t / run) : QByteArray());
+            qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(t / "cache"));
+            const QString folder = InstanceGuard::defaultFolder();
+            QCOMPARE(folder,
+                     QString::fromStdString(t / (run == "good"sv ? "good" : "cache/kbcfg")));
+            struct stat st {};
+            QVERIFY(::lstat(folder.toLocal8Bit().constData(), &st) == 0 &&
+                    st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700);
+            InstanceGuard guard(folder);
+            std::ofstream(guard.lockPath().toStdString())
+                << ::getpid() << '\n'
+                << QCoreApplication::applicationName().toStdString() << "\n\n";
+            QCOMPARE(::chown(guard.lockPath().toLocal8Bit().constData(), 65534, 65534), 0);
+            QVERIFY(guard.acquire());
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        qputenv("XDG_CACHE_HOME", cache);
     }
 
     void programShowsTheModeDialogQuickly() {

@@ -1,7 +1,10 @@
 // Both languages in the desktop tool: a choice on the language page reaches every open window and
 // dialog at once, and is kept for the next start, whose first run follows the locale.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -233,6 +236,18 @@ class TestLanguage : public QObject {
             QCOMPARE(gui::startupLanguage(), c.want);
         }
         qputenv("LANG", saved);
+    }
+
+    void aSettingsFileThatIsNoFileIsLeftAlone() {
+        // QSettings would wait on a FIFO for a writer for ever (a hang ends in the time-out).
+        const QString fifo = settings.path() + QStringLiteral("/kbcfg/kbcfg-gui.conf");
+        QFile::remove(fifo);
+        QVERIFY(QDir().mkpath(settings.path() + QStringLiteral("/kbcfg")));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QCOMPARE(gui::startupLanguage(), store::localeLanguage(store::processEnvironment()));
+        gui::switchLanguage(Language::English);
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());  // not replaced
+        QFile::remove(fifo);
     }
 };
 

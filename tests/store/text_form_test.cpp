@@ -344,23 +344,91 @@ TEST(TextForm, MangledTextIsBuiltOrRefusedNeverMore) {
     EXPECT_GT(refused, 1000);
 }
 
-TEST(TextForm, PasswordsComeFromTheBaseByNameAndAddress) {
+TEST(TextForm, PasswordsComeFromTheBaseRecordAtTheSamePosition) {
     const auto image = decoded(testing::makeCurrentFile(testing::sampleContent()));
     Json doc = exportImage(*image, false);
-    // Operators 1 and 2 trade records; device 5 moves to slot 9; device 2 gets a new address.
-    std::swap(doc["operators"][1]["name"], doc["operators"][2]["name"]);
-    doc["devices"][3]["slot"] = 9;
+    image->device(9).setPassword("stale");  // a slot not in use keeps old bytes
+    // Edits a review makes: a renamed operator, a device with a new address and port.
+    doc["operators"][2]["name"] = "robert";
     doc["devices"][2]["ip"] = "203.0.113.1";
+    doc["devices"][2]["port"] = 9000;
+    // Records the base does not use: device 5 moves to slot 9, operator 3 is new.
+    doc["devices"][3]["slot"] = 9;
+    doc["operators"].push_back({{"record", 3}, {"inUse", 1}, {"name", "dave"}});
     ConfigImage built;
     ASSERT_TRUE(buildImage(doc, built).ok);
-    carryPasswords(*image, built);
-    EXPECT_EQ(built.operatorRecord(0).password(), "admin");
-    EXPECT_EQ(built.operatorRecord(1).password(), "0123456789abcdef");
-    EXPECT_EQ(built.operatorRecord(2).password(), "pw_alice");
-    EXPECT_EQ(built.device(9).password(), "x");
-    EXPECT_EQ(built.device(2).password(), "");
-    EXPECT_EQ(built.device(1).password(), "12345");
+    const EmptyPasswords empty = carryPasswords(*image, built);
+    EXPECT_EQ(built.operatorRecord(2).password(), "0123456789abcdef");
+    EXPECT_EQ(built.operatorRecord(3).password(), "");
+    EXPECT_EQ(built.device(2).password(), "pass");
+    EXPECT_EQ(built.device(9).password(), "");
+    EXPECT_EQ(empty.operators, std::vector<int>{3});
+    EXPECT_EQ(empty.deviceSlots, std::vector<int>{9});
     EXPECT_EQ(built.checksum(), built.computeChecksum());
+}
+
+// Input of any shape ends at once, refused at its path, with no control character or text near
+// a syntax error in the message. Sizes are such that work growing faster than the input would
+// not end in the test's time.
+TEST(TextForm, HostileShapesAreRefusedAtTheirPath) {
+    const std::string head = R"({"format":"kbcfg-configuration","version":"0x150420",)";
+    auto times = [](std::string_view unit, std::size_t n) {
+        std::string s;
+        s.reserve(unit.size() * n);
+        for (std::size_t i = 0; i < n; ++i) s += unit;
+        return s;
+    };
+    std::string manyKeys = "{";
+    for (int i = 0; i < 1'000'000; ++i) manyKeys += "\"k" + std::to_string(i) + "\":0,";
+    manyKeys.back() = '}';
+    const std::string cells = R"("operatorTables":[{"operator":1,"matrix":[{"record":0,"cells":[)";
+    const struct {
+        std::string text, path, message;
+    } cases[] = {
+        {manyKeys, "$.k0", "unknown key"},
+        {"{" + times(R"("format":"x",)", 500'000) + "}", "$.format", "duplicate key"},
+        {times("[", 4'000'000), "$", "expected an object, found array"},
+        {head + R"("devices":[{"slot":1,"port":)" + times("[", 4'000'000), "$.devices[0].port",
+         "expected an integer, found array"},
+        {head + R"("devices":[{"slot":1,"extra":[)" + times("0,", 4'000'000) + "0]}]}",
+         "$.devices[0].extra", "unknown key"},
+        {head + cells + times("[1,1,1],", 500'000) + "[1,1,1]]}]}]}",
+         "$.operatorTables[0].matrix[0].cells", "expected 64 cells, found more"},
+        {head + R"("operatorTables":[)" + times("{},", 1'000'000) + "{}]}", "$.operatorTables[0]",
+         R"(missing "operator")"},
+        {head + R"("keyboardParams":[)" + times(R"({"offset":0,"hex":""},)", 1'000'000) + "0]}",
+         "$.keyboardParams[0].hex", "a run holds at least one byte"},
+        {head + R"("operators":[{"record":1,"name":")" + times("w", 8'000'000) + "\"}]}",
+         "$.operators[0].name", "text longer than"},
+        {head + R"("devices":[{"slot":1,"port":)" + times("9", 8'000'000) + "}]}",
+         "$.devices[0].port", "number longer than"},
+        {head + R"("devices":[{"slot":1,"port":1e400}]})", "$.devices[0].port",
+         "number out of range"},
+        {head + R"("devices":[{")" + times("k", 8'000'000) + "\":1}]}", "$.devices[0]",
+         "key longer than"},
+        {head + R"("devices":[{"slot":1,"\u001b]0;PWNED\u0007":1}]})",
+         "$.devices[0].\\x1b]0;PWNED\\x07", "unknown key"},
+        {head +
+             R"("operatorTables":[{"operator":1,"channels":[{"position":0,"kind":"\u001b[2J"}]}]})",
+         "$.operatorTables[0].channels[0].kind", R"(unknown channel kind "\x1b[2J")"},
+        {head + "\n\"operators\":[{\"record\":1,\"password\":\"secr\x01"
+                "et\"}]}",
+         "$", "syntax error at line 2, column 42: invalid string: control character U+0001"},
+        {head + "\n\"operators\":[{\"record\":1,\"password\":\"secret", "$",
+         "syntax error at line 2, column 44: invalid string: missing closing quote"},
+    };
+    for (const auto& c : cases) {
+        ConfigImage built;
+        const BuildResult r = buildText(c.text, built);
+        const std::string said = r.path + ": " + r.message;
+        EXPECT_FALSE(r.ok) << c.path;
+        EXPECT_EQ(r.path, c.path);
+        EXPECT_EQ(r.message.rfind(c.message, 0), 0u) << said;
+        EXPECT_EQ(said.find("secr"), std::string::npos) << said;
+        EXPECT_TRUE(std::none_of(said.begin(), said.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x20;
+        })) << said;
+    }
 }
 
 // ---- Semantic diff ----

@@ -1,0 +1,54 @@
+// The device libraries: a folder fixed as the program starts, never a file others could change.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+
+#include <tuple>
+
+#include "remote/library.h"
+#include "remote/sim_fixture.h"
+
+namespace kbcfg::remote {
+namespace fs = std::filesystem;
+
+TEST(LibraryFolder, RelativeFolderIsTakenFromWhereTheProgramStarted) {
+    const fs::path start = fs::current_path();
+    kbcfg::testing::TempDir elsewhere;
+    ScopedEnv env("KBCFG_LIBDIR", "lib");
+    fs::current_path(elsewhere.path());  // as the desktop tool does when it opens a file
+    const fs::path folder = libraryFolder();
+    fs::current_path(start);
+    EXPECT_EQ(folder, start / "lib");
+}
+
+TEST(LibraryTrust, OnlyFilesNoOtherUserCanChangeAreLoaded) {
+    // The simulator library in T/a/b/, `part` then given `mode` (-1: to another user); the
+    // reason it is refused ("@" for T), empty when it loads.
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"a/b", 0755, ""},
+        {"a", 01777, ""},  // a sticky folder above the library's own, as /tmp
+        {"a/b", 01777, "@/a/b can be written by its group"},
+        {"a", 0770, "@/a can be written by its group"},
+        {"a/b/libVyxNetSDK.so", 0646, "@/a/b/libVyxNetSDK.so can be written by others"},
+        {"a", -1, "@/a is owned by user 65534"},
+    };
+    for (const auto& [part, mode, reason] : cases) {
+        if (mode < 0 && ::geteuid() != 0) continue;
+        kbcfg::testing::TempDir tmp;
+        const fs::path t = fs::canonical(tmp.path()), lib = t / "a/b" / kNetSdkFile;
+        fs::create_directories(t / "a/b");
+        fs::copy_file(libraryFolder() / kNetSdkFile, lib);
+        for (const char* p : {"a", "a/b", "a/b/libVyxNetSDK.so"}) ::chmod((t / p).c_str(), 0755);
+        if (mode < 0 ? ::chown((t / part).c_str(), 65534, 0) : ::chmod((t / part).c_str(), mode))
+            FAIL();
+        SharedLibrary library(kNetSdkFile, {"VYX_Init"}, {}, lib.parent_path());
+        const std::string why =
+            *reason ? "device library " + lib.string() + " not loaded: " + t.string() + (reason + 1)
+                    : "";
+        EXPECT_EQ(library.problem(), why) << part << " " << mode;
+        EXPECT_EQ(library.symbol(0) != nullptr, why.empty());
+    }
+}
+
+}  // namespace kbcfg::remote
