@@ -1,5 +1,7 @@
 #include "store/trusted_path.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,9 @@
 #include <cstring>
 #include <system_error>
 #include <vector>
+
+#include "store/file_owner.h"
+#include "store/printable.h"
 
 namespace kbcfg::store {
 
@@ -19,13 +24,34 @@ std::string failed(const fs::path& path, int error) {
     return path.string() + ": " + std::strerror(error);
 }
 
+// Whether the group is the owner's private group (its primary group, with no other member), as
+// with a umask of 002 under user private groups: its write bit lets nobody else in.
+bool privateGroup(uid_t owner, gid_t group) {
+    std::vector<char> buffer(16384);
+    struct passwd user {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(owner, &user, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        user.pw_gid != group)
+        return false;
+    const std::string name = user.pw_name;
+    std::vector<char> groupBuffer(65536);
+    struct group entry {};
+    struct group* known = nullptr;
+    if (::getgrgid_r(group, &entry, groupBuffer.data(), groupBuffer.size(), &known) != 0 || !known)
+        return false;
+    for (char** member = known->gr_mem; *member; ++member)
+        if (name != *member) return false;
+    return true;
+}
+
 // Why others could change what lies at `path`: its owner, else its write bits. A sticky folder
 // (`stickyAllowed`) may be writable by all, as nobody else can rename or remove its entries.
 std::string othersCouldWrite(const fs::path& path, const struct stat& st, bool stickyAllowed) {
     if (st.st_uid != 0 && st.st_uid != ::geteuid())
-        return path.string() + " is owned by user " + std::to_string(st.st_uid);
+        return path.string() + " is owned by user " + printable(userName(st.st_uid));
     if (stickyAllowed && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) return {};
-    if (st.st_mode & S_IWGRP) return path.string() + " can be written by its group";
+    if ((st.st_mode & S_IWGRP) && !privateGroup(st.st_uid, st.st_gid))
+        return path.string() + " can be written by its group";
     if (st.st_mode & S_IWOTH) return path.string() + " can be written by others";
     return {};
 }

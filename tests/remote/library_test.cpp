@@ -23,24 +23,31 @@ TEST(LibraryFolder, RelativeFolderIsTakenFromWhereTheProgramStarted) {
 }
 
 TEST(LibraryTrust, OnlyFilesNoOtherUserCanChangeAreLoaded) {
-    // The simulator library in T/a/b/, `part` then given `mode` (-1: to another user); the
-    // reason it is refused ("@" for T), empty when it loads.
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to other users";
+    // The simulator library in T/a/b/ (group nogroup), `part` then given `mode` (-1: to another
+    // user, -2: to the group of root alone); the reason it is refused ("@" for T), empty when it
+    // loads.
     const std::tuple<const char*, int, const char*> cases[] = {
         {"a/b", 0755, ""},
         {"a", 01777, ""},  // a sticky folder above the library's own, as /tmp
         {"a/b", 01777, "@/a/b can be written by its group"},
         {"a", 0770, "@/a can be written by its group"},
+        {"a", -2, ""},  // group-writable, but the group is the owner's own
         {"a/b/libVyxNetSDK.so", 0646, "@/a/b/libVyxNetSDK.so can be written by others"},
-        {"a", -1, "@/a is owned by user 65534"},
+        {"a", -1, "@/a is owned by user nobody"},
     };
     for (const auto& [part, mode, reason] : cases) {
-        if (mode < 0 && ::geteuid() != 0) continue;
         kbcfg::testing::TempDir tmp;
         const fs::path t = fs::canonical(tmp.path()), lib = t / "a/b" / kNetSdkFile;
         fs::create_directories(t / "a/b");
         fs::copy_file(libraryFolder() / kNetSdkFile, lib);
-        for (const char* p : {"a", "a/b", "a/b/libVyxNetSDK.so"}) ::chmod((t / p).c_str(), 0755);
-        if (mode < 0 ? ::chown((t / part).c_str(), 65534, 0) : ::chmod((t / part).c_str(), mode))
+        for (const char* p : {"a", "a/b", "a/b/libVyxNetSDK.so"})
+            if (::chmod((t / p).c_str(), 0755) != 0 || ::chown((t / p).c_str(), 0, 65534) != 0)
+                FAIL();
+        const fs::path at = t / part;
+        if (mode == -1   ? ::chown(at.c_str(), 65534, 0)
+            : mode == -2 ? ::chown(at.c_str(), 0, 0) || ::chmod(at.c_str(), 0770)
+                         : ::chmod(at.c_str(), static_cast<mode_t>(mode)))
             FAIL();
         SharedLibrary library(kNetSdkFile, {"VYX_Init"}, {}, lib.parent_path());
         const std::string why =
