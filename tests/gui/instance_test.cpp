@@ -232,7 +232,8 @@ class TestInstance : public QObject {
             for (const char* name : {"good", "foreign", "shared", "cache"})
                 fs::create_directory(t / name);
             ::chmod((t / "good").c_str(), 0700);
-            ::chmod((t / "shared").c_str(), 0770);
+            ::chmod((t / "shared").c_str(), 0770);  // and a group of others
+            QVERIFY(::chown((t / "shared").c_str(), 0, 65534) == 0);
             QCOMPARE(::chown((t / "foreign").c_str(), 65534, 65534), 0);
             fs::create_directory_symlink(t / "good", t / "link");
             qputenv("XDG_RUNTIME_DIR", *run ? QByteArray::fromStdString(t / run) : QByteArray());
