@@ -173,6 +173,8 @@ std::unique_ptr<ConfigLock> ConfigLock::acquire(const fs::path& configPath, std:
             const bool replaced = opened.st_nlink == 0;
             ::close(fd);
             if (replaced) continue;
+            // Planted between the look and the open: dealt with as above, the next time round.
+            if (!ownerTrusted(opened, subject)) continue;
             why = printable(lock.string()) +
                   " is not a lock file of this tool; remove it to edit " + configText + ".";
             return nullptr;
