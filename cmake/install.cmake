@@ -62,14 +62,26 @@ if(HELP2MAN)
         else()
             set(what "configuration files of the network control keyboard (desktop tool)")
         endif()
+        # kbcfg's page also lists every command with its options, and the fixed sections
+        # (environment, exit status, files, examples).
+        set(prepare "")
+        set(include "")
+        set(includeDeps "")
+        if(tool STREQUAL "kbcfg")
+            set(prepare COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/man-include
+                        $<TARGET_FILE:${tool}> ${KBCFG_DATA}/kbcfg.h2m ${man}/kbcfg.h2m)
+            set(include --include=${man}/kbcfg.h2m)
+            set(includeDeps ${PROJECT_SOURCE_DIR}/scripts/man-include ${KBCFG_DATA}/kbcfg.h2m)
+        endif()
         add_custom_command(
             OUTPUT ${man}/${tool}.1.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${man}
+            ${prepare}
             COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1
-                    --name=${what} --version-string=${PROJECT_VERSION}
+                    --name=${what} --version-string=${PROJECT_VERSION} ${include}
                     --output=${man}/${tool}.1 $<TARGET_FILE:${tool}>
             COMMAND gzip -n -9 -f ${man}/${tool}.1
-            DEPENDS ${tool}
+            DEPENDS ${tool} ${includeDeps}
             COMMENT "Writing the manual page of ${tool}"
             VERBATIM)
         list(APPEND pages ${man}/${tool}.1.gz)
