@@ -32,11 +32,8 @@ add_custom_command(
     OUTPUT ${completions}/kbcfg ${completions}/_kbcfg ${completions}/kbcfg.fish
     COMMAND ${CMAKE_COMMAND} -E make_directory ${completions}
     COMMAND kbcfg completion bash > ${completions}/kbcfg
-    # zsh autoloads _kbcfg from its function path: the script registers itself on the first
-    # load, then completes that first request too.
-    COMMAND ${CMAKE_COMMAND} -E echo "#compdef kbcfg" > ${completions}/_kbcfg
-    COMMAND kbcfg completion zsh >> ${completions}/_kbcfg
-    COMMAND ${CMAKE_COMMAND} -E echo "_bash_complete -F _kbcfg" >> ${completions}/_kbcfg
+    # zsh autoloads _kbcfg from its function path (the script starts with #compdef kbcfg).
+    COMMAND kbcfg completion zsh > ${completions}/_kbcfg
     COMMAND kbcfg completion fish > ${completions}/kbcfg.fish
     DEPENDS kbcfg
     COMMENT "Writing the shell completions"

@@ -60,6 +60,7 @@ std::string outputName(const store::ChannelEntry& e) {
 
 Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     reportPath.clear();
+    reportGaps.clear();
     int op = 0;
     if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) {
         op = session_.loggedInUser;
@@ -92,31 +93,64 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     auto put = [&](const std::string& line) { text += line; };
 
     sdk.init();
-    // One login per reported channel; the device name comes with command 100 and, for inputs,
-    // the channel name with command 200.
+    // Each device is logged in to once per run, when its first channel is reported, and logged
+    // out after its last; a device whose login failed is not asked again. The device name comes
+    // with command 100 and, for inputs, the channel name with command 200.
+    static constexpr ChannelListKind kSections[] = {ChannelListKind::Input, ChannelListKind::Output,
+                                                    ChannelListKind::WallScene};
+    auto step = [](int section, int pos) { return section * store::layout::kChannelCount + pos; };
+    std::vector<int> lastStep(store::layout::kDeviceCount, -1);
+    for (int section = 0; section < 3; ++section)
+        for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+            const store::ChannelEntry e = image_.channel(op, pos);
+            if (entryListed(image_, e, kSections[section]))
+                lastStep[static_cast<std::size_t>(e.deviceSlot())] = step(section, pos);
+        }
+    constexpr int kNotYet = -3, kDone = -2, kFailed = -1;
+    std::vector<int> handles(store::layout::kDeviceCount, kNotYet);
+    std::vector<int> gapOf(store::layout::kDeviceCount, -1);
+    auto leaveOut = [&](int slot, int channels) {
+        auto& gap = gapOf[static_cast<std::size_t>(slot)];
+        if (gap < 0) {
+            const store::DeviceRecord dev = image_.device(slot);
+            gap = static_cast<int>(reportGaps.size());
+            reportGaps.push_back(
+                {slot, store::formatIp(dev.ip()), static_cast<int>(dev.port()), 0});
+        }
+        reportGaps[static_cast<std::size_t>(gap)].channelsLeftOut += channels;
+    };
+
     struct Device {
         bool ok = false;
         std::string name;
         std::string channelName;
     };
-    auto query = [&](const store::ChannelEntry& e, bool withChannelName) {
+    auto query = [&](const store::ChannelEntry& e, int section, int pos) {
         Device d;
-        const store::DeviceRecord dev = image_.device(e.deviceSlot());
-        remote::LoginInfo info;
-        const int id = sdk.login(store::toAnsi(store::formatIp(dev.ip())), dev.port(),
-                                 dev.userName(), dev.password(), info);
+        const int slot = e.deviceSlot();
+        int& id = handles[static_cast<std::size_t>(slot)];
+        if (id == kNotYet) {
+            const store::DeviceRecord dev = image_.device(slot);
+            remote::LoginInfo info;
+            id = sdk.login(store::toAnsi(store::formatIp(dev.ip())), dev.port(), dev.userName(),
+                           dev.password(), info);
+            if (id < 0) id = kFailed;
+        }
         if (id < 0) return d;
         d.ok = true;
         std::uint32_t returned = 0;
         std::vector<std::uint8_t> deviceAnswer(VYX_DEVICE_NAME_SIZE, 0);
         sdk.getDeviceConfig(id, VYX_CMD_DEVICE_NAME, e.number(), deviceAnswer, returned);
         d.name = nameField(deviceAnswer);
-        if (withChannelName) {
+        if (section == 0) {
             std::vector<std::uint8_t> channelAnswer(VYX_CHANNEL_NAME_SIZE, 0);
             sdk.getDeviceConfig(id, VYX_CMD_CHANNEL_NAME, e.number(), channelAnswer, returned);
             d.channelName = nameField(channelAnswer);
         }
-        sdk.logout(id);
+        if (lastStep[static_cast<std::size_t>(slot)] == step(section, pos)) {
+            sdk.logout(id);
+            id = kDone;
+        }
         return d;
     };
     auto address = [&](const store::ChannelEntry& e) {
@@ -133,9 +167,9 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
         const store::ChannelEntry e = image_.channel(op, pos);
         if (!entryListed(image_, e, ChannelListKind::Input)) continue;
-        const Device d = query(e, true);
+        const Device d = query(e, 0, pos);
         if (!d.ok) {
-            store::showMessage(host_, kErrorConnect);
+            leaveOut(e.deviceSlot(), 1);
             continue;
         }
         put(format("\t%-6d         %-16s   %-16s  %-3d           %-16s  %d\r\n",
@@ -145,14 +179,18 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     }
     put("\r\n\r\n\r\n");
 
-    auto section = [&](ChannelListKind kind, auto nameOf) {
+    auto section = [&](int number, auto nameOf) {
+        const ChannelListKind kind = kSections[number];
         for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
             const store::ChannelEntry e = image_.channel(op, pos);
             if (!entryListed(image_, e, kind)) continue;
-            const Device d = query(e, false);
+            const Device d = query(e, number, pos);
             if (!d.ok) {
-                // The rest of the section is left out.
-                store::showMessage(host_, kErrorConnect);
+                // The rest of the section is left out, and counted against this device.
+                int rest = 0;
+                for (int later = pos; later < store::layout::kChannelCount; ++later)
+                    rest += entryListed(image_, image_.channel(op, later), kind);
+                leaveOut(e.deviceSlot(), rest);
                 return;
             }
             put(format("\t%-6d         %-10s      %-17s     %-16s    %d\r\n",
@@ -165,16 +203,26 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     put("\tChannel Index  Channel NO.     Device Name           Device IP          Device "
         "Port\r\n");
     put(kRuleB);
-    section(ChannelListKind::Output, outputName);
+    section(1, outputName);
     put("\r\n\r\n\r\n");
 
     put(format("\tUser %s's TV-Wall/Scenes' information\r\n\r\n", ansiName.c_str()));
     put("\tChannel Index  Channel NO.     Device Name            Device IP          Device "
         "Port\r\n");
     put(kRuleB);
-    section(ChannelListKind::WallScene, [](const store::ChannelEntry& e) {
+    section(2, [](const store::ChannelEntry& e) {
         return format(e.kind() == store::kScene ? "Scene %d" : "TV-Wall %d", e.number());
     });
+
+    // Logins still open belong to devices whose last channels fell in a section cut short.
+    for (const int id : handles)
+        if (id >= 0) sdk.logout(id);
+    // One message per failing device, naming it and what it cost the report.
+    for (const ReportGap& gap : reportGaps)
+        store::showMessage(
+            host_, kErrorConnect,
+            format("%s:%d (slot %d): %d channel%s left out", gap.ip.c_str(), gap.port, gap.slot,
+                   gap.channelsLeftOut, gap.channelsLeftOut == 1 ? "" : "s"));
 
     if (!file.write(text.data(), text.size()) || !file.commit()) {
         store::showMessage(host_, kCreateFailed, path.string() + ": " + file.error());

@@ -54,10 +54,20 @@ class userchan {
     store::Outcome changeIndexSingle();
     store::Outcome changeIndexBatch();
     store::Outcome deleteCheckedChannels();
-    // Writes the operator's channels to "<name>.txt" beside the configuration file, logging in to
-    // each channel's device for its names. reportPath tells where it went.
+    // A device the report could not log in to, and how many channels it cost the report: its own
+    // and, in the output and wall/scene sections, the rest of the section after it.
+    struct ReportGap {
+        int slot = 0;
+        std::string ip;
+        int port = 0;
+        int channelsLeftOut = 0;
+    };
+    // Writes the operator's channels to "<name>.txt" beside the configuration file, logging in
+    // once to each of their devices for its names. reportPath tells where it went, reportGaps
+    // which devices failed (in the order they failed), each shown once by message 149.
     store::Outcome writeChannelReport(remote::NetSdk& sdk);
     std::filesystem::path reportPath;
+    std::vector<ReportGap> reportGaps;
 
     // The operator named in the name field (or the logged-in operator), or nullopt after its
     // message. clearOnAdministrator: whether the administrator's name also clears the field.

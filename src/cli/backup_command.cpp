@@ -24,6 +24,7 @@
 #include "store/full_path.h"
 #include "store/loader.h"
 #include "store/messages.h"
+#include "store/printable.h"
 
 namespace kbcfg::cli {
 namespace {
@@ -187,7 +188,8 @@ RestoreCommand::RestoreCommand()
 
 void RestoreCommand::setup(CLI::App& app) {
     app.add_option("FILE", file_, "Configuration file to replace")->required();
-    app.add_option("BACKUP", backup_, "A backup: its path, or its name in the file's Backup folder")
+    app.add_option("BACKUP", backup_,
+                   "A backup: its name in the file's Backup folder, else its path")
         ->required();
     app.add_flag("--no-backup", noBackup_, "Replace the file without backing it up first");
     addJsonFlag(app);
@@ -195,9 +197,17 @@ void RestoreCommand::setup(CLI::App& app) {
 
 int RestoreCommand::run(Context& ctx) {
     store::setConfigPaths(ctx.session, store::fullPath(file_));
-    // A bare name is one of the file's backups.
-    fs::path backup = backup_;
-    if (!backup.has_parent_path()) backup = backupFolderOf(ctx.session.configPath) / backup;
+    // A bare name is first one of the file's backups, then a file of the current folder; either
+    // way the summary names the file that was used.
+    const bool bare = !fs::path(backup_).has_parent_path();
+    const fs::path inFolder = backupFolderOf(ctx.session.configPath) / backup_;
+    std::error_code ec;
+    const bool inBackup = bare && fs::exists(fs::symlink_status(inFolder, ec));
+    const fs::path backup = inBackup ? inFolder : store::fullPath(backup_);
+    if (bare && !inBackup && !fs::exists(fs::symlink_status(backup, ec)))
+        return fail("cannot read " + store::printable(backup_) + ": no such file in " +
+                    store::printable(inFolder.parent_path().string()) +
+                    " nor in the current folder");
     if (store::beginEditSession(ctx.host, ctx.session) != 0) return kExitFailed;
     const int status = restoreLocked(ctx, backup);
     store::endEditSession(ctx.session);
@@ -206,14 +216,17 @@ int RestoreCommand::run(Context& ctx) {
 
 int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     // Read first: backing up the current file may rotate the chosen backup away.
-    const auto bytes = store::readFileBytes(backup, store::kScrambleLimit);
-    if (!bytes) return fail("cannot read " + backup.string());
+    std::string why;
+    const auto bytes = store::readFileBytes(backup, store::kScrambleLimit, &why);
+    if (!bytes) return fail("cannot read " + store::printable(backup.string()) + ": " + why);
     std::vector<std::uint8_t> plain = *bytes;
     store::scrambleBytes(plain);
     auto check = std::make_unique<store::ConfigImage>();
     if (const store::DecodeResult decoded = store::decodeImage(plain, *check); !decoded.ok()) {
-        store::showMessage(ctx.host, decoded.message);
-        return fail(backup.string() + " is not a configuration file; nothing was restored");
+        store::showMessage(ctx.host, decoded.message,
+                           store::printable(backup.string()) + ": " + decoded.reason);
+        return fail(store::printable(backup.string()) +
+                    " is not a configuration file; nothing was restored");
     }
     const fs::path& file = ctx.session.configPath;
     std::error_code ec;
@@ -224,8 +237,9 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     }
     if (!store::writeFileAtomically(file, bytes->data(), bytes->size(), store::LinkPolicy::Follow,
                                     nullptr, store::kPrivateFileMode))
-        return fail("cannot write " + file.string() + "; it is unchanged");
-    ctx.host.summary("restored " + file.string() + " from " + backup.string(),
+        return fail("cannot write " + store::printable(file.string()) + "; it is unchanged");
+    ctx.host.summary("restored " + store::printable(file.string()) + " from " +
+                         store::printable(backup.string()),
                      {{"file", file.string()}, {"backup", backup.string()}});
     return kExitOk;
 }

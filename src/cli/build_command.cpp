@@ -1,15 +1,21 @@
 #include "cli/build_command.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/image_output.h"
 #include "cli/terminal_host.h"
 #include "store/files.h"
+#include "store/printable.h"
 #include "store/text_form.h"
 
 namespace kbcfg::cli {
@@ -48,13 +54,33 @@ std::string recordList(const store::textform::EmptyPasswords& empty) {
     return out;
 }
 
+// Standard input whole, at most maxBytes (so that an endless stream stops at the cap); nullopt,
+// with `why`, when it cannot be read. A terminal is read too: the user asked for it with "-".
+std::optional<std::vector<std::uint8_t>> readStandardInput(std::size_t maxBytes, std::string& why) {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[65536];
+    while (bytes.size() < maxBytes) {
+        const ssize_t n =
+            ::read(STDIN_FILENO, buffer, std::min(sizeof buffer, maxBytes - bytes.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            why = std::strerror(errno);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 BuildCommand::BuildCommand()
     : Command("build", "Write a configuration file (current layout) from its JSON text form") {}
 
 void BuildCommand::setup(CLI::App& app) {
-    app.add_option("IN", in_, "JSON text form, as export-json writes it")->required();
+    app.add_option("IN", in_, "JSON text form, as export-json writes it (- for standard input)")
+        ->required();
     app.add_option("OUT", out_, "Configuration file to write (scrambled, current layout)")
         ->required();
     app.add_option("--base", base_,
@@ -63,17 +89,26 @@ void BuildCommand::setup(CLI::App& app) {
 
 int BuildCommand::run(Context& ctx) {
     namespace tf = store::textform;
-    // Asking for just one byte more than the file holds spares the reader a growing buffer.
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(in_, ec);
-    const std::size_t limit =
-        ec ? kMaxJsonBytes + 1 : std::min<std::size_t>(size + 1, kMaxJsonBytes + 1);
-    const auto bytes = store::readFileBytes(in_, limit);
-    if (!bytes) return fail("cannot read " + in_);
-    if (bytes->size() > kMaxJsonBytes) return fail(in_ + ": too large for a text form");
+    // "-" is standard input; the output is a configuration file, never a stream.
+    const bool fromStdin = in_ == "-";
+    const std::string source = fromStdin ? "standard input" : store::printable(in_);
+    std::string why;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (fromStdin) {
+        bytes = readStandardInput(kMaxJsonBytes + 1, why);
+    } else {
+        // Asking for just one byte more than the file holds spares the reader a growing buffer.
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(in_, ec);
+        const std::size_t limit =
+            ec ? kMaxJsonBytes + 1 : std::min<std::size_t>(size + 1, kMaxJsonBytes + 1);
+        bytes = store::readFileBytes(in_, limit, &why);
+    }
+    if (!bytes) return fail("cannot read " + source + ": " + why);
+    if (bytes->size() > kMaxJsonBytes) return fail(source + ": too large for a text form");
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     const tf::BuildResult built = tf::buildText(text, ctx.image);
-    if (!built.ok) return fail(in_ + ": " + built.path + ": " + built.message);
+    if (!built.ok) return fail(source + ": " + built.path + ": " + built.message);
 
     if (!base_.empty()) {
         store::SessionState session;
@@ -84,21 +119,21 @@ int BuildCommand::run(Context& ctx) {
             // Passwords go by record position; a record the base does not use has none to give.
             const tf::EmptyPasswords empty = tf::carryPasswords(base, ctx.image);
             if (!empty.empty())
-                std::cerr << "kbcfg: no password in " << base_ << " for " << recordList(empty)
+                std::cerr << "kbcfg: no password in " << store::printable(base_) << " for "
+                          << recordList(empty)
                           << (empty.operators.size() + empty.deviceSlots.size() == 1
                                   ? "; it is left empty"
                                   : "; they are left empty")
                           << std::endl;
         }
     } else if (!built.withPasswords) {
-        std::cerr << "kbcfg: " << in_
+        std::cerr << "kbcfg: " << source
                   << " carries no passwords; they are left empty (give --base FILE to keep a "
                      "file's passwords)"
                   << std::endl;
     }
-    std::string why;
     if (!writeScrambledImage(out_, ctx.image, &why))
-        return fail("cannot write " + out_ + ": " + why);
+        return fail("cannot write " + store::printable(out_) + ": " + why);
     return kExitOk;
 }
 

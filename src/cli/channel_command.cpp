@@ -218,10 +218,27 @@ class ReportCommand : public ChannelBase {
   protected:
     int runPage(Context& ctx, channels::userchan& page) override {
         const Outcome outcome = page.writeChannelReport(netSdk());
-        // The path alone, as before: scripts take it from stdout.
-        if (outcome == Outcome::Done)
-            ctx.host.summary(page.reportPath.string(), {{"report", page.reportPath.string()}});
-        return exitFor(outcome);
+        if (outcome != Outcome::Done) return exitFor(outcome);
+        int leftOut = 0;
+        auto failed = nlohmann::ordered_json::array();
+        for (const auto& gap : page.reportGaps) {
+            leftOut += gap.channelsLeftOut;
+            failed.push_back({{"slot", gap.slot},
+                              {"ip", gap.ip},
+                              {"port", gap.port},
+                              {"channelsLeftOut", gap.channelsLeftOut}});
+        }
+        // The path alone when the report is complete: scripts take it from stdout. A report with
+        // channels missing is written all the same but fails the command.
+        const std::string path = page.reportPath.string();
+        ctx.host.summary(
+            page.reportGaps.empty()
+                ? path
+                : "report saved to " + path + "; " + counted(leftOut, "channel") +
+                      " left out (login failed on " +
+                      counted(static_cast<long long>(page.reportGaps.size()), "device") + ")",
+            {{"report", path}, {"channelsLeftOut", leftOut}, {"failedDevices", failed}});
+        return page.reportGaps.empty() ? kExitOk : kExitFailed;
     }
 };
 

@@ -11,38 +11,52 @@ namespace {
 
 // What may follow an option, or stand in a positional place.
 struct Value {
-    enum Kind { None, Text, File, Choice } kind = None;
+    enum Kind { None, Text, File, Folder, Choice } kind = None;
     std::vector<std::string> choices;
 };
 
 // One command of the tree: "kbcfg device add" and what it takes.
 struct Node {
     std::string path;
-    std::string description;
-    std::vector<std::string> subcommands;
-    std::vector<std::pair<std::string, std::string>> subcommandHelp;  // name, description
+    std::vector<std::pair<std::string, std::string>> subcommands;  // name, description
     struct Opt {
         std::vector<std::string> names;  // "-f", "--file"
         std::string shortName, longName, help;
         Value value;
+        bool repeatable = false;
     };
     std::vector<Opt> options;
     Value positional;
 };
 
-// Options naming files: the tree's text options carry no type of their own for them, but their
-// names and help say so ("--file", "--output", "Configuration file whose ...").
-bool namesFile(const CLI::Option& opt) {
-    std::string help = opt.get_description();
-    for (char& c : help) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto& names = opt.get_lnames();
-    const bool named = !names.empty() && (names.front() == "file" || names.front() == "output");
-    return named || help.find("file") != std::string::npos;
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Options naming a path: the tree's text options carry no type of their own for them (unless
+// declared with type_name("FILE") or "FOLDER"), but their names and help say so: "--file",
+// "--password-file", "--inventory", "JSON file to write", "Folder for the files".
+Value::Kind pathKind(const CLI::Option& opt) {
+    std::istringstream help(lower(opt.get_description()));
+    std::string word;
+    help >> word;
+    if (word == "folder") return Value::Folder;
+    for (int i = 0; i < 3 && !word.empty(); ++i, word.clear(), help >> word)
+        if (word == "file") return Value::File;
+    for (const std::string& name : opt.get_lnames()) {
+        const bool fileish = name == "file" || name == "output" || name == "base" ||
+                             name == "inventory" ||
+                             (name.size() > 5 && name.compare(name.size() - 5, 5, "-file") == 0);
+        if (fileish) return Value::File;
+    }
+    return Value::Text;
 }
 
 Value valueOf(const CLI::Option& opt) {
     Value v;
-    if (opt.get_type_size_max() == 0) return v;  // a flag
+    // A flag (--json, --yes, -h): CLI11 expects no value of it.
+    if (opt.get_expected_max() == 0 || opt.get_type_size_max() == 0) return v;
     const std::string type = opt.get_type_name();
     const auto open = type.find('{');
     const auto close = type.find('}', open);
@@ -54,17 +68,21 @@ Value valueOf(const CLI::Option& opt) {
         return v;
     }
     // Every text argument in a positional place is a file (FILE, IN, OUT, CSV, BACKUP).
-    const bool text = type.rfind("TEXT", 0) == 0;
     const bool positional = opt.get_lnames().empty() && opt.get_snames().empty();
-    const bool file = text && (positional || namesFile(opt));
-    v.kind = file ? Value::File : Value::Text;
+    if (type == "FOLDER" || type == "DIR")
+        v.kind = Value::Folder;
+    else if (type == "FILE" || type == "PATH")
+        v.kind = Value::File;
+    else if (type.rfind("TEXT", 0) != 0)
+        v.kind = Value::Text;
+    else
+        v.kind = positional ? Value::File : pathKind(opt);
     return v;
 }
 
 void collect(const CLI::App& app, const std::string& path, std::vector<Node>& nodes) {
     Node node;
     node.path = path;
-    node.description = app.get_description();
     for (const CLI::Option* opt : app.get_options()) {
         if (opt->get_positional() && opt->get_lnames().empty() && opt->get_snames().empty()) {
             if (node.positional.kind == Value::None) node.positional = valueOf(*opt);
@@ -77,14 +95,13 @@ void collect(const CLI::App& app, const std::string& path, std::vector<Node>& no
         if (!opt->get_lnames().empty()) o.longName = opt->get_lnames().front();
         o.help = opt->get_description();
         o.value = valueOf(*opt);
+        o.repeatable = opt->get_expected_max() > 1;
         node.options.push_back(std::move(o));
     }
     std::vector<const CLI::App*> children =
         app.get_subcommands([](const CLI::App* sub) { return !sub->get_name().empty(); });
-    for (const CLI::App* child : children) {
-        node.subcommands.push_back(child->get_name());
-        node.subcommandHelp.emplace_back(child->get_name(), child->get_description());
-    }
+    for (const CLI::App* child : children)
+        node.subcommands.emplace_back(child->get_name(), child->get_description());
     nodes.push_back(node);
     for (const CLI::App* child : children) collect(*child, path + " " + child->get_name(), nodes);
 }
@@ -95,11 +112,26 @@ std::string joined(const std::vector<std::string>& words) {
     return out;
 }
 
-// The value kind as the bash script reads it: "file", "text" or "choice a b c".
+std::vector<std::string> names(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::vector<std::string> out;
+    for (const auto& p : pairs) out.push_back(p.first);
+    return out;
+}
+
+// Single quotes for bash and zsh: ' becomes '\''.
+std::string shQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// The value kind as the bash script reads it: "file", "folder", "text" or "choice a b c".
 std::string bashKind(const Value& v) {
     switch (v.kind) {
         case Value::File:
             return "file";
+        case Value::Folder:
+            return "folder";
         case Value::Text:
             return "text";
         case Value::Choice:
@@ -115,15 +147,16 @@ void writeBash(std::ostream& out, const std::vector<Node>& nodes) {
            "__kbcfg_subcommands() {\n    case \"$1\" in\n";
     for (const Node& n : nodes)
         if (!n.subcommands.empty())
-            out << "        \"" << n.path << "\") echo \"" << joined(n.subcommands) << "\" ;;\n";
+            out << "        \"" << n.path << "\") echo \"" << joined(names(n.subcommands))
+                << "\" ;;\n";
     out << "    esac\n}\n__kbcfg_options() {\n    case \"$1\" in\n";
     for (const Node& n : nodes) {
-        std::vector<std::string> names;
-        for (const auto& o : n.options) names.insert(names.end(), o.names.begin(), o.names.end());
-        out << "        \"" << n.path << "\") echo \"" << joined(names) << "\" ;;\n";
+        std::vector<std::string> all;
+        for (const auto& o : n.options) all.insert(all.end(), o.names.begin(), o.names.end());
+        out << "        \"" << n.path << "\") echo \"" << joined(all) << "\" ;;\n";
     }
-    out << "    esac\n}\n# What follows an option: file, text or choice WORDS; nothing for a "
-           "flag.\n"
+    out << "    esac\n}\n# What follows an option: file, folder, text or choice WORDS; nothing "
+           "for a flag.\n"
            "__kbcfg_value() {\n    case \"$1|$2\" in\n";
     for (const Node& n : nodes)
         for (const auto& o : n.options)
@@ -135,24 +168,31 @@ void writeBash(std::ostream& out, const std::vector<Node>& nodes) {
     for (const Node& n : nodes)
         if (n.positional.kind != Value::None)
             out << "        \"" << n.path << "\") echo \"" << bashKind(n.positional) << "\" ;;\n";
+    // One candidate a line (mapfile), so that a file name with a space stays one candidate;
+    // readline quotes it (-o filenames).
     // clang-format off
     out << R"SH(    esac
 }
 __kbcfg_complete_value() {
-    case "$1" in
-        file) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$2")) ;;
-        choice\ *) COMPREPLY=($(compgen -W "${1#choice }" -- "$2")) ;;
+    # The word as typed, without the quotes and backslashes the shell takes away.
+    local kind=$1 cur=${2//\\/}
+    cur=${cur#[\"\']}
+    case $kind in
+        file) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
+        folder) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
+        choice\ *) mapfile -t COMPREPLY < <(compgen -W "${kind#choice }" -- "$cur") ;;
         *) COMPREPLY=() ;;
     esac
 }
 _kbcfg() {
-    local cur=${COMP_WORDS[COMP_CWORD]} path=kbcfg pending= word i
+    local cur=${COMP_WORDS[COMP_CWORD]} path=kbcfg pending="" word i
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
-        if [[ -n $pending ]]; then pending=; continue; fi
+        # bash splits "--file=x" into --file, = and x (COMP_WORDBREAKS): x is still the value.
+        if [[ $word == "=" && -n $pending ]]; then continue; fi
+        if [[ -n $pending ]]; then pending=""; continue; fi
         if [[ $word == -* ]]; then
-            pending=$(__kbcfg_value "$path" "${word%%=*}")
-            [[ $word == *=* ]] && pending=
+            [[ $word == *=* ]] || pending=$(__kbcfg_value "$path" "$word")
             continue
         fi
         case " $(__kbcfg_subcommands "$path") " in
@@ -160,11 +200,16 @@ _kbcfg() {
         esac
     done
     if [[ -n $pending ]]; then
+        [[ $cur == "=" ]] && cur=""
         __kbcfg_complete_value "$pending" "$cur"
+    elif [[ $cur == --*=* ]]; then
+        # "=" taken out of COMP_WORDBREAKS: the value completes in the same word.
+        __kbcfg_complete_value "$(__kbcfg_value "$path" "${cur%%=*}")" "${cur#*=}"
+        [[ ${#COMPREPLY[@]} -gt 0 ]] && COMPREPLY=("${COMPREPLY[@]/#/${cur%%=*}=}")
     elif [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$(__kbcfg_options "$path")" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$(__kbcfg_options "$path")" -- "$cur")
     elif [[ -n $(__kbcfg_subcommands "$path") ]]; then
-        COMPREPLY=($(compgen -W "$(__kbcfg_subcommands "$path")" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$(__kbcfg_subcommands "$path")" -- "$cur")
     else
         __kbcfg_complete_value "$(__kbcfg_positional "$path")" "$cur"
     fi
@@ -172,6 +217,93 @@ _kbcfg() {
 complete -F _kbcfg kbcfg
 )SH";
     // clang-format on
+}
+
+// The zsh function completing one command: _kbcfg, _kbcfg__device, _kbcfg__device__add.
+std::string zshFunction(const std::string& path) {
+    std::string out = "_" + path;
+    for (std::size_t at; (at = out.find(' ')) != std::string::npos;) out.replace(at, 1, "__");
+    return out;
+}
+
+// What _arguments completes for a value: ":message:action".
+std::string zshAction(const Value& v, const std::string& message) {
+    switch (v.kind) {
+        case Value::File:
+            return ":" + message + ":_files";
+        case Value::Folder:
+            return ":" + message + ":_files -/";
+        case Value::Choice:
+            return ":" + message + ":(" + joined(v.choices) + ")";
+        case Value::Text:
+            return ":" + message + ": ";
+        case Value::None:
+            break;
+    }
+    return "";
+}
+
+// The _arguments specs of one option, one per name: '(-f --file)--file=[help]:file:_files'.
+std::vector<std::string> zshSpecs(const Node::Opt& o) {
+    std::string help;
+    for (char c : o.help) {
+        if (c == '\\' || c == '[' || c == ']' || c == ':') help += '\\';
+        help += c;
+    }
+    const std::string group = o.repeatable         ? "*"
+                              : o.names.size() > 1 ? "(" + joined(o.names) + ")"
+                                                   : "";
+    const std::string message = o.longName.empty() ? o.shortName : o.longName;
+    std::vector<std::string> specs;
+    for (const std::string& name : o.names) {
+        // --file=: the value after "=" or as the next word; -f+: stuck on or the next word.
+        const std::string takes = o.value.kind == Value::None ? "" : name.size() == 2 ? "+" : "=";
+        specs.push_back(
+            shQuoted(group + name + takes + "[" + help + "]" + zshAction(o.value, message)));
+    }
+    return specs;
+}
+
+void writeZsh(std::ostream& out, const std::vector<Node>& nodes) {
+    // The first line lets zsh autoload the file from its function path as _kbcfg.
+    out << "#compdef kbcfg\n# kbcfg completion for zsh, written by `kbcfg completion zsh`.\n";
+    for (const Node& n : nodes) {
+        out << "\n" << zshFunction(n.path) << "() {\n";
+        if (!n.subcommands.empty())
+            out << "    local curcontext=$curcontext state state_descr line ret=1\n"
+                   "    local -A opt_args\n";
+        // -A "-*": an option unknown here is no command name (kbcfg --json device).
+        out << "    _arguments -S";
+        if (!n.subcommands.empty()) out << " -C -A '-*'";
+        for (const auto& o : n.options)
+            for (const std::string& spec : zshSpecs(o)) out << " \\\n        " << spec;
+        if (!n.subcommands.empty())
+            out << " \\\n        '1: :->command' \\\n        '*:: :->argument' && ret=0\n";
+        else if (n.positional.kind != Value::None)
+            out << " \\\n        " << shQuoted("*" + zshAction(n.positional, "argument")) << "\n";
+        else
+            out << "\n";
+        if (n.subcommands.empty()) {
+            out << "}\n";
+            continue;
+        }
+        out << "    case $state in\n        command)\n            local -a commands=(";
+        for (const auto& [name, help] : n.subcommands)
+            out << "\n                " << shQuoted(name + ":" + help);
+        out << "\n            )\n            _describe -t commands "
+            << shQuoted(n.path + " command")
+            << " commands && ret=0\n            ;;\n        argument)\n"
+               "            curcontext=${curcontext%:*:*}:"
+            << zshFunction(n.path).substr(1) << "-$words[1]:\n            case $words[1] in\n";
+        for (const auto& [name, help] : n.subcommands)
+            out << "                " << name << ") " << zshFunction(n.path + " " + name)
+                << " && ret=0 ;;\n";
+        out << "            esac\n            ;;\n    esac\n    return ret\n}\n";
+    }
+    // Autoloaded from the function path the file is _kbcfg's body: complete this first request.
+    // Sourced, it registers itself.
+    out << "\nif [ \"$funcstack[1]\" = _kbcfg ]; then\n    _kbcfg \"$@\"\nelse\n"
+           "    compdef _kbcfg kbcfg\nfi\n";
 }
 
 // Fish quotes: single quotes, with \ and ' escaped.
@@ -184,26 +316,41 @@ std::string fishQuoted(const std::string& text) {
     return out + "'";
 }
 
-// The fish condition under which a command's words apply: its path was typed, none of its own
-// subcommands yet.
-std::string fishCondition(const Node& n) {
-    std::istringstream words(n.path);
-    std::string word, cond;
-    words >> word;  // kbcfg
-    while (words >> word)
-        cond += (cond.empty() ? "" : "; and ") + std::string("__fish_seen_subcommand_from ") + word;
-    if (cond.empty()) return "__fish_use_subcommand";
-    if (!n.subcommands.empty())
-        cond += "; and not __fish_seen_subcommand_from " + joined(n.subcommands);
-    return cond;
-}
-
 void writeFish(std::ostream& out, const std::vector<Node>& nodes) {
-    out << "# kbcfg completion for fish, written by `kbcfg completion fish`.\ncomplete -c kbcfg "
-           "-f\n";
+    out << "# kbcfg completion for fish, written by `kbcfg completion fish`.\n"
+           "complete -c kbcfg -f\n";
+    // Which command a line has reached, skipping option values: __fish_seen_subcommand_from
+    // would take the user named "user" in "-u user device add" for the command.
+    out << "set -g __kbcfg_commands";
+    for (const Node& n : nodes) out << " " << fishQuoted(n.path);
+    out << "\nset -g __kbcfg_valued";
+    for (const Node& n : nodes)
+        for (const auto& o : n.options)
+            if (o.value.kind != Value::None)
+                for (const auto& name : o.names) out << " " << fishQuoted(n.path + "|" + name);
+    // clang-format off
+    out << R"FISH(
+function __kbcfg_at --description 'Whether the command line has reached command $argv[1]'
+    set -l path kbcfg
+    set -l skip 0
+    for word in (commandline -opc)[2..-1]
+        if test $skip = 1
+            set skip 0
+        else if string match -q -- '-*' $word
+            if not string match -q -- '*=*' $word; and contains -- "$path|$word" $__kbcfg_valued
+                set skip 1
+            end
+        else if contains -- "$path $word" $__kbcfg_commands
+            set path "$path $word"
+        end
+    end
+    test "$path" = "$argv[1]"
+end
+)FISH";
+    // clang-format on
     for (const Node& n : nodes) {
-        const std::string cond = fishQuoted(fishCondition(n));
-        for (const auto& [name, help] : n.subcommandHelp)
+        const std::string cond = fishQuoted("__kbcfg_at " + fishQuoted(n.path));
+        for (const auto& [name, help] : n.subcommands)
             out << "complete -c kbcfg -n " << cond << " -a " << name << " -d " << fishQuoted(help)
                 << '\n';
         for (const auto& o : n.options) {
@@ -211,7 +358,8 @@ void writeFish(std::ostream& out, const std::vector<Node>& nodes) {
             if (!o.shortName.empty()) out << " -s " << o.shortName;
             if (!o.longName.empty()) out << " -l " << o.longName;
             if (o.value.kind == Value::File) out << " -r -F";
-            if (o.value.kind == Value::Text) out << " -r";
+            if (o.value.kind == Value::Folder) out << " -x -a '(__fish_complete_directories)'";
+            if (o.value.kind == Value::Text) out << " -x";
             if (o.value.kind == Value::Choice)
                 out << " -x -a " << fishQuoted(joined(o.value.choices));
             out << " -d " << fishQuoted(o.help) << '\n';
@@ -238,13 +386,12 @@ void CompletionCommand::setup(CLI::App& app) {
 int CompletionCommand::run(Context&) {
     std::vector<Node> nodes;
     collect(*root_, "kbcfg", nodes);
-    if (shell_ == "fish") {
+    if (shell_ == "fish")
         writeFish(std::cout, nodes);
-        return kExitOk;
-    }
-    // zsh runs the bash script through its bash emulation.
-    if (shell_ == "zsh") std::cout << "autoload -U +X bashcompinit && bashcompinit\n";
-    writeBash(std::cout, nodes);
+    else if (shell_ == "zsh")
+        writeZsh(std::cout, nodes);
+    else
+        writeBash(std::cout, nodes);
     return kExitOk;
 }
 

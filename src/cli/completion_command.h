@@ -1,7 +1,9 @@
 #pragma once
 // `kbcfg completion bash|zsh|fish`: a shell completion script written from the command tree
-// itself (subcommands, options, choices, file arguments), so it follows every change of the
-// commands.
+// itself (subcommands, options with their help, flags, choices, file arguments), so it follows
+// every change of the commands. An option whose value is a path is recognised by its name or help
+// ("--file", "--password-file", "JSON file to write", "Folder for ..."); one that says neither
+// declares it with ->type_name("FILE") or ("FOLDER").
 
 #include <string>
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/image_output.h"
+#include "store/printable.h"
 
 namespace kbcfg::cli {
 
@@ -24,7 +25,7 @@ int ConvertCommand::runLoaded(Context& ctx) {
     ctx.image.updateChecksum();
     std::string why;
     if (!writeScrambledImage(out_, ctx.image, &why))
-        return fail("cannot write " + out_ + ": " + why);
+        return fail("cannot write " + store::printable(out_) + ": " + why);
     return kExitOk;
 }
 

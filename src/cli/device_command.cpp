@@ -154,9 +154,21 @@ class ModifyCommand : public LoginCommand {
                        true) {}
     void setup(CLI::App& app) override {
         app.add_option("--slot", slots_, "Device slot (repeatable)")->required();
-        app.add_option("--port", port_, "Port, as typed (default: the device's)");
-        app.add_option("--username", userName_, "User name (default: the device's)");
-        app.add_option("--password", password_, "Password (default empty)");
+        app.add_option("--port", port_,
+                       "Port, as typed (default: the port of the lowest slot given, as the "
+                       "dialog shows it)");
+        app.add_option("--username", userName_,
+                       "User name (default: the user name of the lowest slot given)");
+        app.add_option("--password", password_,
+                       "Password, written with the port and user name (required; '' clears it)");
+        // The dialog writes its password box with the rest, and the box starts empty: a modify
+        // that only meant the port would blank every device's password.
+        app.callback([this] {
+            if (!password_)
+                throw CLI::ValidationError(
+                    "--password is required: device modify writes the password together with "
+                    "the port and user name (--password '' clears it)");
+        });
         addJsonFlag(app);
     }
 
@@ -171,7 +183,7 @@ class ModifyCommand : public LoginCommand {
         devices::modifydev dialog(ctx.host, ctx.session, ctx.image, *flags, &page.refreshFlag);
         if (port_) dialog.port = *port_;
         if (userName_) dialog.userName = *userName_;
-        if (password_) dialog.password = *password_;
+        dialog.password = *password_;
         const Outcome outcome = dialog.modify();
         const int modified = outcome == Outcome::Done ? static_cast<int>(slots_.size()) : 0;
         ctx.host.summary(

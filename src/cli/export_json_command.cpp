@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "store/printable.h"
 #include "store/safe_file.h"
 #include "store/text_form.h"
 
@@ -10,18 +11,22 @@ namespace kbcfg::cli {
 
 ExportJsonCommand::ExportJsonCommand()
     : FileCommand("export-json",
-                  "Write a configuration file as JSON that build turns back into the same file") {}
+                  "Write a configuration file as JSON text that build turns back into a file") {}
 
 void ExportJsonCommand::setup(CLI::App& app) {
+    app.footer(
+        "build turns the text back into the same file only when the passwords travel with it:\n"
+        "export with --with-passwords, or build with --base FILE (the passwords of FILE's\n"
+        "records at the same positions). Otherwise the passwords of the built file are empty.");
     addFileArgument(app, "FILE", "Configuration file (scrambled, any known layout)");
-    app.add_option("-o,--output", out_, "JSON file to write (default: standard output)");
+    app.add_option("-o,--output", out_, "JSON file to write (default, or -: standard output)");
     app.add_flag("--with-passwords", withPasswords_,
                  "Include operator and device passwords (plain text)");
 }
 
 int ExportJsonCommand::runLoaded(Context& ctx) {
     const std::string text = store::textform::exportText(ctx.image, withPasswords_);
-    if (out_.empty()) {
+    if (out_.empty() || out_ == "-") {
         std::cout << text;
         return kExitOk;
     }
@@ -30,7 +35,7 @@ int ExportJsonCommand::runLoaded(Context& ctx) {
     const mode_t mode = withPasswords_ ? store::kPrivateFileMode : 0666;
     if (!store::writeFileAtomically(out_, data, text.size(), store::LinkPolicy::Replace, nullptr,
                                     mode))
-        return fail("cannot write " + out_);
+        return fail("cannot write " + store::printable(out_));
     return kExitOk;
 }
 

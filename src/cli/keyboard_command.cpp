@@ -126,7 +126,10 @@ class ImportCommand : public Command {
         remote::config page(ctx.host, ctx.session, netSdk());
         if (!page.usePath(file_)) return kExitFailed;
         keyboard_.fill(page.keyboard);
-        const Outcome outcome = page.importFile();
+        // As the export dialog's import and a fleet's: a refused login stops with its reason,
+        // where the page would send anyway and only say that the send failed.
+        const Outcome outcome =
+            remote::importConfigFile(ctx.host, netSdk(), page.keyboard, page.chosenPath, true);
         auto keys = keyboard_.keys();
         keys["file"] = file_;
         keys["imported"] = outcome == Outcome::Done;
@@ -158,27 +161,33 @@ class UpgradeCommand : public Command {
 
         const bool terminal = isatty(STDERR_FILENO) != 0;
         std::string shown;
-        // Each poll runs on the host's 500 ms timer; after it, show what the dialog would.
+        bool bar = false;
+        // Each poll runs on the host's 500 ms timer. What it changed is printed before the message
+        // it may have shown, as the dialog's bar or status line is on screen under its message.
         while (dialog.running()) {
-            ctx.host.runNextTimer();
+            ctx.host.holdMessages();
+            const bool ticked = ctx.host.runNextTimer();
+            const bool ended = !dialog.running();
             const std::string now = panel_ ? dialog.statusText : dialog.percentText;
-            if (now == shown || now.empty()) continue;
-            shown = now;
-            if (panel_) {
-                std::cerr << now << std::endl;
-            } else if (terminal) {
-                const int width = 40, filled = dialog.progress * width / 100;
-                std::cerr << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ')
-                          << "] " << now << "%" << std::flush;
-            } else {
-                std::cerr << now << "%" << std::endl;
+            if (now != shown && !now.empty()) {
+                shown = now;
+                if (panel_) {
+                    // The panel's end texts are status lines, not messages; a success is output.
+                    const bool success = ended && dialog.finished.value_or(false);
+                    (success && !ctx.host.json() ? std::cout : std::cerr) << now << std::endl;
+                } else if (terminal) {
+                    const int width = 40, filled = dialog.progress * width / 100;
+                    std::cerr << "\r[" << std::string(filled, '#')
+                              << std::string(width - filled, ' ') << "] " << now << "%"
+                              << std::flush;
+                    bar = true;
+                } else {
+                    std::cerr << now << "%" << std::endl;
+                }
             }
-        }
-        if (!panel_ && terminal) std::cerr << std::endl;
-        // The panel's end texts are status lines, not messages.
-        if (panel_ && dialog.finished.has_value() && !ctx.host.json()) {
-            std::ostream& out = *dialog.finished ? std::cout : std::cerr;
-            out << dialog.statusText << std::endl;
+            if (bar && (ended || !ticked)) std::cerr << std::endl;
+            ctx.host.releaseMessages();
+            if (!ticked) break;
         }
         const bool upgraded = dialog.finished.value_or(false);
         auto keys = keyboard_.keys();

@@ -105,8 +105,9 @@ int LintCommand::run(Context& ctx) {
     if (ctx.host.json()) {
         auto& out = ctx.host.report();
         out["file"] = file_;
-        out["errors"] = errors;
-        out["warnings"] = warnings;
+        // Counts under names of their own: "errors" is the common array of failure reasons.
+        out["errorCount"] = errors;
+        out["warningCount"] = warnings;
         auto& list = out["findings"] = nlohmann::ordered_json::array();
         for (const auto& f : findings) list.push_back(toJson(f));
     } else {

@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "cli/backup_command.h"
@@ -67,6 +70,77 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     return commands;
 }
 
+// How far apart two command names are: the edits (insert, delete, replace, swap two neighbours)
+// that turn one into the other.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// "kbcfg device": the command path of a (sub)command.
+std::string commandPath(const CLI::App* app) {
+    std::string path = app->get_name();
+    for (const CLI::App* up = app->get_parent(); up; up = up->get_parent())
+        path = up->get_name() + " " + path;
+    return path;
+}
+
+// The words `parent` takes as commands, "help" among the top level's.
+std::vector<std::string> commandNames(CLI::App* parent) {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; }))
+        names.push_back(sub->get_name());
+    if (!parent->get_parent()) names.push_back("help");
+    return names;
+}
+
+// Says that `word` names no command of `parent`, with the nearest ones as git does; a usage error.
+int unknownCommand(CLI::App* parent, const std::string& word) {
+    // A name the word starts, or one a slip or two away (fewer than the word has letters).
+    std::size_t best = 3;
+    std::vector<std::string> nearest;
+    for (const std::string& name : commandNames(parent)) {
+        const std::size_t score =
+            word.size() >= 2 && name.starts_with(word) ? 1 : editDistance(word, name);
+        if (score >= word.size() || score > best) continue;
+        if (score < best) nearest.clear();
+        best = score;
+        nearest.push_back(name);
+    }
+    const std::string path = commandPath(parent);
+    std::cerr << "kbcfg: '" << word << "' is not a command of '" << path << "'.";
+    if (nearest.empty()) {
+        std::cerr << " See '" << path << " --help'.";
+    } else {
+        std::cerr << (nearest.size() == 1 ? " The most similar command is: "
+                                          : " The most similar commands are: ");
+        for (std::size_t i = 0; i < nearest.size(); ++i) std::cerr << (i ? ", " : "") << nearest[i];
+    }
+    std::cerr << std::endl;
+    return kExitUsage;
+}
+
+// After a parse error: the first word the innermost command named could not take, when that
+// command has commands of its own (so the word was meant as one of them).
+std::optional<std::string> strayCommandWord(CLI::App& app, CLI::App*& parent) {
+    parent = &app;
+    while (!parent->get_subcommands().empty()) parent = parent->get_subcommands().front();
+    if (parent->get_subcommands([](CLI::App*) { return true; }).empty()) return std::nullopt;
+    for (const std::string& word : parent->remaining(false))
+        if (!word.empty() && word.front() != '-') return word;
+    return std::nullopt;
+}
+
 int runApp(int argc, char** argv) {
     // Only the catalogue messages change language; scripts judge the exit status and the
     // message numbers of --json, which are the same in both.
@@ -84,6 +158,21 @@ int runApp(int argc, char** argv) {
     }
     // Set after the commands, which would inherit it.
     app.footer(
+        "'kbcfg help COMMAND...' shows the same as 'kbcfg COMMAND... --help'.\n"
+        "\n"
+        "Examples:\n"
+        "  kbcfg -f site.bin -u admin -p secret device list   log in to a file, list devices\n"
+        "  kbcfg export-json site.bin -o site.json            the file as JSON, to edit\n"
+        "  kbcfg build site.json new.bin --base site.bin      back to a file, with the\n"
+        "                                                     passwords of site.bin\n"
+        "  KBCFG_PASSWORD=k kbcfg fleet export --inventory site.csv --output /srv/kb\n"
+        "\n"
+        "Exit status:\n"
+        "  0  success\n"
+        "  1  refused or failed: anything asked that was not done, including some devices\n"
+        "     of an assignment or lines of an import\n"
+        "  2  usage error\n"
+        "\n"
         "Environment:\n"
         "  KBCFG_LANG  Language of the tool's messages: en or zh (default: the locale, from\n"
         "              LC_ALL, LC_MESSAGES or LANG; zh* is Chinese). Usage errors and this\n"
@@ -92,8 +181,25 @@ int runApp(int argc, char** argv) {
     LoginOptions outerLogin;
     outerLogin.declare(app);
 
+    // "kbcfg help device add" is "kbcfg device add --help".
+    std::vector<std::string> args(argv, argv + argc);
+    if (args.size() >= 2 && args[1] == "help") {
+        args.erase(args.begin() + 1);
+        CLI::App* parent = &app;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            CLI::App* sub = nullptr;
+            for (CLI::App* candidate : parent->get_subcommands([](CLI::App*) { return true; }))
+                if (candidate->check_name(args[i])) sub = candidate;
+            if (!sub) return unknownCommand(parent, args[i]);
+            parent = sub;
+        }
+        args.push_back("--help");
+    }
+    std::vector<char*> words;
+    for (std::string& arg : args) words.push_back(arg.data());
+
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(words.size()), words.data());
         if (!app.get_subcommands().empty()) {
             Command* command = bySubcommand.at(app.get_subcommands().front());
             if (LoginOptions* login = command->loginOptions()) {
@@ -106,6 +212,10 @@ int runApp(int argc, char** argv) {
         }
     } catch (const CLI::ParseError& e) {
         // Help and version end well; every other parse error is a usage error.
+        CLI::App* parent = nullptr;
+        if (e.get_exit_code() != 0)
+            if (const auto word = strayCommandWord(app, parent))
+                return unknownCommand(parent, *word);
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
     }
 

@@ -8,6 +8,7 @@
 #include "cli/terminal_host.h"
 #include "store/ansi.h"
 #include "store/messages.h"
+#include "store/printable.h"
 #include "store/validators.h"
 
 namespace kbcfg::cli {
@@ -81,12 +82,12 @@ int NewCommand::run(Context& ctx) {
     std::error_code ec;
     const auto status = std::filesystem::symlink_status(file_, ec);
     if (std::filesystem::exists(status) && !force_)
-        return fail(file_ + " already exists (use --force to replace it)");
+        return fail(store::printable(file_) + " already exists (use --force to replace it)");
 
     buildFreshImage(ctx.image, admin_, password_);
     std::string why;
     if (!writeScrambledImage(file_, ctx.image, &why))
-        return fail("cannot write " + file_ + ": " + why);
+        return fail("cannot write " + store::printable(file_) + ": " + why);
     return kExitOk;
 }
 

@@ -26,12 +26,23 @@ std::string TerminalHost::lineFor(int number, const std::string& text) {
 
 void TerminalHost::showMessage(int number, const std::string& text) {
     lastMessage_ = number;
+    if (holding_) {
+        held_.emplace_back(number, text);
+        return;
+    }
     if (json_) {
         messages_.push_back({{"message", number}, {"text", text}});
         return;
     }
     std::ostream& os = isSuccessMessage(number) ? out_ : err_;
     os << lineFor(number, text) << std::endl;
+}
+
+void TerminalHost::releaseMessages() {
+    holding_ = false;
+    auto held = std::move(held_);
+    held_.clear();
+    for (const auto& [number, text] : held) showMessage(number, text);
 }
 
 store::Answer TerminalHost::askOkCancel(int number, const std::string& text) {

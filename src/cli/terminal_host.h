@@ -9,6 +9,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/host.h"
@@ -40,6 +41,11 @@ class TerminalHost : public store::Host {
     bool runNextTimer();
     // Runs posted tasks and timers until no timer is left.
     void runUntilIdle();
+
+    // Keeps the messages shown from now on until releaseMessages(), which shows them: a timer
+    // tick's message then comes after the progress lines printed for that tick.
+    void holdMessages() { holding_ = true; }
+    void releaseMessages();
 
     // The messages that report success and so belong on stdout.
     static bool isSuccessMessage(int number);
@@ -76,6 +82,8 @@ class TerminalHost : public store::Host {
     bool interactive_;
     bool assumeYes_ = false;
     int lastMessage_ = 0;
+    bool holding_ = false;
+    std::vector<std::pair<int, std::string>> held_;
     bool json_ = false;
     std::string command_;
     nlohmann::ordered_json report_ = nlohmann::ordered_json::object();

@@ -260,9 +260,14 @@ class AssignCommand : public UserDevicesBase {
         addSlots(app);
         app.add_option("--jobs", jobs_,
                        "Devices asked at once (1.." + std::to_string(users::kMaxProbeJobs) +
-                           "); the file is the same whatever the number")
+                           "), the one being written included: 1 asks one after another; the "
+                           "file is the same whatever the number")
             ->check(CLI::Range(1, users::kMaxProbeJobs));
         addJsonFlag(app);
+        app.footer(
+            "Exit status: 0 when every device given was assigned and saved; 1 when any was not\n"
+            "(a failed login, counted as Error Connect or Error Password; a full device list,\n"
+            "message 71; a failed save; Ctrl+C). The devices assigned before stay saved.\n");
     }
 
   protected:
@@ -308,8 +313,10 @@ class AssignCommand : public UserDevicesBase {
                           {"errorConnect", n.connectError},
                           {"errorPassword", n.passwordError},
                           {"stopped", dialog.cancelled}});
-        // A run stopped half way did not do what was asked.
-        return dialog.cancelled ? kExitFailed : exitFor(outcome);
+        // Done only when every device asked for was assigned and saved: a failed login, a full
+        // list, a failed save or a stop each leave a device undone.
+        const bool everyDevice = assigned == n.checked && failed == 0;
+        return !dialog.cancelled && everyDevice ? exitFor(outcome) : kExitFailed;
     }
 
   private:

@@ -32,7 +32,6 @@ namespace kbcfg::remote {
 
 namespace {
 
-constexpr int kKeyboardLoginFailed = 208;
 // A password file holds a few lines; anything larger is not one.
 constexpr std::size_t kMaxPasswordFileBytes = 64u << 10;
 // "YYYYMMDD-HHMMSS", the stamp every export name starts with.
@@ -414,23 +413,24 @@ bool upgradeOne(WorkerHost& host, NetSdk& sdk, const FleetKeyboard& keyboard, co
     return dialog.finished.value_or(false);
 }
 
-std::string loginProblem(NetSdk& sdk) {
-    const int error = sdk.lastError();
-    if (error == VYX_ERR_PASSWORD) return "wrong password";
-    if (error == kLibraryMissing) return "device library missing";
-    return "no connection";
+// A message on the keyboard's one line: its second line (why a login was refused, which file)
+// in brackets.
+std::string oneLine(const std::string& text) {
+    const std::size_t end = text.find('\n');
+    if (end == std::string::npos) return text;
+    std::string rest = text.substr(end + 1);
+    std::replace(rest.begin(), rest.end(), '\n', ' ');
+    return text.substr(0, end) + " (" + rest + ")";
 }
 
 void runOne(Board& board, std::size_t i, NetSdk& sdk, const FleetKeyboard& keyboard,
             const FleetJob& job) {
     const auto start = std::chrono::steady_clock::now();
     board.update(i, [](FleetStatus& s) { s.state = FleetState::Running; });
-    int lastShown = 0;
     WorkerHost host([&](int number, const std::string& text) {
-        lastShown = number;
         board.update(i, [&](FleetStatus& s) {
             s.messages.emplace_back(number, text);
-            s.message = text;
+            s.message = oneLine(text);
         });
     });
     bool ok = false;
@@ -463,16 +463,13 @@ void runOne(Board& board, std::size_t i, NetSdk& sdk, const FleetKeyboard& keybo
         ok = false;
         problem = std::string("unexpected failure: ") + e.what();
     }
-    // Right after a refused login the library still tells why.
-    std::string reason = problem;
-    if (!ok && reason.empty() && lastShown == kKeyboardLoginFailed) reason = loginProblem(sdk);
     const auto took = std::chrono::steady_clock::now() - start;
     board.update(i, [&](FleetStatus& s) {
         s.state = ok ? FleetState::Done : FleetState::Failed;
         if (ok) s.progress = 100;
         if (!finalText.empty()) s.message = finalText;
-        if (!reason.empty())
-            s.message = s.message.empty() ? reason : s.message + " (" + reason + ")";
+        if (!problem.empty())
+            s.message = s.message.empty() ? problem : s.message + " (" + problem + ")";
         s.output = output;
         s.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
     });

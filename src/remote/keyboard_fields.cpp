@@ -10,7 +10,7 @@ namespace kbcfg::remote {
 
 namespace msg {
 constexpr int kIpBlank = 5, kIpBlankField = 6, kPasswordChars = 16, kPasswordTooLong = 17,
-              kPortRange = 31, kPathTooLong = 210, kNameTooLong = 211;
+              kPortRange = 31, kKeyboardLoginFailed = 208, kPathTooLong = 210, kNameTooLong = 211;
 }
 
 bool KeyboardFields::check(store::Host& host, bool zeroIsBlank) {
@@ -44,6 +44,17 @@ int KeyboardFields::login(NetSdk& sdk) const {
     LoginInfo info;
     return sdk.login(store::toAnsi(store::formatIp(address.packed())), store::readNumber(port),
                      kKeyboardUser, store::toAnsi(password), info);
+}
+
+std::string loginProblem(NetSdk& sdk) {
+    const int error = sdk.lastError();
+    if (error == VYX_ERR_PASSWORD) return "wrong password";
+    if (error == kLibraryMissing) return "device library missing";
+    return "no connection";
+}
+
+void showLoginFailed(store::Host& host, NetSdk& sdk) {
+    store::showMessage(host, msg::kKeyboardLoginFailed, loginProblem(sdk));
 }
 
 bool checkPathLimits(store::Host& host, const std::filesystem::path& path) {

@@ -31,6 +31,12 @@ struct KeyboardFields {
     int login(NetSdk& sdk) const;
 };
 
+// Why the login just refused failed, as the library still tells it right after: "wrong
+// password", "device library missing" or "no connection".
+std::string loginProblem(NetSdk& sdk);
+// "Login keyboard failed!" (208) with that reason as its second line.
+void showLoginFailed(store::Host& host, NetSdk& sdk);
+
 // The path limits of a chosen file: messages 210 and 211. True when the path is acceptable.
 bool checkPathLimits(store::Host& host, const std::filesystem::path& path);
 

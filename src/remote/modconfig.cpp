@@ -33,7 +33,7 @@ std::optional<std::string> fetchConfigFile(NetSdk& sdk, int loginId,
 
 namespace msg {
 constexpr int kChooseFileFirst = 1, kImported = 178, kImportFailed = 179, kExported = 180,
-              kExportFailed = 181, kSetPathFirst = 192, kKeyboardLoginFailed = 208, kTitle = 115;
+              kExportFailed = 181, kSetPathFirst = 192, kTitle = 115;
 }
 
 modconfig::modconfig(store::Host& host, store::SessionState& session, NetSdk& sdk)
@@ -76,7 +76,7 @@ int modconfig::prepareExport() {
     if (!checkPath(msg::kSetPathFirst) || !keyboard.check(host_)) return -2;
     store::WaitCursor wait(host_);
     const int id = keyboard.login(sdk_);
-    if (id < 0) store::showMessage(host_, msg::kKeyboardLoginFailed);
+    if (id < 0) showLoginFailed(host_, sdk_);
     return id;
 }
 
@@ -134,7 +134,7 @@ Outcome importConfigFile(store::Host& host, NetSdk& sdk, KeyboardFields& keyboar
     store::WaitCursor wait(host);
     const int id = keyboard.login(sdk);
     if (id < 0 && stopOnLoginFailure) {
-        store::showMessage(host, msg::kKeyboardLoginFailed);
+        showLoginFailed(host, sdk);
         return Outcome::Refused;
     }
     const int sent = sdk.setConfigFile(id, file);

@@ -16,7 +16,7 @@ using store::Outcome;
 namespace msg {
 constexpr int kOpenFailed = 44, kLanguageMismatch = 47, kChooseFirst = 50, kFileError = 51,
               kUpdateFailed = 52, kStatusLost = 53, kDone = 182, kPanelDone = 206,
-              kPanelFailed = 207, kKeyboardLoginFailed = 208, kPanelSize = 209, kTitle = 151;
+              kPanelFailed = 207, kPanelSize = 209, kTitle = 151;
 }
 
 namespace {
@@ -95,7 +95,7 @@ Outcome modupdata::startUpgrade() {
     finished.reset();
     loginId_ = keyboard.login(sdk_);
     if (loginId_ < 0) {
-        store::showMessage(host_, msg::kKeyboardLoginFailed);
+        showLoginFailed(host_, sdk_);
         return Outcome::Refused;
     }
     // Type and size come from the opened file (non-blocking: a FIFO must not hang the dialog).

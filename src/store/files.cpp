@@ -38,10 +38,45 @@ void showFailure(Host& host, const std::string& detail) {
     showMessage(host, kMessageOpenFailed, detail);
 }
 
+std::string lowerFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] + 32);
+    return text;
+}
+
+// Why readRegularFile refused path, found by looking again the same way (a FIFO opened
+// non-blocking does not wait for a writer).
+std::string unreadableReason(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st {};
+        if (error == ENOENT)
+            return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)
+                       ? "no such file (a link to a file that does not exist)"
+                       : "no such file";
+        if (error == EACCES || error == EPERM) return "permission denied";
+        return lowerFirst(std::strerror(error));
+    }
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (known && S_ISDIR(st.st_mode)) return "not a regular file (a folder)";
+    if (known && !S_ISREG(st.st_mode)) return "not a regular file (a FIFO, device or socket)";
+    return "cannot be read";
+}
+
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std::size_t maxBytes) {
-    return readRegularFile(path, maxBytes);
+std::string unreadableFile(const fs::path& path) {
+    return printable(path.string()) + ": " + unreadableReason(path);
+}
+
+std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std::size_t maxBytes,
+                                                       std::string* why) {
+    auto bytes = readRegularFile(path, maxBytes);
+    if (!bytes && why) *why = unreadableReason(path);
+    return bytes;
 }
 
 bool copyFileOverwrite(const fs::path& from, const fs::path& to) {
@@ -148,7 +183,7 @@ void backupConfigFile(Host& host, SessionState& session, const std::string& file
 int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
     std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(source, kScrambleLimit);
     if (!bytes) {
-        showMessage(host, kMessageOpenFailed);
+        showFailure(host, unreadableFile(source));
         return -1;
     }
     scrambleBytes(*bytes);
@@ -174,14 +209,16 @@ int loadImage(Host& host, const SessionState& session, ConfigImage& image,
     std::optional<std::vector<std::uint8_t>> plain =
         readRegularFile(session.configPath, kScrambleLimit, &identity);
     if (!plain) {
-        showMessage(host, kMessageOpenFailed);
+        showFailure(host, unreadableFile(session.configPath));
         return -1;
     }
     scrambleBytes(*plain);
     const DecodeResult result = decodeImage(*plain, image);
     if (fileVersion) *fileVersion = result.version;
     if (!result.ok()) {
-        showMessage(host, result.message);
+        // The catalogue's text first, as the desktop tool has always shown it; then which file.
+        showMessage(host, result.message,
+                    printable(session.configPath.string()) + ": " + result.reason);
         return -1;
     }
     if (session.editLock) session.editLock->loaded = identity;

@@ -50,10 +50,10 @@ int scrambleFile(Host& host, const std::filesystem::path& source,
                  const std::filesystem::path& target);
 
 // Reads configPath, unscrambles it in memory, recognises the layout, converts an older one,
-// checks it and fills the image. 0, or -1 after its one message (the image is then left as it
-// was). fileVersion, when given, receives the layout version the file itself carries. In an
-// editing session the file's identity is noted, so that a later save can tell whether the file
-// was changed behind the session's back.
+// checks it and fills the image. 0, or -1 after its one message, whose second line names the
+// file and the reason (the image is then left as it was). fileVersion, when given, receives the
+// layout version the file itself carries. In an editing session the file's identity is noted, so
+// that a later save can tell whether the file was changed behind the session's back.
 int loadImage(Host& host, const SessionState& session, ConfigImage& image,
               std::uint32_t* fileVersion = nullptr);
 
@@ -73,9 +73,14 @@ int beginEditSession(Host& host, SessionState& session);
 void endEditSession(SessionState& session);
 
 // Whole-file reading for the tools: a regular file, at most maxBytes; nullopt when it cannot be
-// read.
+// read, and then `why` receives the reason ("no such file", "permission denied", "not a regular
+// file (a folder)").
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path,
-                                                       std::size_t maxBytes);
+                                                       std::size_t maxBytes,
+                                                       std::string* why = nullptr);
+// "PATH: reason" for a file that could not be read, the path escaped for a terminal: the line
+// under "Open config file failed!".
+std::string unreadableFile(const std::filesystem::path& path);
 
 // The local time as "YYYYMMDD-HHMMSS", as the names of backups and exported files carry it.
 std::string localTimeStamp();

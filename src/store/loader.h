@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "store/config_image.h"
 
@@ -11,6 +12,9 @@ namespace kbcfg::store {
 struct DecodeResult {
     int message = 0;            // 0 success, else the catalogue message of the failure (3 or 4)
     std::uint32_t version = 0;  // the file's own version field (0 for a file under 16 bytes)
+    // On failure, why, for the line after the message: "1,000,000 bytes instead of 1,724,904
+    // (layout 0x150420)", "unknown layout 0x990101 (...)", "checksum does not match ...".
+    std::string reason;
     bool ok() const { return message == 0; }
 };
 

@@ -265,11 +265,11 @@ ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
         case DeviceAnswers::Login::WrongPassword:
         case DeviceAnswers::Login::NoConnection: {
             const bool passwordWrong = answers.login == DeviceAnswers::Login::WrongPassword;
-            if (counters.checked == 1) {
+            // A single device's failure is told by a message instead of the result dialog, but
+            // counted all the same: the run's counts are what its callers report.
+            if (counters.checked == 1)
                 store::showMessage(host, passwordWrong ? msg::kPasswordError : msg::kNetworkError);
-            } else {
-                ++(passwordWrong ? counters.passwordError : counters.connectError);
-            }
+            ++(passwordWrong ? counters.passwordError : counters.connectError);
             return ProbeResult::GoOn;
         }
         case DeviceAnswers::Login::Done:

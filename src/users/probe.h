@@ -82,14 +82,14 @@ DeviceAnswers probeDevice(remote::NetSdk& sdk, const DeviceTarget& target,
 enum class ProbeResult { GoOn, StopRun, SaveFailed };
 
 // Logs in to device `slot`, enters it into operator `op`'s device list and creates its channel
-// entries; saves the image. A failed login is reported by a message when the run has a single
-// device, and counted otherwise.
+// entries; saves the image. A failed login is counted, and also reported by a message when the
+// run has a single device.
 ProbeResult probeAndAssignDevice(store::Host& host, store::SessionState& session,
                                  store::ConfigImage& image, remote::NetSdk& sdk, int op, int slot,
                                  RunCounters& counters,
                                  ChannelIndexCounter& indexes = ChannelIndexCounter::instance());
 // The image half: enters the device into the list of operator `op` and adds its channels, then
-// saves; counts or reports a failed login as the run requires.
+// saves; counts a failed login and, in a single-device run, reports it.
 ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
                                store::ConfigImage& image, int op, int slot,
                                const DeviceAnswers& answers, RunCounters& counters,

@@ -8,8 +8,8 @@ namespace kbcfg::users {
 
 ProbePool::ProbePool(std::vector<DeviceTarget> targets, int jobs, remote::NetSdkFactory factory)
     : targets_(std::move(targets)), factory_(std::move(factory)), answers_(targets_.size()) {
-    const std::size_t wanted =
-        std::min(targets_.size(), static_cast<std::size_t>(std::clamp(jobs, 1, kMaxProbeJobs)));
+    window_ = static_cast<std::size_t>(std::clamp(jobs, 1, kMaxProbeJobs));
+    const std::size_t wanted = std::min(targets_.size(), window_);
     for (std::size_t w = 0; w < wanted; ++w) {
         try {
             threads_.emplace_back([this] { work(); });
@@ -25,8 +25,11 @@ ProbePool::~ProbePool() {
 }
 
 void ProbePool::stop() {
-    std::lock_guard<std::mutex> guard(lock_);
-    stopped_ = true;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopped_ = true;
+    }
+    room_.notify_all();
 }
 
 int ProbePool::busy() const {
@@ -61,7 +64,9 @@ void ProbePool::work() {
     for (;;) {
         std::size_t i = 0;
         {
-            std::lock_guard<std::mutex> guard(lock_);
+            std::unique_lock<std::mutex> guard(lock_);
+            room_.wait(guard,
+                       [&] { return stopped_ || next_ >= targets_.size() || next_ < limit_; });
             if (stopped_ || next_ >= targets_.size()) return;
             i = next_++;
             ++busy_;
@@ -91,6 +96,10 @@ const DeviceAnswers* ProbePool::answers(std::size_t i, std::chrono::milliseconds
         return answers_[i].get();
     }
     std::unique_lock<std::mutex> guard(lock_);
+    if (i + window_ > limit_) {
+        limit_ = i + window_;
+        room_.notify_all();
+    }
     arrived_.wait_for(guard, wait, [&] { return answers_[i] != nullptr; });
     return answers_[i].get();
 }

@@ -4,6 +4,10 @@
 // takes the answers device by device, in that same order, and writes them into the image. So the
 // file comes out as a run that asks one device after another would leave it, whatever the number
 // of workers.
+//
+// A worker starts a device only once the caller has asked for one at most jobs - 1 before it:
+// with one job nothing is asked before the caller wants it, and a run that stops (a full list, a
+// failed save, a cancel) logs in to no device beyond the ones being asked.
 
 #include <chrono>
 #include <condition_variable>
@@ -32,9 +36,11 @@ class ProbePool {
     ProbePool& operator=(const ProbePool&) = delete;
 
     // The answers of device i, waiting at most `wait` for them; nullptr when they are not there
-    // yet.
+    // yet. Asking for device i says the caller is done with the ones before it, which lets the
+    // workers start up to device i + jobs - 1.
     const DeviceAnswers* answers(std::size_t i, std::chrono::milliseconds wait);
-    // No device is started after this; the ones being asked are finished.
+    // No device is started after this; the ones being asked are finished. Workers waiting for
+    // room see it before they take another device.
     void stop();
 
     int workers() const { return static_cast<int>(threads_.size()); }
@@ -49,6 +55,11 @@ class ProbePool {
     const remote::NetSdkFactory factory_;
     mutable std::mutex lock_;
     std::condition_variable arrived_;
+    std::condition_variable room_;  // the caller moved on, or the run stopped
+    std::size_t window_ = 1;        // jobs
+    // Devices the workers may start: up to the one the caller waits for, plus jobs - 1. None
+    // before the caller first asks.
+    std::size_t limit_ = 0;
     std::vector<std::unique_ptr<DeviceAnswers>> answers_;
     std::size_t next_ = 0;
     int busy_ = 0;

@@ -133,7 +133,9 @@ Outcome userdev::assignCheckedDevices(const Progress& progress) {
         return Outcome::Refused;
     }
     if (!cancelled) tell(done, "");
-    showResult = counters.connectError != 0 || counters.passwordError != 0;
+    // A single device's failure was told by its message (69 or 70) instead.
+    showResult =
+        counters.checked > 1 && (counters.connectError != 0 || counters.passwordError != 0);
     return counters.success > 0 ? Outcome::Done : Outcome::Refused;
 }
 

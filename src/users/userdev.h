@@ -78,15 +78,20 @@ class userdev {
     CheckAll leftCheck;
     CheckAll rightCheck;
     // With a factory, a run asks up to `jobs` devices at once, each worker on its own handle,
-    // and writes their answers in the run's order: the file is the same as with one job.
+    // and writes their answers in the run's order: the file is the same as with one job. The
+    // device being written counts among the `jobs`, so one job asks one device after another and
+    // a run that stops waits for no device beyond them.
     // Without one, the run asks one device after another on the dialog's handle.
     remote::NetSdkFactory sdkFactory;
     int jobs = kDefaultProbeJobs;
 
+    // Every failed login is counted, in a single-device run too (which shows message 69 or 70
+    // instead of the result dialog).
     RunCounters counters;
     // Set when the progress callback stopped the run.
     bool cancelled = false;
-    // Set by a run with login failures: the result dialog is to be shown with the counters.
+    // Set by a run of several devices with login failures: the result dialog is to be shown with
+    // the counters.
     bool showResult = false;
 
   private:

@@ -141,7 +141,7 @@ TEST_F(ReportTest, LinesPadButNeverCut) {
         line23("1", "Scene 5") + line23("2", "TV-Wall 1");
     EXPECT_EQ(text, expected);
     EXPECT_EQ(sdk.callsStartingWith("GetDeviceConfig 200").size(), 2u);
-    EXPECT_EQ(sdk.callsStartingWith("Login").size(), 6u);  // one login per channel
+    EXPECT_EQ(sdk.callsStartingWith("Login").size(), 2u);  // one login per device
 }
 
 TEST_F(ReportTest, LoginFailuresSkipAChannelOrEndASection) {
@@ -152,8 +152,11 @@ TEST_F(ReportTest, LoginFailuresSkipAChannelOrEndASection) {
     entry(1, 2, store::kOutputChannel, 1, 4, store::kVga, 1);
     entry(2, 3, store::kOutputChannel, 1, 5, store::kVga, 1);  // not reported: the section ended
     entry(3, 4, store::kScene, 1, 5);
+    entry(4, 5, store::kScene, 2, 3);  // ends the section; device 3 is not asked again
     const std::string text = report();
     EXPECT_THAT(host.numbers(), ElementsAre(149, 149, 94));
+    EXPECT_EQ(host.shown.at(0).text,
+              "Error Connect:\n198.51.100.3:8000 (slot 3): 2 channels left out");
     EXPECT_EQ(text.find("dec2    "), text.rfind("dec2    "));  // only the scene line
     EXPECT_NE(text.find("Scene 1"), std::string::npos);
     EXPECT_EQ(sdk.callsStartingWith("Login").size(), 3u);

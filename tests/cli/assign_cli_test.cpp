@@ -71,7 +71,7 @@ TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
         const Result r = kbcfg(args);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.status, 1) << r.err;  // some devices failed
         const auto doc = nlohmann::json::parse(r.out);
         EXPECT_EQ(doc["assigned"], 17);  // 4 do not answer, 3 refuse the password
         EXPECT_EQ(doc["errorConnect"], 4);

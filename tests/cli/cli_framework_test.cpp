@@ -1,11 +1,10 @@
-// The command-line framework: login options in every position, rotating backups and restore,
-// and the completion script written from the command tree.
+// The command-line framework: login options in every position, rotating backups and restore.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -41,12 +40,6 @@ std::string withCompletion(const std::string& snippet) {
         pclose(pipe);
     }
     return out;
-}
-
-// What the script offers for a command line whose last word is being typed.
-std::string offers(const std::string& line) {
-    return withCompletion("COMP_WORDS=(" + line + "); COMP_CWORD=$((${#COMP_WORDS[@]}-1)); " +
-                          "_kbcfg; echo ${COMPREPLY[@]}");
 }
 
 class CliFrameworkTest : public ::testing::Test {
@@ -228,33 +221,19 @@ TEST_F(CliFrameworkTest, RestorePutsABackBackAfterBackingUpTheFile) {
     EXPECT_EQ(words(kbcfg({"backups", file()}).out), listed);
 }
 
-TEST(CliCompletion, ScriptParsesAndOffersTheCommandTree) {
-    for (const char* shell : {"bash", "zsh"}) {
-        const std::string check = std::string("bash -n <(\"" KBCFG_CLI_PATH "\" completion ") +
-                                  shell + " | grep -v autoload)";
-        EXPECT_EQ(std::system(("bash -c '" + check + "'").c_str()), 0) << shell;
+TEST_F(CliFrameworkTest, RestoreLooksInBackupThenTakesTheNameAsAPath) {
+    const fs::path home = fs::current_path();
+    fs::current_path(dir.path());
+    ASSERT_EQ(kbcfg({"new", "here.bin", "--admin", "here"}).status, 0);
+    // A bare name is a file of the current folder until Backup/ has one of that name.
+    for (const fs::path& used : {fs::current_path() / "here.bin", backups() / "here.bin"}) {
+        if (used == backups() / "here.bin")
+            ASSERT_EQ(kbcfg({"new", used, "--admin", "b"}).status, 0);
+        const Result r = kbcfg({"restore", file(), "here.bin"});
+        EXPECT_EQ(r.out, "restored " + file() + " from " + used.string() + "\n") << r.err;
+        EXPECT_EQ(readText(file()), readText(used));
     }
-    EXPECT_THAT(kbcfg({"completion", "fish"}).out, HasSubstr("-a device"));
-    EXPECT_EQ(kbcfg({"completion", "tcsh"}).status, 2);
-
-    const struct {
-        const char* line;
-        std::vector<const char*> offered;
-    } cases[] = {
-        {"kbcfg dev", {"device"}},
-        {"kbcfg \"\"", {"check", "device", "user", "channel", "keyboard", "backups", "restore"}},
-        {"kbcfg device \"\"", {"list", "add", "add-range", "import-csv"}},
-        {"kbcfg -f kb.bin -u boss device add --", {"--ip", "--file", "--user", "--no-backup"}},
-        {"kbcfg channel list --kind \"\"", {"input", "output", "wall"}},
-        {"kbcfg completion \"\"", {"bash", "zsh", "fish"}},
-    };
-    // A password is no file name, also where the login has only its short name.
-    EXPECT_EQ(offers("kbcfg device add -p \"\""), "\n");
-    for (const auto& c : cases) {
-        const std::string got = offers(c.line);
-        for (const char* word : c.offered)
-            EXPECT_THAT(words(got), ::testing::Contains(word)) << c.line;
-    }
+    fs::current_path(home);
 }
 
 }  // namespace

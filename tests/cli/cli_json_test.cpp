@@ -108,7 +108,8 @@ TEST_F(CliJsonTest, EveryCommandGivesOneObjectWithItsKeys) {
          {"devicesAdded"},
          true,
          [](const Json& j) { EXPECT_EQ(j["devicesAdded"], 3); }},
-        {{"device", "modify", "--slot", "4", "--slot", "5", "--username", "viewer"},
+        {{"device", "modify", "--slot", "4", "--slot", "5", "--username", "viewer", "--password",
+          "12345"},
          true,
          0,
          {"devicesModified"},
@@ -150,7 +151,7 @@ TEST_F(CliJsonTest, EveryCommandGivesOneObjectWithItsKeys) {
         {{"user", "assign", "--record", "1", "--slot", "0", "--slot", "1", "--slot", "2", "--slot",
           "3"},
          true,
-         0,
+         1,  // two devices failed
          {"record", "devices", "assigned", "channels", "success", "errorConnect", "errorPassword"},
          true,
          [](const Json& j) {
@@ -347,7 +348,7 @@ TEST_F(CliJsonTest, FailuresWithoutAMessageAreInTheObject) {
     const std::vector<std::vector<std::string>> failing = {
         {"user", "assign", "--record", "1", "--slot", "999"},
         {"user", "assign", "--record", "3", "--slot", "0"},
-        {"device", "modify", "--slot", "3000", "--port", "9000"},
+        {"device", "modify", "--slot", "3000", "--port", "9000", "--password", ""},
         {"device", "delete", "--slot", "3001", "--yes"},
     };
     for (auto args : failing) {

@@ -35,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace layout = store::layout;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes scrambled(Bytes plain) {
@@ -224,11 +225,13 @@ struct BadFile {
     std::string name;
     std::function<Bytes()> make;
     std::string message;
+    std::string reason = "";  // how the line after the message goes on, after "FILE: "
 };
 
 const std::string kError = "The config file is error!";
 const std::string kOpenFailed = "Open config file failed!";
 const std::string kConvertFailed = "Convert config file from low version failed!";
+const std::string kChecksum = "checksum does not match the content (the file is damaged)";
 
 Bytes flipped(std::size_t offset) {
     Bytes plain = populatedPlain();
@@ -238,7 +241,7 @@ Bytes flipped(std::size_t offset) {
 
 std::vector<BadFile> badFiles() {
     std::vector<BadFile> cases = {
-        {"empty", [] { return Bytes{}; }, kError},
+        {"empty", [] { return Bytes{}; }, kError, "0 bytes, too short for a configuration file"},
         {"fifteen bytes",
          [] {
              Bytes b = scrambled(populatedPlain());
@@ -252,7 +255,7 @@ std::vector<BadFile> badFiles() {
              b.resize(1'000'000);
              return b;
          },
-         kError},
+         kError, "1,000,000 bytes instead of 1,724,904 (layout 0x150420)"},
         {"size not a multiple of 4",
          [] {
              Bytes b = scrambled(populatedPlain());
@@ -260,8 +263,10 @@ std::vector<BadFile> badFiles() {
              return b;
          },
          kError},
-        {"flipped checksum", [] { return flipped(layout::kChecksumOffset + 1); }, kError},
-        {"bad magic", [] { return flipped(layout::kMagicOffset); }, kError},
+        {"flipped checksum", [] { return flipped(layout::kChecksumOffset + 1); }, kError,
+         kChecksum},
+        {"bad magic", [] { return flipped(layout::kMagicOffset); }, kError,
+         "no configuration header (not a configuration file, or not scrambled)"},
         {"flipped length", [] { return flipped(layout::kLengthOffset); }, kError},
         {"huge length field",
          [] {
@@ -269,7 +274,7 @@ std::vector<BadFile> badFiles() {
              store::putU32(plain.data() + layout::kLengthOffset, 0xFFFFFFF0u);
              return scrambled(plain);
          },
-         kError},
+         kError, "length field 4,294,967,280 is more than layout 0x150420 holds (1,724,892)"},
         {"length field not a multiple of 4, stale checksum",
          [] {
              Bytes plain = populatedPlain();
@@ -284,8 +289,8 @@ std::vector<BadFile> badFiles() {
              refreshChecksum(plain);
              return scrambled(plain);
          },
-         kError},
-        {"not scrambled", [] { return populatedPlain(); }, kError},
+         kError, "unknown layout 0x990101 (this tool reads 0x150420, 0x130826, "},
+        {"not scrambled", [] { return populatedPlain(); }, kError, "not scrambled"},
         {"old layout 0x130826 with bad checksum",
          [] {
              Bytes plain = populatedPlain();
@@ -302,7 +307,7 @@ std::vector<BadFile> badFiles() {
              store::putU32(plain.data() + layout::kVersionOffset, 0x120716);
              return scrambled(plain);
          },
-         kConvertFailed},
+         kConvertFailed, "length field 1,724,892 is more than layout 0x120716 holds (1,463,388)"},
     };
     for (std::size_t offset : {std::size_t{12}, std::size_t{13}, std::size_t{400},
                                std::size_t{1'000'001}, layout::kImageSize - 1})
@@ -316,15 +321,19 @@ TEST_F(CliTest, EveryDamagedFileGivesItsOneMessage) {
         SCOPED_TRACE(bad.name);
         const Bytes bytes = bad.make();
         const fs::path file = write("kbCfg.bin", bytes);
+        // The catalogue's line, then which file and why.
+        const std::string said = bad.message + "\n" + file.string() + ": " + bad.reason;
         for (const char* command : {"check", "info", "dump"}) {
             const Result r = kbcfg({command, file.string()});
             EXPECT_EQ(r.status, 1) << command;
-            EXPECT_EQ(r.err, bad.message + "\n") << command;
+            EXPECT_THAT(r.err, StartsWith(said)) << command;
             EXPECT_EQ(r.out, "") << command;
         }
+        const fs::path good = writeConfig("good.bin", populatedPlain());
+        EXPECT_THAT(kbcfg({"diff", good.string(), file.string()}).err, StartsWith(said));
         const Result r = kbcfg({"convert", file.string(), (dir / "out.bin").string()});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, bad.message + "\n");
+        EXPECT_THAT(r.err, StartsWith(said));
         EXPECT_FALSE(fs::exists(dir / "out.bin"));
         EXPECT_EQ(readAll(file), bytes) << "input changed";
         EXPECT_EQ(strayLeft(), "");
@@ -334,17 +343,23 @@ TEST_F(CliTest, EveryDamagedFileGivesItsOneMessage) {
 TEST_F(CliTest, UnreadableFilesCannotBeOpened) {
     fs::create_directory(dir / "folder");
     fs::create_symlink(dir / "nowhere.bin", dir / "dangling.bin");
-    for (const fs::path& file :
-         {dir / "folder", dir / "dangling.bin", dir / "missing" / "kbCfg.bin"}) {
+    const std::pair<fs::path, std::string> cases[] = {
+        {dir / "folder", "not a regular file (a folder)"},
+        {dir / "dangling.bin", "no such file (a link to a file that does not exist)"},
+        {dir / "missing" / "kbCfg.bin", "no such file"}};
+    for (const auto& [file, reason] : cases) {
         SCOPED_TRACE(file.string());
+        const std::string said = kOpenFailed + "\n" + file.string() + ": " + reason;
         for (const char* command : {"check", "info", "dump"}) {
             const Result r = kbcfg({command, file.string()});
             EXPECT_EQ(r.status, 1) << command;
-            EXPECT_EQ(r.err, kOpenFailed + "\n") << command;
+            EXPECT_EQ(r.err, said + "\n") << command;
         }
+        const auto doc = nlohmann::json::parse(kbcfg({"check", file.string(), "--json"}).out);
+        EXPECT_EQ(doc["messages"], nlohmann::json::array({{{"message", 2}, {"text", said}}}));
         const Result r = kbcfg({"convert", file.string(), (dir / "out.bin").string()});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, kOpenFailed + "\n");
+        EXPECT_EQ(r.err, said + "\n");
         EXPECT_FALSE(fs::exists(dir / "out.bin"));
     }
     EXPECT_TRUE(fs::is_directory(dir / "folder"));
@@ -482,7 +497,7 @@ TEST_F(CliTest, DecodeAndEncodeAreTheSameScramble) {
 TEST_F(CliTest, DecodeOfMissingFileFails) {
     const Result r = kbcfg({"decode", (dir / "nope.bin").string(), (dir / "out.bin").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, kOpenFailed + "\n");
+    EXPECT_EQ(r.err, kOpenFailed + "\n" + (dir / "nope.bin").string() + ": no such file\n");
     EXPECT_FALSE(fs::exists(dir / "out.bin"));
 }
 

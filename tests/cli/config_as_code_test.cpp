@@ -3,6 +3,7 @@
 // file takes.
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -68,6 +69,24 @@ TEST(ConfigAsCode, ExportThenBuildWritesWhatConvertWrites) {
         // Without -o the same text goes to stdout.
         EXPECT_EQ(kbcfg({"export-json", in, "--with-passwords"}).out, readText(dir / "form.json"));
     }
+}
+
+// "-" is the text form's stream (build reads it with a file's cap); a configuration file named
+// "-" stays a file.
+TEST(ConfigAsCode, DashIsTheStreamOfTheTextForm) {
+    TempDir dir;
+    writeConfig(dir, "in.bin", makeCurrentFile(noisySample()));
+    for (const auto& [command, status] : std::vector<std::pair<std::string, int>>{
+             {"export-json in.bin -o - --with-passwords > form.json", 0},
+             {"build - built.bin < form.json", 0},
+             {"build - big.bin < /dev/zero", 1},
+             {"convert in.bin -", 0}}) {
+        const std::string line =
+            "cd '" + dir.path().string() + "' && '" KBCFG_CLI_PATH "' " + command + " 2>/dev/null";
+        EXPECT_EQ(WEXITSTATUS(std::system(line.c_str())), status) << command;
+    }
+    EXPECT_EQ(readAll(dir / "built.bin"), readAll(dir / "-"));
+    EXPECT_FALSE(fs::exists(dir / "big.bin"));
 }
 
 TEST(ConfigAsCode, PasswordsStayOutUnlessAskedAndComeBackFromTheBase) {

@@ -176,9 +176,10 @@ TEST_F(DeviceCliTest, RangeModifyAndDelete) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "devices had been all added!\n");
 
-    r = kbcfg(login({"device", "modify", "--slot", "1", "--slot", "2", "--username", "viewer"}));
+    r = kbcfg(login({"device", "modify", "--slot", "1", "--slot", "2", "--username", "viewer",
+                     "--password", ""}));
     EXPECT_EQ(r.status, 0) << r.err;
-    r = kbcfg(login({"device", "modify", "--slot", "77"}));
+    r = kbcfg(login({"device", "modify", "--slot", "77", "--password", ""}));
     EXPECT_EQ(r.status, 1);
     image = load();
     EXPECT_EQ(image->device(1).userName(), "viewer");

@@ -105,8 +105,9 @@ TEST_F(FleetCliTest, JsonGivesEveryKeyboardsEndAndTheCounts) {
     EXPECT_EQ(annex["ip"], "198.51.100.3");
     EXPECT_EQ(annex["port"], 8000);
     EXPECT_TRUE(annex["file"].is_null());
-    EXPECT_EQ(annex["messages"],
-              Json::parse(R"([{"message": 208, "text": "Login keyboard failed!"}])"));
+    EXPECT_EQ(
+        annex["messages"],
+        Json::parse(R"([{"message": 208, "text": "Login keyboard failed!\nwrong password"}])"));
     EXPECT_TRUE(fs::exists(doc["keyboards"][0]["file"].get<std::string>()));
     EXPECT_GE(doc["keyboards"][2]["milliseconds"].get<int>(), 100);
 

@@ -112,8 +112,9 @@ TEST(LintCliTest, JsonListsEachFindingWithItsLocation) {
     const auto doc = nlohmann::json::parse(r.out);
     EXPECT_EQ(doc["command"], "lint");
     EXPECT_EQ(doc["file"], file.string());
-    EXPECT_EQ(doc["errors"], 2);
-    EXPECT_EQ(doc["warnings"], 0);
+    EXPECT_EQ(doc["errorCount"], 2);
+    EXPECT_EQ(doc["warningCount"], 0);
+    EXPECT_FALSE(doc.contains("errors"));
     EXPECT_EQ(doc["status"], 1);
     EXPECT_EQ(doc["messages"], nlohmann::json::array());
     EXPECT_EQ(doc["findings"], nlohmann::json::parse(R"([

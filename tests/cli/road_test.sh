@@ -44,7 +44,7 @@ for ip in 198.51.100.20 198.51.100.30 198.51.100.50 198.51.100.51; do
     slots+=(--slot "$("$KBCFG" device list "${A[@]}" --json | tr -d ' \n' |
         grep -o "\"slot\":[0-9]*,\"ip\":\"$ip\"" | grep -o '^"slot":[0-9]*' | grep -o '[0-9]*$')")
 done
-expect 0 "$KBCFG" user assign "${A[@]}" --record "$record" "${slots[@]}"
+expect 1 "$KBCFG" user assign "${A[@]}" --record "$record" "${slots[@]}"  # two devices fail
 has "Success: 2" out.txt
 has "Error Connect: 1" out.txt
 has "Error Password: 1" out.txt

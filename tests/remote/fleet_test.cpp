@@ -224,8 +224,8 @@ TEST_F(FleetRunTest, ExportWritesEachKeyboardsFileAndOneFailureStopsNoOther) {
     EXPECT_EQ(std::filesystem::file_size(file), store::layout::kImageSize);
     EXPECT_TRUE(std::filesystem::is_empty(dir / "out" / "refuses"));
     EXPECT_TRUE(statuses[1].output.empty());
-    EXPECT_THAT(statuses[1].messages,
-                ElementsAre(std::pair<int, std::string>{208, "Login keyboard failed!"}));
+    EXPECT_THAT(statuses[1].messages, ElementsAre(std::pair<int, std::string>{
+                                          208, "Login keyboard failed!\nwrong password"}));
     EXPECT_GE(statuses[2].milliseconds, 100);  // the switched-off keyboard's timeout
     for (std::size_t i = 0; i < keyboards.size(); ++i) {
         ASSERT_GE(seen[i].size(), 2u);

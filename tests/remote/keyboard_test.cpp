@@ -303,7 +303,7 @@ TEST_F(UpgradeTest, FirmwarePollingToSuccess) {
 }
 
 TEST_F(UpgradeTest, EndStatesAndTheirMessages) {
-    for (const auto [state, message] : {std::pair{3, 52}, {4, 53}, {5, 47}, {-1, 52}}) {
+    for (const auto& [state, message] : {std::pair{3, 52}, {4, 53}, {5, 47}, {-1, 52}}) {
         host.clear();
         sdk.node(kKeyboard).upgradeScript = {{state, 0}};
         ready(modupdata::kFirmware, 100);

@@ -267,6 +267,8 @@ TEST_F(ProbeTest, LoginFailuresAndAFullList) {
     probe(1, 0, 1);
     probe(1, 1, 1);
     EXPECT_THAT(host.numbers(), ElementsAre(69, 70));
+    EXPECT_EQ(run.passwordError, 2);  // a single device's failure is told and counted
+    EXPECT_EQ(run.connectError, 2);
 
     device(2, 75, 1);
     for (int i = 0; i < store::layout::kUserDeviceCount; ++i) image->setUserDevice(3, i, 5);
