@@ -24,6 +24,7 @@
 #include "store/full_path.h"
 #include "store/loader.h"
 #include "store/messages.h"
+#include "store/own_texts.h"
 #include "store/printable.h"
 
 namespace kbcfg::cli {
@@ -238,8 +239,8 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     if (!store::writeFileAtomically(file, bytes->data(), bytes->size(), store::LinkPolicy::Follow,
                                     nullptr, store::kPrivateFileMode))
         return fail("cannot write " + store::printable(file.string()) + "; it is unchanged");
-    ctx.host.summary("restored " + store::printable(file.string()) + " from " +
-                         store::printable(backup.string()),
+    ctx.host.summary(store::say(store::OwnText::RestoredFrom, {store::printable(file.string()),
+                                                               store::printable(backup.string())}),
                      {{"file", file.string()}, {"backup", backup.string()}});
     return kExitOk;
 }

@@ -54,14 +54,4 @@ std::optional<ImageCounts> countFile(const std::filesystem::path& file) {
     return countImage(*image);
 }
 
-std::string grouped(long long n) {
-    std::string digits = std::to_string(n < 0 ? -n : n);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-    return (n < 0 ? "-" : "") + digits;
-}
-
-std::string counted(long long n, const std::string& noun) {
-    return grouped(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 }  // namespace kbcfg::cli

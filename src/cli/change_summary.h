@@ -8,6 +8,7 @@
 #include <string>
 
 #include "store/config_image.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::cli {
 
@@ -39,9 +40,10 @@ class ChangeCounter {
     std::filesystem::path file_;
 };
 
-// "20,352"
-std::string grouped(long long n);
-// "1 device", "3 devices"
-std::string counted(long long n, const std::string& noun);
+// "20,352"; "3 devices" or "3 台设备" as the language asks.
+using store::counted;
+using store::grouped;
+using store::Noun;
+using store::say;
 
 }  // namespace kbcfg::cli

@@ -15,6 +15,8 @@ namespace kbcfg::cli {
 
 namespace {
 
+using T = store::OwnText;
+
 using channels::ChannelListKind;
 using store::Outcome;
 
@@ -126,10 +128,9 @@ class SetIndexCommand : public ChannelBase {
         if (!typeIndex(page, index_)) return kExitFailed;
         const Outcome outcome = page.changeIndexSingle();
         const bool changed = outcome == Outcome::Done;
-        ctx.host.summary(changed ? "set the index of the channel at position " +
-                                       std::to_string(position_) + " to " +
-                                       std::to_string(numberOf(index_))
-                                 : "changed no index",
+        ctx.host.summary(changed ? say(T::SetChannelIndex, {std::to_string(position_),
+                                                            std::to_string(numberOf(index_))})
+                                 : say(T::ChangedNoIndex),
                          {{"record", page.listedOperator},
                           {"position", position_},
                           {"index", changed ? nlohmann::ordered_json(numberOf(index_))
@@ -165,9 +166,10 @@ class RenumberCommand : public ChannelBase {
         int renumbered = 0;
         if (outcome == Outcome::Done)
             for (const auto& row : page.rows) renumbered += before[row.position] != row.indexText;
-        ctx.host.summary(renumbered > 0 ? "renumbered " + counted(renumbered, "channel") +
-                                              " from index " + std::to_string(numberOf(index_))
-                                        : "renumbered no channel",
+        ctx.host.summary(renumbered > 0
+                             ? say(T::RenumberedChannels, {counted(renumbered, Noun::Channel),
+                                                           std::to_string(numberOf(index_))})
+                             : say(T::RenumberedNoChannel),
                          {{"record", page.listedOperator},
                           {"renumbered", renumbered},
                           {"firstIndex", numberOf(index_)}});
@@ -197,9 +199,9 @@ class DeleteCommand : public ChannelBase {
         const ChangeCounter counter(ctx.image, ctx.session.configPath);
         const Outcome outcome = page.deleteCheckedChannels();
         const int deleted = counter.before.channels[op] - counter.after().channels[op];
-        ctx.host.summary(deleted > 0 ? "deleted " + counted(deleted, "channel") + " of record " +
-                                           std::to_string(op)
-                                     : "deleted no channel",
+        ctx.host.summary(deleted > 0 ? say(T::DeletedChannelsOfRecord,
+                                           {counted(deleted, Noun::Channel), std::to_string(op)})
+                                     : say(T::DeletedNoChannel),
                          {{"record", op}, {"channelsDeleted", deleted}});
         return exitFor(outcome);
     }
@@ -234,9 +236,9 @@ class ReportCommand : public ChannelBase {
         ctx.host.summary(
             page.reportGaps.empty()
                 ? path
-                : "report saved to " + path + "; " + counted(leftOut, "channel") +
-                      " left out (login failed on " +
-                      counted(static_cast<long long>(page.reportGaps.size()), "device") + ")",
+                : say(T::ReportSavedWithGaps,
+                      {path, counted(leftOut, Noun::Channel),
+                       counted(static_cast<long long>(page.reportGaps.size()), Noun::Device)}),
             {{"report", path}, {"channelsLeftOut", leftOut}, {"failedDevices", failed}});
         return page.reportGaps.empty() ? kExitOk : kExitFailed;
     }

@@ -19,6 +19,8 @@ namespace kbcfg::cli {
 
 namespace {
 
+using T = store::OwnText;
+
 using store::Outcome;
 
 // The boxes the add dialogs share, with the dialog's defaults.
@@ -75,8 +77,9 @@ class ListCommand : public LoginCommand {
 // The summary of a command that adds devices, from the devices in use before and after.
 void summarizeAdded(Context& ctx, const ChangeCounter& counter) {
     const int added = counter.after().devices - counter.before.devices;
-    ctx.host.summary(added > 0 ? "added " + counted(added, "device") : "added no device",
-                     {{"devicesAdded", added}});
+    ctx.host.summary(
+        added > 0 ? say(T::AddedDevices, {counted(added, Noun::Device)}) : say(T::AddedNoDevice),
+        {{"devicesAdded", added}});
 }
 
 class AddCommand : public LoginCommand {
@@ -186,9 +189,9 @@ class ModifyCommand : public LoginCommand {
         dialog.password = *password_;
         const Outcome outcome = dialog.modify();
         const int modified = outcome == Outcome::Done ? static_cast<int>(slots_.size()) : 0;
-        ctx.host.summary(
-            modified > 0 ? "modified " + counted(modified, "device") : "modified no device",
-            {{"devicesModified", modified}});
+        ctx.host.summary(modified > 0 ? say(T::ModifiedDevices, {counted(modified, Noun::Device)})
+                                      : say(T::ModifiedNoDevice),
+                         {{"devicesModified", modified}});
         return exitFor(outcome);
     }
 
@@ -221,13 +224,14 @@ class DeleteCommand : public LoginCommand {
         const int devices = counter.before.devices - after.devices;
         const int assignments = counter.before.allUserDevices() - after.allUserDevices();
         const int channels = counter.before.allChannels() - after.allChannels();
-        ctx.host.summary(devices > 0 ? "deleted " + counted(devices, "device") + " with " +
-                                           counted(assignments, "user assignment") + " and " +
-                                           counted(channels, "channel")
-                                     : "deleted no device",
-                         {{"devicesDeleted", devices},
-                          {"assignmentsRemoved", assignments},
-                          {"channelsDeleted", channels}});
+        ctx.host.summary(
+            devices > 0 ? say(T::DeletedDevicesWith, {counted(devices, Noun::Device),
+                                                      counted(assignments, Noun::UserAssignment),
+                                                      counted(channels, Noun::Channel)})
+                        : say(T::DeletedNoDevice),
+            {{"devicesDeleted", devices},
+             {"assignmentsRemoved", assignments},
+             {"channelsDeleted", channels}});
         return exitFor(outcome);
     }
 
@@ -343,11 +347,10 @@ class ImportCsvCommand : public LoginCommand {
         if (total == 0)
             return fail(csv_ + ": no device lines (the file is empty or holds only comments)");
         const bool all = added == total;
-        std::string line =
-            "added " + std::to_string(added) + " of " + std::to_string(total) + " lines";
+        std::string line = say(T::AddedLinesOf, {std::to_string(added), std::to_string(total)});
         if (!all)
-            line += "; " + std::to_string(refused) + " refused, " + std::to_string(notTried) +
-                    " not tried";
+            line +=
+                say(T::LinesRefusedNotTried, {std::to_string(refused), std::to_string(notTried)});
         ctx.host.summary(line, {{"lines", total},
                                 {"added", added},
                                 {"refused", refused},

@@ -7,6 +7,7 @@
 #include "cli/terminal_host.h"
 #include "store/config_diff.h"
 #include "store/files.h"
+#include "store/own_texts.h"
 #include "store/text_form.h"
 
 namespace kbcfg::cli {
@@ -61,8 +62,10 @@ int DiffCommand::run(Context& ctx) {
         for (const tf::Difference& d : diff.differences)
             std::cout << tf::formatDifference(d) << '\n';
         for (const tf::UnknownBytes& u : diff.unknown)
-            std::cout << u.region << ": " << u.count << " unknown byte" << (u.count == 1 ? "" : "s")
-                      << " differ" << (u.count == 1 ? "s" : "") << '\n';
+            std::cout << store::say(u.count == 1 ? store::OwnText::DiffUnknownByte
+                                                 : store::OwnText::DiffUnknownBytes,
+                                    {u.region, std::to_string(u.count)})
+                      << '\n';
     }
     return diff.equal() ? kExitOk : kExitDifferent;
 }

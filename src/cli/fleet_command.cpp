@@ -18,6 +18,7 @@
 #include "remote/keyboard_fields.h"
 #include "store/files.h"
 #include "store/full_path.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::cli {
 
@@ -27,6 +28,26 @@ using remote::FleetJob;
 using remote::FleetKeyboard;
 using remote::FleetState;
 using remote::FleetStatus;
+using store::counted;
+using store::displayWidth;
+using store::Noun;
+using store::say;
+using T = store::OwnText;
+
+// A state as people read it; the JSON keeps the code (remote::stateName).
+std::string stateText(FleetState state) {
+    switch (state) {
+        case FleetState::Waiting:
+            return say(T::StateWaiting);
+        case FleetState::Running:
+            return say(T::StateRunning);
+        case FleetState::Done:
+            return say(T::StateDone);
+        case FleetState::Failed:
+            return say(T::StateFailed);
+    }
+    return "?";
+}
 
 // Each worker opens the library for itself; a missing library is told once, not once a worker.
 std::unique_ptr<remote::NetSdk> workerSdk() {
@@ -47,7 +68,7 @@ class Progress {
     Progress(const std::vector<FleetKeyboard>& keyboards, bool quiet)
         : keyboards_(keyboards), statuses_(keyboards.size()), quiet_(quiet) {
         for (const auto& k : keyboards) {
-            nameWidth_ = std::max(nameWidth_, k.name.size());
+            nameWidth_ = std::max(nameWidth_, displayWidth(k.name));
             whereWidth_ = std::max(whereWidth_, where(k).size());
         }
         winsize size{};
@@ -83,16 +104,33 @@ class Progress {
     std::string line(std::size_t i) const {
         const FleetStatus& s = statuses_[i];
         char progress[16];
-        std::snprintf(progress, sizeof progress, "%7d%%", s.progress);  // under "PROGRESS"
-        std::string text =
-            pad(keyboards_[i].name, nameWidth_) + "  " + pad(where(keyboards_[i]), whereWidth_) +
-            "  " + pad(remote::stateName(s.state), 7) + "  " + pad(progress, 8) + "  " + s.message;
+        std::snprintf(progress, sizeof progress, "%d%%", s.progress);
+        std::string text = pad(keyboards_[i].name, nameWidth_) + "  " +
+                           pad(where(keyboards_[i]), whereWidth_) + "  " +
+                           pad(stateText(s.state), stateWidth()) + "  " +
+                           padLeft(progress, progressWidth()) + "  " + s.message;
         if (!s.output.empty()) text += " " + s.output.string();
         while (!text.empty() && text.back() == ' ') text.pop_back();
         return text;
     }
+    // Widths in terminal columns: Chinese captions and states take two a character.
     static std::string pad(const std::string& text, std::size_t width) {
-        return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+        const std::size_t used = displayWidth(text);
+        return used >= width ? text : text + std::string(width - used, ' ');
+    }
+    static std::string padLeft(const std::string& text, std::size_t width) {
+        const std::size_t used = displayWidth(text);
+        return used >= width ? text : std::string(width - used, ' ') + text;
+    }
+    static std::size_t stateWidth() {
+        std::size_t width = displayWidth(say(T::FleetState));
+        for (auto s :
+             {FleetState::Waiting, FleetState::Running, FleetState::Done, FleetState::Failed})
+            width = std::max(width, displayWidth(stateText(s)));
+        return width;
+    }
+    static std::size_t progressWidth() {
+        return std::max<std::size_t>(displayWidth(say(T::FleetProgress)), 4);
     }
     void draw(bool first) {
         // Back to the header, then every line again, each cut to the screen's width so that none
@@ -102,8 +140,9 @@ class Progress {
             if (columns_ > 1 && text.size() > columns_ - 1) text.resize(columns_ - 1);
             std::cout << "\r\x1b[2K" << text << "\n";
         };
-        put(pad("NAME", nameWidth_) + "  " + pad("ADDRESS", whereWidth_) +
-            "  STATE    PROGRESS  MESSAGE");
+        put(pad(say(T::FleetName), nameWidth_) + "  " + pad(say(T::FleetAddress), whereWidth_) +
+            "  " + pad(say(T::FleetState), stateWidth()) + "  " +
+            pad(say(T::FleetProgress), progressWidth()) + "  " + say(T::FleetMessage));
         for (std::size_t i = 0; i < keyboards_.size(); ++i) put(line(i));
         std::cout << std::flush;
         drawn_ = std::chrono::steady_clock::now();
@@ -114,7 +153,8 @@ class Progress {
     bool quiet_;
     bool live_ = false;
     std::size_t columns_ = 0;
-    std::size_t nameWidth_ = 4, whereWidth_ = 7;
+    std::size_t nameWidth_ = displayWidth(say(T::FleetName)),
+                whereWidth_ = displayWidth(say(T::FleetAddress));
     std::chrono::steady_clock::time_point drawn_{};
 };
 
@@ -203,7 +243,7 @@ class FleetJobCommand : public Command {
         keys["done"] = done;
         keys["failed"] = failed;
         std::string line = summary(done, statuses.size());
-        if (failed) line += "; " + std::to_string(failed) + " failed: " + failedNames;
+        if (failed) line += say(T::FleetFailedNamed, {std::to_string(failed), failedNames});
         ctx.host.summary(line, keys);
         return failed ? kExitFailed : kExitOk;
     }
@@ -215,11 +255,6 @@ class FleetJobCommand : public Command {
     virtual bool withFile() const { return false; }
     // "exported 3 of 4 keyboards into DIR"
     virtual std::string summary(std::size_t done, std::size_t total) const = 0;
-
-    static std::string ofTotal(std::size_t done, std::size_t total) {
-        return std::to_string(done) + " of " + std::to_string(total) +
-               (total == 1 ? " keyboard" : " keyboards");
-    }
 
   private:
     std::string inventory_;
@@ -250,7 +285,9 @@ class FleetExport : public FleetJobCommand {
     void addKeys(nlohmann::ordered_json& keys) const override { keys["output"] = output_; }
     bool withFile() const override { return true; }
     std::string summary(std::size_t done, std::size_t total) const override {
-        return "exported " + ofTotal(done, total) + " into " + output_;
+        return say(T::FleetExported,
+                   {std::to_string(done), counted(static_cast<long long>(total), Noun::Keyboard),
+                    output_});
     }
 
   private:
@@ -273,7 +310,8 @@ class FleetImport : public FleetJobCommand {
     }
     void addKeys(nlohmann::ordered_json& keys) const override { keys["file"] = file_; }
     std::string summary(std::size_t done, std::size_t total) const override {
-        return "sent " + file_ + " to " + ofTotal(done, total);
+        return say(T::FleetSent, {file_, std::to_string(done),
+                                  counted(static_cast<long long>(total), Noun::Keyboard)});
     }
 
   private:
@@ -302,8 +340,9 @@ class FleetUpgrade : public FleetJobCommand {
         keys["panel"] = panel_;
     }
     std::string summary(std::size_t done, std::size_t total) const override {
-        return std::string("upgraded the ") + (panel_ ? "panel" : "firmware") + " of " +
-               ofTotal(done, total) + " with " + file_;
+        return say(
+            panel_ ? T::FleetUpgradedPanel : T::FleetUpgradedFirmware,
+            {std::to_string(done), counted(static_cast<long long>(total), Noun::Keyboard), file_});
     }
 
   private:

@@ -9,12 +9,15 @@
 #include "cli/record_names.h"
 #include "cli/terminal_host.h"
 #include "store/ansi.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::cli {
 
 namespace {
 
 namespace layout = store::layout;
+using store::say;
+using T = store::OwnText;
 
 struct KindCounts {
     int inputs = 0, outputs = 0, scenes = 0, walls = 0, other = 0;
@@ -48,12 +51,8 @@ KindCounts countChannels(const store::ConfigImage& image, int op) {
 
 std::string operatorLabel(const store::ConfigImage& image, int op) {
     const store::OperatorRecord rec = image.operatorRecord(op);
-    std::string label = std::to_string(op);
-    if (rec.inUse())
-        label += " " + store::fromAnsi(rec.name());
-    else
-        label += " (free)";
-    return label;
+    if (rec.inUse()) return std::to_string(op) + " " + store::fromAnsi(rec.name());
+    return say(T::InfoFreeRecord, {std::to_string(op)});
 }
 
 }  // namespace
@@ -126,54 +125,59 @@ int InfoCommand::runLoaded(Context& ctx) {
     const store::ConfigImage& image = ctx.image;
     std::ostream& os = std::cout;
 
-    os << "File: " << file().string() << '\n';
-    os << "Layout: " << hex(fileVersion(), 6);
-    if (fileVersion() != image.version()) os << " (converted to " << hex(image.version(), 6) << ")";
+    os << say(T::InfoFile, {file().string()}) << '\n';
+    os << say(T::InfoLayout, {hex(fileVersion(), 6)});
+    if (fileVersion() != image.version()) os << say(T::InfoConvertedTo, {hex(image.version(), 6)});
     os << '\n';
     // A failed checksum never gets this far; the load refuses the file.
-    os << "Checksum: " << hex(image.checksum(), 8) << " valid over " << image.length()
-       << " bytes\n";
+    os << say(T::InfoChecksum, {hex(image.checksum(), 8), std::to_string(image.length())}) << '\n';
 
-    os << "Operators:\n";
+    os << say(T::InfoOperators) << '\n';
     for (int op = 0; op < layout::kOperatorCount; ++op) {
         os << "  " << operatorLabel(image, op);
-        if (op == 0) os << " (administrator)";
+        if (op == 0) os << say(T::InfoAdministrator);
         os << '\n';
     }
 
     int used = 0;
     for (int slot = 0; slot < layout::kDeviceCount; ++slot)
         if (image.device(slot).inUse()) ++used;
-    os << "Devices in use: " << used << " of " << layout::kDeviceCount << '\n';
+    os << say(T::InfoDevicesInUse, {std::to_string(used), std::to_string(layout::kDeviceCount)})
+       << '\n';
     for (int slot = 0; slot < layout::kDeviceCount; ++slot) {
         const store::DeviceRecord d = image.device(slot);
         if (!d.inUse()) continue;
-        os << "  slot " << slot << ": " << store::formatIp(d.ip()) << ':' << d.port() << " user "
-           << store::fromAnsi(d.userName()) << " type " << d.deviceType() << '\n';
+        os << say(T::InfoDeviceSlot,
+                  {std::to_string(slot), store::formatIp(d.ip()) + ':' + std::to_string(d.port()),
+                   store::fromAnsi(d.userName()), std::to_string(d.deviceType())})
+           << '\n';
     }
 
-    os << "Channels:\n";
+    os << say(T::InfoChannels) << '\n';
     for (int op = 1; op < layout::kOperatorCount; ++op) {
         const KindCounts c = countChannels(image, op);
-        os << "  operator " << operatorLabel(image, op) << ": " << c.inputs << " input, "
-           << c.outputs << " output, " << c.scenes << " scene, " << c.walls << " TV wall";
-        if (c.other) os << ", " << c.other << " of unknown kind";
+        os << say(T::InfoChannelKinds,
+                  {operatorLabel(image, op), std::to_string(c.inputs), std::to_string(c.outputs),
+                   std::to_string(c.scenes), std::to_string(c.walls)});
+        if (c.other) os << say(T::InfoUnknownKind, {std::to_string(c.other)});
         os << '\n';
     }
 
-    os << "Stream bindings:\n";
+    os << say(T::InfoStreamBindings) << '\n';
     int bindings = 0;
     for (int op = 1; op < layout::kOperatorCount; ++op) {
         for (int i = 0; i < layout::kUserDeviceCount; ++i) {
             const store::StreamRecord s = image.stream(op, i);
             if (s.deviceSlot() == -1 || !s.enabled()) continue;
             ++bindings;
-            os << "  operator " << operatorLabel(image, op) << ", device slot " << s.deviceSlot()
-               << ": " << store::formatIp(s.serverIp()) << ':' << s.serverPort() << ' '
-               << protocolName(s.protocol()) << '\n';
+            os << say(T::InfoStreamBinding,
+                      {operatorLabel(image, op), std::to_string(s.deviceSlot()),
+                       store::formatIp(s.serverIp()) + ':' + std::to_string(s.serverPort()) + ' ' +
+                           protocolName(s.protocol())})
+               << '\n';
         }
     }
-    if (bindings == 0) os << "  none\n";
+    if (bindings == 0) os << say(T::InfoNone) << '\n';
     os.flush();
     return kExitOk;
 }

@@ -15,10 +15,14 @@
 #include "remote/modupdata.h"
 #include "shell/userlogin.h"
 #include "store/files.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::cli {
 
 namespace {
+
+using T = store::OwnText;
+using store::say;
 
 using store::Outcome;
 
@@ -73,10 +77,9 @@ class ExportCommand : public Command {
         keys["output"] = output_;
         const Outcome exported = login_ ? dialog.exportAndLogin() : dialog.exportFile();
         keys["exported"] = exported == Outcome::Done;
-        const std::string fetched =
-            exported == Outcome::Done
-                ? "fetched the configuration of " + keyboard_.where() + " into " + output_
-                : "fetched no configuration";
+        const std::string fetched = exported == Outcome::Done
+                                        ? say(T::FetchedConfiguration, {keyboard_.where(), output_})
+                                        : say(T::FetchedNoConfiguration);
         if (!login_ || exported != Outcome::Done) {
             ctx.host.summary(fetched, keys);
             return exitFor(exported);
@@ -97,13 +100,12 @@ class ExportCommand : public Command {
         store::endEditSession(ctx.session);
         if (outcome != Outcome::Done) {
             keys["loggedIn"] = nullptr;
-            ctx.host.summary(fetched + "; the login failed", keys);
+            ctx.host.summary(fetched + say(T::LoginFailedAfter), keys);
             return kExitFailed;
         }
         keys["loggedIn"] = {{"user", user_}, {"record", ctx.session.loggedInUser}};
-        ctx.host.summary(fetched + "; logged in as " + user_ + " (record " +
-                             std::to_string(ctx.session.loggedInUser) + ")",
-                         keys);
+        ctx.host.summary(
+            fetched + say(T::LoggedInAs, {user_, std::to_string(ctx.session.loggedInUser)}), keys);
         return kExitOk;
     }
 
@@ -133,8 +135,8 @@ class ImportCommand : public Command {
         auto keys = keyboard_.keys();
         keys["file"] = file_;
         keys["imported"] = outcome == Outcome::Done;
-        ctx.host.summary(outcome == Outcome::Done ? "sent " + file_ + " to " + keyboard_.where()
-                                                  : "sent nothing",
+        ctx.host.summary(outcome == Outcome::Done ? say(T::SentFile, {file_, keyboard_.where()})
+                                                  : say(T::SentNothing),
                          keys);
         return exitFor(outcome);
     }
@@ -197,9 +199,9 @@ class UpgradeCommand : public Command {
         keys["progress"] = dialog.progress;
         keys["panelStatus"] =
             panel_ ? nlohmann::ordered_json(dialog.statusText) : nlohmann::ordered_json();
-        ctx.host.summary(upgraded ? std::string("upgraded the ") + (panel_ ? "panel" : "firmware") +
-                                        " of " + keyboard_.where() + " with " + file_
-                                  : "upgraded nothing",
+        ctx.host.summary(upgraded ? say(panel_ ? T::UpgradedPanel : T::UpgradedFirmware,
+                                        {keyboard_.where(), file_})
+                                  : say(T::UpgradedNothing),
                          keys);
         return upgraded ? kExitOk : kExitFailed;
     }

@@ -8,12 +8,14 @@
 #include "cli/terminal_host.h"
 #include "store/files.h"
 #include "store/lint.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::cli {
 
 namespace {
 
 using store::LintTable;
+using T = store::OwnText;
 
 const char* tableName(LintTable table) {
     switch (table) {
@@ -74,10 +76,6 @@ nlohmann::ordered_json toJson(const store::LintFinding& f) {
     return o;
 }
 
-std::string counted(int n, const char* what) {
-    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-}
-
 }  // namespace
 
 LintCommand::LintCommand()
@@ -112,9 +110,15 @@ int LintCommand::run(Context& ctx) {
         for (const auto& f : findings) list.push_back(toJson(f));
     } else {
         for (const auto& f : findings)
-            std::cout << severityName(f.severity) << ": " << store::lintLocation(f) << ": "
-                      << f.text << " [" << f.code << "]\n";
-        std::cout << counted(errors, "error") << ", " << counted(warnings, "warning") << '\n';
+            std::cout << store::say(
+                             T::LintFindingLine,
+                             {store::say(f.severity == store::LintSeverity::Error ? T::LintError
+                                                                                  : T::LintWarning),
+                              store::lintLocation(f), f.text, f.code})
+                      << '\n';
+        std::cout << store::say(T::LintTotals, {store::counted(errors, store::Noun::Error),
+                                                store::counted(warnings, store::Noun::Warning)})
+                  << '\n';
     }
     return errors > 0 ? kExitFailed : kExitOk;
 }

@@ -20,6 +20,8 @@ namespace kbcfg::cli {
 
 namespace {
 
+using T = store::OwnText;
+
 using store::Outcome;
 
 int position(const users::UserRow& row) {
@@ -90,7 +92,7 @@ class AddCommand : public LoginCommand {
         dialog.confirm = confirm_.value_or(password_);
         const Outcome outcome = dialog.addUser();
         const int added = counter.after().users - counter.before.users;
-        ctx.host.summary(added > 0 ? "added user " + name_ : "added no user",
+        ctx.host.summary(added > 0 ? say(T::AddedUser, {name_}) : say(T::AddedNoUser),
                          {{"usersAdded", added}});
         return exitFor(outcome);
     }
@@ -122,9 +124,9 @@ class DeleteCommand : public LoginCommand {
         const ImageCounts after = counter.after();
         const int users = counter.before.users - after.users;
         const int channels = counter.before.allChannels() - after.allChannels();
-        ctx.host.summary(users > 0 ? "deleted " + counted(users, "user") + " with " +
-                                         counted(channels, "channel")
-                                   : "deleted no user",
+        ctx.host.summary(users > 0 ? say(T::DeletedUsersWith, {counted(users, Noun::User),
+                                                               counted(channels, Noun::Channel)})
+                                   : say(T::DeletedNoUser),
                          {{"usersDeleted", users}, {"channelsDeleted", channels}});
         return exitFor(outcome);
     }
@@ -164,9 +166,8 @@ class PasswdCommand : public LoginCommand {
         dialog.confirm = confirm_.value_or(password_);
         const Outcome outcome = dialog.modifyPassword();
         const bool changed = outcome == Outcome::Done;
-        ctx.host.summary(changed
-                             ? "changed the password of record " + std::to_string(target->position)
-                             : "changed no password",
+        ctx.host.summary(changed ? say(T::ChangedPassword, {std::to_string(target->position)})
+                                 : say(T::ChangedNoPassword),
                          {{"record", target->position}, {"passwordChanged", changed}});
         return exitFor(outcome);
     }
@@ -300,19 +301,19 @@ class AssignCommand : public UserDevicesBase {
         const int assigned = after.userDevices[record_] - counter.before.userDevices[record_];
         const int channels = after.channels[record_] - counter.before.channels[record_];
         const int failed = n.connectError + n.passwordError;
-        ctx.host.summary("assigned " + grouped(assigned) + " of " + counted(n.checked, "device") +
-                             ": " + counted(channels, "channel") + ", " + grouped(failed) +
-                             " failed (Error Connect " + grouped(n.connectError) +
-                             ", Error Password " + grouped(n.passwordError) + ")" +
-                             (dialog.cancelled ? "; stopped by Ctrl+C" : ""),
-                         {{"record", record_},
-                          {"devices", n.checked},
-                          {"assigned", assigned},
-                          {"channels", channels},
-                          {"success", n.success},
-                          {"errorConnect", n.connectError},
-                          {"errorPassword", n.passwordError},
-                          {"stopped", dialog.cancelled}});
+        ctx.host.summary(
+            say(T::AssignedDevices, {grouped(assigned), counted(n.checked, Noun::Device),
+                                     counted(channels, Noun::Channel), grouped(failed),
+                                     grouped(n.connectError), grouped(n.passwordError)}) +
+                (dialog.cancelled ? say(T::StoppedByCtrlC) : ""),
+            {{"record", record_},
+             {"devices", n.checked},
+             {"assigned", assigned},
+             {"channels", channels},
+             {"success", n.success},
+             {"errorConnect", n.connectError},
+             {"errorPassword", n.passwordError},
+             {"stopped", dialog.cancelled}});
         // Done only when every device asked for was assigned and saved: a failed login, a full
         // list, a failed save or a stop each leave a device undone.
         const bool everyDevice = assigned == n.checked && failed == 0;
@@ -343,8 +344,8 @@ class UnassignCommand : public UserDevicesBase {
         const int removed = counter.before.userDevices[record_] - after.userDevices[record_];
         const int channels = counter.before.channels[record_] - after.channels[record_];
         ctx.host.summary(
-            "unassigned " + counted(removed, "device") + " of record " + std::to_string(record_) +
-                ": " + counted(channels, "channel") + " removed",
+            say(T::UnassignedDevices, {counted(removed, Noun::Device), std::to_string(record_),
+                                       counted(channels, Noun::Channel)}),
             {{"record", record_}, {"unassigned", removed}, {"channelsRemoved", channels}});
         return exitFor(outcome);
     }
@@ -390,14 +391,14 @@ class StreamCommand : public UserDevicesBase {
         }
         const Outcome outcome = streamDialog->applyStreamBinding();
         const int devices = outcome == Outcome::Done ? static_cast<int>(slots_.size()) : 0;
-        std::string line = "changed no stream binding";
+        std::string line = say(T::ChangedNoStreamBinding);
         if (devices > 0 && bind_)
-            line = "bound " + counted(devices, "device") + " of record " + std::to_string(record_) +
-                   " to " + ip_.toString() + ":" + std::to_string(numberOf(port_)) + " " +
-                   (protocol_ == "udp" ? "UDP" : "TCP");
+            line = say(T::BoundStream, {counted(devices, Noun::Device), std::to_string(record_),
+                                        ip_.toString() + ":" + std::to_string(numberOf(port_)) +
+                                            " " + (protocol_ == "udp" ? "UDP" : "TCP")});
         else if (devices > 0)
-            line = "removed the stream binding of " + counted(devices, "device") + " of record " +
-                   std::to_string(record_);
+            line = say(T::RemovedStreamBinding,
+                       {counted(devices, Noun::Device), std::to_string(record_)});
         ctx.host.summary(line, {{"record", record_}, {"devices", devices}, {"bound", bind_}});
         return exitFor(outcome);
     }

@@ -4,11 +4,14 @@
 #include <map>
 
 #include "store/ansi.h"
+#include "store/own_texts.h"
 #include "store/text_form.h"
 
 namespace kbcfg::store::textform {
 
 namespace {
+
+using T = OwnText;
 
 std::string deviceRef(const ConfigImage& image, std::int32_t slot) {
     std::string s = std::to_string(slot);
@@ -63,15 +66,23 @@ std::string valueText(const Field& f, const std::uint8_t* p, const ConfigImage& 
 
 // The list of the channel page that shows an entry of this kind.
 std::string listName(std::uint8_t kind) {
-    if (kind == kScene || kind == kTvWall) return "wall/scene";
-    const std::string name = kindName(kind);
-    return name.empty() ? "kind " + std::to_string(kind) : name;
+    switch (kind) {
+        case kInputChannel:
+            return say(T::DiffInputList);
+        case kOutputChannel:
+            return say(T::DiffOutputList);
+        case kScene:
+        case kTvWall:
+            return say(T::DiffWallSceneList);
+        default:
+            return say(T::DiffKindList, {std::to_string(kind)});
+    }
 }
 
 // The label of a record, taken from the side where it is in use (b first).
 std::string label(const Region& r, int op, int key, const ConfigImage& image,
                   const std::uint8_t* rec) {
-    const std::string owner = r.perOperator ? "operator " + std::to_string(op) + " " : "";
+    const std::string owner = r.perOperator ? say(T::DiffOwner, {std::to_string(op)}) : "";
     const std::string n = std::to_string(key);
     if (r.name == "operators") {
         const std::string name = getText(rec + OperatorRecord::kName, OperatorRecord::kNameWidth);
@@ -79,24 +90,26 @@ std::string label(const Region& r, int op, int key, const ConfigImage& image,
         std::string shown = fromAnsi(name);
         for (char& c : shown)
             if (static_cast<unsigned char>(c) < 0x20) c = '?';
-        return "operator " + n + (shown.empty() ? "" : " (" + shown + ")");
+        return shown.empty() ? say(T::DiffOperator, {n}) : say(T::DiffOperatorNamed, {n, shown});
     }
-    if (r.name == "devices") return "device " + n + " (" + formatIp(getU32(rec + 4)) + ")";
+    if (r.name == "devices") return say(T::DiffDevice, {n, formatIp(getU32(rec + 4))});
     if (r.name == "channels") {
         const ChannelEntry e(const_cast<std::uint8_t*>(rec));
-        std::string address = "no device";
+        std::string address = say(T::DiffNoDevice);
         if (e.deviceSlot() >= 0 && e.deviceSlot() < layout::kDeviceCount) {
             const DeviceRecord d = image.device(e.deviceSlot());
             address = formatIp(d.ip()) + ":" + std::to_string(d.port());
         }
-        return owner + listName(e.kind()) + " channel " + n + " (index " +
-               std::to_string(e.index()) + ", " + address + ", " + channelDisplayName(e) + ")";
+        return say(T::DiffChannel, {owner, listName(e.kind()), n, std::to_string(e.index()),
+                                    address, channelDisplayName(e)});
     }
     if (r.name == "matrix")
-        return owner + "matrix record " + n + " (device " + deviceRef(image, getI32(rec)) + ")";
+        return say(T::DiffMatrixRecord, {owner, n, deviceRef(image, getI32(rec))});
     if (r.name == "streams")
-        return owner + "stream record " + n + " (device " + deviceRef(image, getI32(rec)) + ")";
-    if (r.name == "deviceList") return owner + "device list entry " + n;
+        return say(T::DiffStreamRecord, {owner, n, deviceRef(image, getI32(rec))});
+    if (r.name == "deviceList") return say(T::DiffDeviceListEntry, {owner, n});
+    if (r.name == "inputGroups") return say(T::DiffInputGroupRow, {owner, n});
+    if (r.name == "outputGroups") return say(T::DiffOutputGroupRow, {owner, n});
     return owner + std::string(r.operatorOf) + " row " + n;
 }
 
@@ -212,12 +225,15 @@ DiffResult diffImages(const ConfigImage& a, const ConfigImage& b) {
 }
 
 std::string formatDifference(const Difference& d) {
-    std::string line = d.where + ": ";
-    if (d.change == "added") return line + "added" + (d.after.empty() ? "" : " (" + d.after + ")");
+    using T = OwnText;
+    if (d.change == "added")
+        return d.after.empty() ? say(T::DiffAdded, {d.where})
+                               : say(T::DiffAddedWith, {d.where, d.after});
     if (d.change == "removed")
-        return line + "removed" + (d.before.empty() ? "" : " (" + d.before + ")");
-    if (d.change == "password") return line + "password changed";
-    return line + d.change + " " + d.before + " -> " + d.after;
+        return d.before.empty() ? say(T::DiffRemoved, {d.where})
+                                : say(T::DiffRemovedWith, {d.where, d.before});
+    if (d.change == "password") return say(T::DiffPasswordChanged, {d.where});
+    return say(T::DiffChanged, {d.where, d.change, d.before, d.after});
 }
 
 }  // namespace kbcfg::store::textform

@@ -6,11 +6,15 @@
 #include <unordered_map>
 #include <utility>
 
+#include "store/own_texts.h"
+
 namespace kbcfg::store {
 
 using namespace layout;
 
 namespace {
+
+using T = OwnText;
 
 constexpr std::uint32_t kMaxChannelIndex = 99'999'999;
 constexpr int kNone = -1;
@@ -76,24 +80,22 @@ class Linter {
     bool checkDeviceRef(LintTable table, int op, int index, std::int64_t slot) {
         if (!slotInRange(slot)) {
             error("slot-out-of-range", table, op, index,
-                  "device slot " + std::to_string(slot) + " is outside 0.." +
-                      std::to_string(kDeviceCount - 1),
+                  say(T::LintSlotOutOfRange,
+                      {std::to_string(slot), std::to_string(kDeviceCount - 1)}),
                   slot);
             return false;
         }
         if (!used_[slot]) {
             error("device-not-in-use", table, op, index,
-                  "device slot " + std::to_string(slot) + " is not in use", slot);
+                  say(T::LintDeviceNotInUse, {std::to_string(slot)}), slot);
             return false;
         }
         return true;
     }
 
-    void notAssigned(LintTable table, int op, int index, int slot, const char* what) {
-        warning("device-not-assigned", table, op, index,
-                std::string(what) + " of device slot " + std::to_string(slot) +
-                    ", which the operator does not have",
-                slot);
+    // `what`: the text for the kind of record that names the device.
+    void notAssigned(LintTable table, int op, int index, int slot, OwnText what) {
+        warning("device-not-assigned", table, op, index, say(what, {std::to_string(slot)}), slot);
     }
 
     void checkDevices() {
@@ -106,8 +108,7 @@ class Linter {
             used_[slot] = d.inUse() != 0;
             if (!used_[slot]) continue;
             if (d.ip() == 0) {
-                warning("address-zero", LintTable::Devices, 0, slot,
-                        "device has the address 0.0.0.0; the channel lists leave out its channels");
+                warning("address-zero", LintTable::Devices, 0, slot, say(T::LintAddressZero));
                 continue;
             }
             const std::uint64_t endpoint = (std::uint64_t{d.ip()} << 16) | d.port();
@@ -115,13 +116,13 @@ class Linter {
             const auto [sameAddress, newAddress] = byAddress.emplace(d.ip(), slot);
             if (!newEndpoint)
                 error("duplicate-address", LintTable::Devices, 0, slot,
-                      formatIp(d.ip()) + ":" + std::to_string(d.port()) +
-                          " is also the address of slot " + std::to_string(sameEndpoint->second),
+                      say(T::LintSameEndpoint, {formatIp(d.ip()) + ":" + std::to_string(d.port()),
+                                                std::to_string(sameEndpoint->second)}),
                       std::nullopt, sameEndpoint->second);
             else if (!newAddress)
                 warning("duplicate-address", LintTable::Devices, 0, slot,
-                        formatIp(d.ip()) + " is also the address of slot " +
-                            std::to_string(sameAddress->second) + " (another port)",
+                        say(T::LintSameAddress,
+                            {formatIp(d.ip()), std::to_string(sameAddress->second)}),
                         std::nullopt, sameAddress->second);
         }
     }
@@ -135,11 +136,10 @@ class Linter {
         for (int i = 0; i < kUserDeviceCount; ++i)
             if (image_.stream(op, i).deviceSlot() != -1) ++streams;
         if (channels + streams > 0)
-            warning("free-operator-data", LintTable::Operators, op, op,
-                    "the operator record is free but still holds " + std::to_string(channels) +
-                        " channel entries and " + std::to_string(streams) +
-                        " stream records; a user created here inherits them",
-                    channels + streams);
+            warning(
+                "free-operator-data", LintTable::Operators, op, op,
+                say(T::LintFreeOperatorData, {std::to_string(channels), std::to_string(streams)}),
+                channels + streams);
     }
 
     void checkOperator(int op) {
@@ -161,8 +161,8 @@ class Linter {
             if (!checkDeviceRef(LintTable::DeviceList, op, i, slot)) continue;
             if (listed[slot] != kNone)
                 warning("device-listed-twice", LintTable::DeviceList, op, i,
-                        "device slot " + std::to_string(slot) + " is already listed in entry " +
-                            std::to_string(listed[slot]),
+                        say(T::LintDeviceListedTwice,
+                            {std::to_string(slot), std::to_string(listed[slot])}),
                         slot, listed[slot]);
             else
                 listed[slot] = i;
@@ -175,12 +175,11 @@ class Linter {
             if (slot == -1 || slot == image_.userDevice(op, i)) continue;
             if (!checkDeviceRef(LintTable::Streams, op, i, slot)) continue;
             if (listed[slot] == kNone)
-                notAssigned(LintTable::Streams, op, i, slot, "stream record");
+                notAssigned(LintTable::Streams, op, i, slot, T::LintStreamOfUnassigned);
             else
                 warning("stream-misplaced", LintTable::Streams, op, i,
-                        "stream record of device slot " + std::to_string(slot) +
-                            ", which is listed in entry " + std::to_string(listed[slot]) +
-                            "; removing the device leaves this record behind",
+                        say(T::LintStreamMisplaced,
+                            {std::to_string(slot), std::to_string(listed[slot])}),
                         slot, listed[slot]);
         }
     }
@@ -195,15 +194,15 @@ class Linter {
             const int group = indexGroup(e.kind());
             if (group < 0) {
                 warning("unknown-kind", LintTable::Channels, op, pos,
-                        "channel kind " + std::to_string(e.kind()) + " appears in no list",
-                        e.kind());
+                        say(T::LintUnknownKind, {std::to_string(e.kind())}), e.kind());
                 continue;
             }
-            if (listed[slot] == kNone) notAssigned(LintTable::Channels, op, pos, slot, "channel");
+            if (listed[slot] == kNone)
+                notAssigned(LintTable::Channels, op, pos, slot, T::LintChannelOfUnassigned);
             if (e.index() == 0 || e.index() > kMaxChannelIndex)
                 error("index-out-of-range", LintTable::Channels, op, pos,
-                      "channel index " + std::to_string(e.index()) + " is outside 1.." +
-                          std::to_string(kMaxChannelIndex),
+                      say(T::LintIndexOutOfRange,
+                          {std::to_string(e.index()), std::to_string(kMaxChannelIndex)}),
                       e.index());
             else
                 byGroup[group].emplace_back(e.index(), pos);
@@ -216,13 +215,12 @@ class Linter {
         const int record = e.matrixLink() >> 1;
         if (record >= kMatrixCount) {
             error("matrix-link-out-of-range", LintTable::Channels, op, pos,
-                  "linked to matrix record " + std::to_string(record) + ", outside 0.." +
-                      std::to_string(kMatrixCount - 1),
+                  say(T::LintMatrixLinkOutOfRange,
+                      {std::to_string(record), std::to_string(kMatrixCount - 1)}),
                   record);
         } else if (image_.matrix(op, record).deviceSlot() == -1) {
             warning("matrix-link-free", LintTable::Channels, op, pos,
-                    "linked to matrix record " + std::to_string(record) + ", which is free",
-                    record);
+                    say(T::LintMatrixLinkFree, {std::to_string(record)}), record);
         }
     }
 
@@ -236,8 +234,8 @@ class Linter {
             }
             const auto [index, pos] = entries[i];
             error("duplicate-index", LintTable::Channels, op, pos,
-                  "channel index " + std::to_string(index) + " is also used by position " +
-                      std::to_string(entries[first].second) + " of the same list",
+                  say(T::LintDuplicateIndex,
+                      {std::to_string(index), std::to_string(entries[first].second)}),
                   index, entries[first].second);
         }
     }
@@ -254,20 +252,19 @@ class Linter {
                 if (pos == -1 || pos == 0) continue;
                 if (pos < 0 || pos >= kChannelCount) {
                     error("position-out-of-range", where, op, row,
-                          "channel position " + std::to_string(pos) + " is outside 0.." +
-                              std::to_string(kChannelCount - 1),
+                          say(T::LintPositionOutOfRange,
+                              {std::to_string(pos), std::to_string(kChannelCount - 1)}),
                           pos, kNone, cell);
                     continue;
                 }
                 const ChannelEntry e = image_.channel(op, pos);
                 if (e.empty())
                     error("group-cell-empty", where, op, row,
-                          "channel position " + std::to_string(pos) + " is empty", pos, kNone,
-                          cell);
+                          say(T::LintGroupCellEmpty, {std::to_string(pos)}), pos, kNone, cell);
                 else if (e.kind() != expected)
                     warning("group-cell-wrong-kind", where, op, row,
-                            "channel position " + std::to_string(pos) + " is not an " +
-                                (input ? "input" : "output") + " channel",
+                            say(input ? T::LintNotInputChannel : T::LintNotOutputChannel,
+                                {std::to_string(pos)}),
                             pos, kNone, cell);
             }
         }
@@ -278,7 +275,8 @@ class Linter {
             const std::int32_t slot = image_.matrix(op, i).deviceSlot();
             if (slot == -1) continue;
             if (!checkDeviceRef(LintTable::Matrix, op, i, slot)) continue;
-            if (listed[slot] == kNone) notAssigned(LintTable::Matrix, op, i, slot, "matrix record");
+            if (listed[slot] == kNone)
+                notAssigned(LintTable::Matrix, op, i, slot, T::LintMatrixOfUnassigned);
         }
     }
 
@@ -294,25 +292,26 @@ std::vector<LintFinding> lintImage(const ConfigImage& image) {
 }
 
 std::string lintLocation(const LintFinding& f) {
-    const std::string op = "operator " + std::to_string(f.op) + ", ";
+    const std::string op = std::to_string(f.op);
     const std::string index = std::to_string(f.index);
+    const std::string cell = std::to_string(f.cell);
     switch (f.table) {
         case LintTable::Devices:
-            return "device slot " + index;
+            return say(T::WhereDeviceSlot, {index});
         case LintTable::Operators:
-            return "operator " + index;
+            return say(T::WhereOperator, {index});
         case LintTable::DeviceList:
-            return op + "device list entry " + index;
+            return say(T::WhereDeviceListEntry, {op, index});
         case LintTable::Streams:
-            return op + "stream record " + index;
+            return say(T::WhereStreamRecord, {op, index});
         case LintTable::Channels:
-            return op + "channel position " + index;
+            return say(T::WhereChannelPosition, {op, index});
         case LintTable::InputGroups:
-            return op + "input group row " + index + " cell " + std::to_string(f.cell);
+            return say(T::WhereInputGroupCell, {op, index, cell});
         case LintTable::OutputGroups:
-            return op + "output group row " + index + " cell " + std::to_string(f.cell);
+            return say(T::WhereOutputGroupCell, {op, index, cell});
         case LintTable::Matrix:
-            return op + "matrix record " + index;
+            return say(T::WhereMatrixRecord, {op, index});
     }
     return {};
 }
