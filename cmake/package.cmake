@@ -19,8 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The windows' Chinese texts need a font with the glyphs; dpkg-shlibdeps adds its own to this.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-wqy-microhei)
+# The windows' Chinese texts need a font with the glyphs, and Qt's own dialogs (file choosers,
+# standard buttons) their translations; dpkg-shlibdeps adds its own to this.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qt6-translations-l10n")
 # The header font of the lists; without it a look-alike is used.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-crosextra-carlito)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)

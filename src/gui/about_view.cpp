@@ -20,6 +20,7 @@ AboutView::AboutView(QWidget* parent) : QDialog(parent) {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("aboutIcon"));
     icon->setPixmap(pictures::appIcon().pixmap(48, 48));
     auto* text = texts_.text(new QLabel(this), &shell::CAboutDlg::text);
     text->setObjectName(QStringLiteral("aboutText"));

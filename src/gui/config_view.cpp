@@ -10,6 +10,7 @@
 
 #include "gui/text.h"
 #include "gui/widgets/ipv4_edit.h"
+#include "gui/widgets/read_only_field.h"
 #include "store/messages.h"
 
 namespace kbcfg::gui {
@@ -37,7 +38,9 @@ void paintKeyboardDialog(QWidget* w) {
 
 void showWorkDialog(QWidget* dialog, QWidget* over) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::ApplicationModal);
+    // Not modal: the mode dialog stays usable beside a work window, since its buttons are what
+    // bring a minimised one back; its presenter keeps a second work area from opening.
+    dialog->setWindowModality(Qt::NonModal);
     if (over) {
         dialog->adjustSize();
         dialog->move(over->geometry().center() - dialog->rect().center());
@@ -54,7 +57,7 @@ KeyboardBoxes::KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fi
     port->setObjectName(QStringLiteral("portEdit"));
     userName = new QLineEdit(qs(remote::KeyboardFields::userName()), parent);
     userName->setObjectName(QStringLiteral("userNameEdit"));
-    userName->setReadOnly(true);  // a keyboard is always logged in to as its administrator
+    showOnly(userName);  // a keyboard is always logged in to as its administrator
     password = new QLineEdit(parent);
     password->setObjectName(QStringLiteral("passwordEdit"));
     password->setEchoMode(QLineEdit::Password);
@@ -107,7 +110,7 @@ ConfigView::ConfigView(remote::config& presenter, QWidget* parent)
     // Created in tab order.
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathEdit"));
-    path_->setReadOnly(true);
+    showOnly(path_);
     path_->setMinimumWidth(320);
     browse_ = new QPushButton(QStringLiteral("..."), this);
     browse_->setObjectName(QStringLiteral("browseButton"));

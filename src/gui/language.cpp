@@ -6,9 +6,11 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QTranslator>
 #include <QWidget>
 #include <cstdio>
 #include <memory>
@@ -18,6 +20,28 @@ namespace kbcfg::gui {
 
 namespace {
 constexpr const char* kKey = "language";
+
+// Qt's own Chinese texts, while Chinese is in use; owned by the application.
+QPointer<QTranslator> qtTexts;
+
+void useQtTexts(store::Language language) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    if (qtTexts && language == store::Language::Chinese) return;
+    if (qtTexts) {
+        QCoreApplication::removeTranslator(qtTexts);
+        delete qtTexts;
+    }
+    if (language != store::Language::Chinese) return;
+    auto* translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return;
+    }
+    qtTexts = translator;
+}
 }  // namespace
 
 std::unique_ptr<QSettings> openSettings() {
@@ -39,8 +63,13 @@ std::unique_ptr<QSettings> openSettings() {
     return std::make_unique<QSettings>(file, QSettings::NativeFormat);
 }
 
-void switchLanguage(store::Language language) {
+void useLanguage(store::Language language) {
     store::MessageCatalogue::setCurrent(language);
+    useQtTexts(language);
+}
+
+void switchLanguage(store::Language language) {
+    useLanguage(language);
     if (const auto settings = openSettings())
         settings->setValue(QString::fromLatin1(kKey),
                            QString::fromLatin1(store::languageCode(language).data(), 2));
@@ -53,6 +82,8 @@ void switchLanguage(store::Language language) {
     QEvent change(QEvent::LanguageChange);
     for (const QPointer<QWidget>& root : roots)
         if (root) QCoreApplication::sendEvent(root, &change);
+    // Qt posts the same event to its windows when its translations change; they have heard it.
+    QCoreApplication::removePostedEvents(nullptr, QEvent::LanguageChange);
 }
 
 store::Language startupLanguage() {

@@ -19,6 +19,10 @@ namespace kbcfg::gui {
 // Switches the catalogue, keeps the choice ("language" = "en"/"zh") and has every widget set its
 // texts again.
 void switchLanguage(store::Language language);
+// Puts a language in use without keeping it (a start's language): the catalogue, and Qt's own
+// texts (the file dialog, standard buttons) from Qt's translations when they are installed;
+// without them those stay English.
+void useLanguage(store::Language language);
 // A start's language: the kept choice, else the user's locale (zh* is Chinese).
 store::Language startupLanguage();
 

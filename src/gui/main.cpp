@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "gui/app_fonts.h"
+#include "gui/app_identity.h"
 #include "gui/gui_context.h"
 #include "gui/instance_guard.h"
 #include "gui/language.h"
-#include "gui/pictures.h"
 #include "gui/qt_host.h"
 #include "gui/quit_on_signal.h"
 #include "gui/varnel_dlg_view.h"
@@ -43,8 +43,10 @@ constexpr const char* kHelp =
     "The windows speak Chinese or English: the choice on the main window's language page is\n"
     "kept for the next start; the first start follows the locale (zh* is Chinese).\n"
     "With a FILE, the login dialog opens with that configuration file chosen.\n"
-    "Only one copy runs per user; starting a second one brings the first to the front\n"
-    "(with a FILE, the first copy's login dialog takes it, unless a main window is open).\n";
+    "Only one copy runs per user. Starting a second one brings the first copy's main window,\n"
+    "else its login window, to the front; when neither is open (only the mode dialog, or the\n"
+    "keyboard export or upgrade window) it says \"The program is already running!\" and ends.\n"
+    "With a FILE, the first copy's login dialog takes it, unless a main window is open.\n";
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,11 +59,10 @@ int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kbcfg-gui"));
-    QApplication::setWindowIcon(gui::pictures::appIcon());
+    gui::setApplicationIdentity();
     QApplication::setFont(gui::uiFont(9));
     // Before the first window, which takes its texts from the catalogue.
-    store::MessageCatalogue::setCurrent(gui::startupLanguage());
+    gui::useLanguage(gui::startupLanguage());
 
     gui::QtHost host;
     // The file to open: the first argument Qt left that is not an option.

@@ -16,6 +16,7 @@
 #include "gui/pictures.h"
 #include "gui/text.h"
 #include "gui/widgets/image_button.h"
+#include "gui/widgets/read_only_field.h"
 
 namespace kbcfg::gui {
 
@@ -123,8 +124,7 @@ MainView::MainView(GuiContext& context, QWidget* parent)
     tabs->addWidget(userLabel, 0, Qt::AlignVCenter);
     auto* user = new QLineEdit(qs(presenter_.userName), this);
     user->setObjectName(QStringLiteral("userField"));
-    user->setReadOnly(true);
-    user->setFocusPolicy(Qt::NoFocus);
+    showOnly(user);
     user->setFixedWidth(140);
     tabs->addWidget(user, 0, Qt::AlignVCenter);
     auto* strip = new QWidget(this);
@@ -195,8 +195,10 @@ void MainView::paintEvent(QPaintEvent*) {
 MainView* openMainWindow(GuiContext& context) {
     auto* window = new MainView(context);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // Like the login before it, the window keeps the mode dialog out of reach while it is open.
-    window->setWindowModality(Qt::ApplicationModal);
+    // Not modal: the mode dialog must stay usable beside it, since its buttons, Escape and its
+    // close box are what bring a minimised or hidden main window back. The mode dialog's
+    // presenter already keeps a second work area from opening while this window exists.
+    window->setWindowModality(Qt::NonModal);
     window->show();
     window->raise();
     window->activateWindow();

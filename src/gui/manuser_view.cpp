@@ -19,6 +19,7 @@
 #include "gui/widgets/header_ctrl.h"
 #include "gui/widgets/key_as_tab.h"
 #include "gui/widgets/list_style.h"
+#include "gui/widgets/page_dialog.h"
 #include "store/messages.h"
 
 namespace kbcfg::gui {
@@ -138,7 +139,7 @@ void ManuserView::showState() {
 
 void ManuserView::addUser() {
     UseraddView dialog(context_, this);
-    dialog.exec();
+    runPageDialog(dialog);
     refresh();
 }
 
@@ -154,7 +155,7 @@ void ManuserView::modifyPassword() {
         return;
     }
     ModifyuserView dialog(context_, target->position, target->shownName, this);
-    dialog.exec();
+    runPageDialog(dialog);
     refresh();
 }
 
@@ -165,7 +166,7 @@ void ManuserView::openUserDevices() {
     const auto position = presenter_.userDevicesTarget();
     if (!position) return;
     UserdevView dialog(context_, *position, this);
-    dialog.exec();
+    runPageDialog(dialog);
 }
 
 void ManuserView::changeEvent(QEvent* event) {

@@ -13,6 +13,7 @@
 #include "gui/text.h"
 #include "gui/userlogin_view.h"
 #include "gui/widgets/key_as_tab.h"
+#include "gui/widgets/read_only_field.h"
 #include "store/messages.h"
 
 namespace kbcfg::gui {
@@ -35,7 +36,7 @@ ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
     // Created in tab order.
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathEdit"));
-    path_->setReadOnly(true);
+    showOnly(path_);
     path_->setMinimumWidth(300);
     browse_ = new QPushButton(QStringLiteral("..."), this);
     browse_->setObjectName(QStringLiteral("browseButton"));

@@ -14,6 +14,7 @@
 #include "gui/pictures.h"
 #include "gui/text.h"
 #include "gui/widgets/key_as_tab.h"
+#include "gui/widgets/read_only_field.h"
 #include "store/messages.h"
 
 namespace kbcfg::gui {
@@ -94,7 +95,7 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     mode_->setFixedWidth(kFieldWidth);
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathEdit"));
-    path_->setReadOnly(true);
+    showOnly(path_);
     path_->setMinimumWidth(300);
     browse_ = new QPushButton(QStringLiteral("..."), this);
     browse_->setObjectName(QStringLiteral("browseButton"));

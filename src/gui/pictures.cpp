@@ -228,19 +228,11 @@ QPixmap checkPicture(bool checked) {
 }
 
 QIcon appIcon() {
+    // The installed icon's own pictures, compiled in, so that a run from the build folder shows
+    // the same icon as the menu entry. PNGs, so no image plugin is needed at run time.
     QIcon icon;
-    for (int size : {16, 32, 64}) {
-        QPixmap pm = transparentPixmap(QSize(size, size));
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 64.0, size / 64.0);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kMainColour);
-        p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-        drawKeyboard(p, QRectF(8, 32, 48, 20), QColor(220, 228, 238));
-        pm.setDevicePixelRatio(1);
-        icon.addPixmap(pm);
-    }
+    for (int size : kAppIconSizes)
+        icon.addFile(QStringLiteral(":/kbcfg/icons/%1x%1/kbcfg.png").arg(size), QSize(size, size));
     return icon;
 }
 

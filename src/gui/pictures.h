@@ -1,6 +1,6 @@
 #pragma once
-// The tool's artwork, painted in code: backgrounds, image buttons, the header strip, the list
-// header's check pictures and the program icon.
+// The tool's artwork, painted in code: backgrounds, image buttons, the header strip and the list
+// header's check pictures; and the program icon, from the installed icon's pictures.
 
 #include <QColor>
 #include <QIcon>
@@ -24,6 +24,8 @@ QPixmap headerStrip(QSize size);
 QPixmap tabButton(const QString& caption, TabState state);
 // The list header's select-all picture: 13 pixels wide, the box at the top.
 QPixmap checkPicture(bool checked);
+// The sizes of the program icon's pictures, as installed beside the menu entry.
+inline constexpr int kAppIconSizes[] = {16, 32, 48, 64, 128, 256};
 QIcon appIcon();
 
 }  // namespace kbcfg::gui::pictures

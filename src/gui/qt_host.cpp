@@ -58,6 +58,8 @@ std::optional<std::filesystem::path> QtHost::chooseOpenFile(
         return file;
     }
     QFileDialog dialog(dialogParent());
+    // Qt's own dialog speaks the tool's language; a desktop's native one follows the locale.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     if (request.forSaving) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);

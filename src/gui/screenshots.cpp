@@ -24,6 +24,7 @@
 #include "gui/app_fonts.h"
 #include "gui/devadd_view.h"
 #include "gui/gui_context.h"
+#include "gui/language.h"
 #include "gui/main_view.h"
 #include "gui/mandev_view.h"
 #include "gui/manuser_view.h"
@@ -418,7 +419,7 @@ bool saveWindows(gui::GuiContext& context, const QDir& folder) {
 
 // The language page just after a click on "Chinese": the open window's texts follow at once.
 bool saveLiveSwitch(gui::GuiContext& context, const QDir& folder) {
-    store::MessageCatalogue::setCurrent(store::Language::English);
+    gui::useLanguage(store::Language::English);
     context.session.loggedInUser = 0;
     context.session.currentUserName = "admin";
     gui::MainView window(context);
@@ -474,7 +475,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (const auto& [language, into] : {std::pair{store::Language::English, folder},
                                          std::pair{store::Language::Chinese, chinese}}) {
-        store::MessageCatalogue::setCurrent(language);
+        gui::useLanguage(language);
         writeSampleFile(host, session, *image);
         ok &= saveWindows(context, into);
     }

@@ -11,9 +11,11 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 
 #include "gui/text.h"
 #include "gui/widgets/header_ctrl.h"
+#include "gui/widgets/list_style.h"
 #include "store/messages.h"
 
 namespace kbcfg::gui {
@@ -40,6 +42,15 @@ QGroupBox* group(CatalogueTexts& texts, int caption, const char* name, QWidget* 
     texts.bind([g, caption] { g->setTitle(qs(store::getMessage(caption))); });
     g->setObjectName(QString::fromLatin1(name));
     return g;
+}
+
+// Every list keeps the number column's width, and no caption runs into the next one: the
+// captions stay where they are when rows come or another list is shown.
+void sizeColumns(QTableView* list, int numberWidth) {
+    int widths[std::size(userchan::kColumnWidths)];
+    std::copy(std::begin(userchan::kColumnWidths), std::end(userchan::kColumnWidths), widths);
+    widths[0] = numberWidth;
+    fitCaptions(list, widths, static_cast<int>(std::size(widths)));
 }
 
 }  // namespace
@@ -124,8 +135,6 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     QHeaderView* rowsHeader = list_->verticalHeader();
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
     rowsHeader->setDefaultSectionSize(fontMetrics().height() + 6);
-    for (int c = 0; c < ChannelListModel::kColumns; ++c)
-        list_->setColumnWidth(c, userchan::kColumnWidths[c]);
     QPalette listPal = list_->palette();
     listPal.setColor(QPalette::Base, kListColour);
     list_->setPalette(listPal);
@@ -133,6 +142,7 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     numberWidth_ = std::max(userchan::kColumnWidths[0],
                             style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12 +
                                 list_->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+    sizeColumns(list_, numberWidth_);
 
     // The groups at the right.
     auto* nameLabel = texts_.text(new QLabel(this), 105);
@@ -222,9 +232,6 @@ void UserchanView::showState() {
     userName_->setEnabled(presenter_.userNameEnabled);
     showText(newIndex_, presenter_.newIndexField);
     header_->setCheckState(presenter_.headerMark ? 1 : 0);
-    list_->setColumnWidth(0, presenter_.listKind == ChannelListKind::Input
-                                 ? numberWidth_
-                                 : userchan::kColumnWidths[0]);
     switch (presenter_.focus) {
         case userchan::Focus::UserName:
             userName_->setFocus();
@@ -291,6 +298,7 @@ void UserchanView::changeEvent(QEvent* event) {
 void UserchanView::retranslate() {
     texts_.apply();
     model_->textsChanged();
+    sizeColumns(list_, numberWidth_);
 }
 
 void UserchanView::keyPressEvent(QKeyEvent* event) {

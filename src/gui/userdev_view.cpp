@@ -22,6 +22,7 @@
 #include "gui/widgets/check_list_model.h"
 #include "gui/widgets/header_ctrl.h"
 #include "gui/widgets/list_style.h"
+#include "gui/widgets/page_dialog.h"
 #include "store/messages.h"
 
 namespace kbcfg::gui {
@@ -45,6 +46,35 @@ int keptJobs() {
                : users::kDefaultProbeJobs;
 }
 }  // namespace
+
+QString probeProgressText(const users::userdev::RunProgress& p, bool stopping) {
+    if (stopping) {
+        // The run writes nothing more: what is done stays saved, and the devices still being
+        // asked are only let finish and logged out, their answers dropped.
+        QString text = say("Stopping: %1 of %2 devices done, kept in the file.",
+                           "正在停止：已完成 %1 / %2 台设备，已保存到文件。")
+                           .arg(p.done)
+                           .arg(p.total);
+        if (p.asking == 1)
+            text += say("\nWaiting for the device being asked to log out; it is not added.",
+                        "\n等待正在查询的 1 台设备退出登录，该设备不会被添加。");
+        else if (p.asking > 1)
+            text += say("\nWaiting for the %1 devices being asked to log out; they are not added.",
+                        "\n等待正在查询的 %1 台设备退出登录，这些设备不会被添加。")
+                        .arg(p.asking);
+        return text;
+    }
+    const QString done =
+        say("%1 of %2 devices done", "已完成 %1 / %2 台设备").arg(p.done).arg(p.total);
+    if (p.ip.empty()) return done;
+    if (p.asking < 2) return say("Probing %1", "正在探测 %1").arg(qs(p.ip)) + '\n' + done;
+    // In Chinese "X 等 N 台" counts X among the N; in English X comes and N - 1 more.
+    const bool chinese = store::MessageCatalogue::current().language() == store::Language::Chinese;
+    return say("Probing %1 and %2 more", "正在探测 %1 等 %2 台设备")
+               .arg(qs(p.ip))
+               .arg(chinese ? p.asking : p.asking - 1) +
+           '\n' + done;
+}
 
 // One of the two lists; check marks live in the presenter's rows.
 class UserDeviceListModel : public CheckListModel {
@@ -207,24 +237,7 @@ void UserdevView::assign() {
             progress->setWindowModality(Qt::WindowModal);
             progress->setMinimumWidth(360);
         }
-        QString text;
-        if (progress->wasCanceled())
-            text =
-                say("Stopping after the devices being asked...", "正在停止，等待正在查询的设备……");
-        else if (p.ip.empty())
-            text = say("%1 of %2 devices done", "已完成 %1 / %2 台设备").arg(p.done).arg(p.total);
-        else if (p.asking > 1)
-            text = say("Probing %1 and %4 more\n%2 of %3 devices done",
-                       "正在探测 %1 等 %4 台设备\n已完成 %2 / %3 台设备")
-                       .arg(qs(p.ip))
-                       .arg(p.done)
-                       .arg(p.total)
-                       .arg(p.asking - 1);
-        else
-            text = say("Probing %1\n%2 of %3 devices done", "正在探测 %1\n已完成 %2 / %3 台设备")
-                       .arg(qs(p.ip))
-                       .arg(p.done)
-                       .arg(p.total);
+        const QString text = probeProgressText(p, progress->wasCanceled());
         if (progress->labelText() != text) progress->setLabelText(text);
         if (progress->value() != p.done) progress->setValue(p.done);
         progress->show();
@@ -236,7 +249,7 @@ void UserdevView::assign() {
     showState();
     if (presenter_.showResult) {
         UdinfoView result(presenter_.counters, this);
-        result.exec();
+        runPageDialog(result);
     }
 }
 
@@ -253,7 +266,7 @@ void UserdevView::openStream() {
             request->mode == users::StreamBindingMode::Single
                 ? std::make_unique<StreamView>(context_, op, request->slot, this)
                 : std::make_unique<StreamView>(context_, op, request->batch, this);
-        dialog->exec();
+        runPageDialog(*dialog);
         presenter_.refreshUserDeviceLists();
     }
     showState();

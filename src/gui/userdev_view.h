@@ -20,6 +20,10 @@ namespace kbcfg::gui {
 class CHeaderCtrlCl;
 class UserDeviceListModel;
 
+// The progress window's text in the language in use: how far an "Add>>" run is or, once it is
+// being stopped, what becomes of the devices done and of those still being asked.
+QString probeProgressText(const users::userdev::RunProgress& progress, bool stopping);
+
 class UserdevView : public QDialog {
     Q_OBJECT
   public:

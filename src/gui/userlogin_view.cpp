@@ -12,6 +12,7 @@
 #include "gui/main_view.h"
 #include "gui/pictures.h"
 #include "gui/text.h"
+#include "gui/widgets/read_only_field.h"
 
 namespace kbcfg::gui {
 
@@ -29,7 +30,7 @@ UserloginView::UserloginView(GuiContext& context, QWidget* parent)
 
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathEdit"));
-    path_->setReadOnly(true);
+    showOnly(path_);
     path_->setMinimumWidth(300);
     browse_ = new QPushButton(QStringLiteral("..."), this);
     browse_->setObjectName(QStringLiteral("browseButton"));

@@ -111,7 +111,12 @@ ModesView::ModesView(GuiContext& context, QWidget* parent)
     menuButton->setFocusPolicy(Qt::NoFocus);
     menuButton->setPopupMode(QToolButton::InstantPopup);
     menuButton->setMenu(windowMenu_);
-    menuButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    // Its own light veil for hover and press: the style's light panel would hide the white icon.
+    menuButton->setStyleSheet(QStringLiteral(
+        "QToolButton { border: none; border-radius: 3px; background: transparent; padding: 3px; }"
+        "QToolButton:hover { background: rgba(255, 255, 255, 48); }"
+        "QToolButton:pressed, QToolButton:open { background: rgba(255, 255, 255, 80); }"
+        "QToolButton::menu-indicator { image: none; }"));
     menuButton->move(kSize.width() - 36, 10);
 
     openExport = [this](QWidget* over) { openExportDialog(context_, over); };

@@ -16,6 +16,8 @@
 #include "gui/text.h"
 #include "gui/widgets/header_ctrl.h"
 #include "gui/widgets/ipv4_edit.h"
+#include "gui/widgets/list_style.h"
+#include "gui/widgets/read_only_field.h"
 
 namespace kbcfg::gui {
 
@@ -138,8 +140,7 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     header_->setCheckState(0);
     header_->setStretchLastSection(false);
     header_->setMinimumSectionSize(1);  // the number column is narrower than the font's default
-    for (int c = 0; c < FoundRow::kColumns; ++c)
-        list_->setColumnWidth(c, vorpdev::kColumnWidths[static_cast<std::size_t>(c)]);
+    fitCaptions(list_, vorpdev::kColumnWidths.data(), FoundRow::kColumns);
     list_->setShowGrid(true);
     list_->setSortingEnabled(false);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -155,10 +156,7 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     auto readOnly = [this](const char* name) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setReadOnly(true);
-        QPalette pal = edit->palette();
-        pal.setColor(QPalette::Base, pal.color(QPalette::Disabled, QPalette::Base));
-        edit->setPalette(pal);
+        showOnly(edit);
         return edit;
     };
     serial_ = readOnly("serialEdit");
@@ -296,6 +294,7 @@ void VorpdevView::changeEvent(QEvent* event) {
 void VorpdevView::retranslate() {
     texts_.apply();
     model_->captionsChanged();
+    fitCaptions(list_, vorpdev::kColumnWidths.data(), FoundRow::kColumns);
 }
 
 }  // namespace kbcfg::gui

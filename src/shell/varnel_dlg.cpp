@@ -31,7 +31,12 @@ std::string CvarnelDlg::aboutItem() {
 }
 
 bool CvarnelDlg::raiseOpenWorkArea(int otherTitle) {
-    return host_.raiseWindow(getMessage(kTitleMenu)) || host_.raiseWindow(getMessage(otherTitle));
+    // The main window first, then the button's own work window. Work windows do not lock the mode
+    // dialog (it must stay usable to bring a minimised one back), so any other open work window
+    // is brought back as well rather than a second work area opened beside it.
+    for (int title : {kTitleMenu, otherTitle, kTitleLogin, kTitleExport, kTitleUpgrade})
+        if (host_.raiseWindow(getMessage(title))) return true;
+    return false;
 }
 
 CvarnelDlg::Open CvarnelDlg::localConfig() {
@@ -49,9 +54,7 @@ CvarnelDlg::Open CvarnelDlg::updateKeyboard() {
 }
 
 bool CvarnelDlg::mayClose() {
-    for (int title : {kTitleMenu, kTitleLogin, kTitleExport, kTitleUpgrade})
-        if (host_.raiseWindow(getMessage(title))) return false;
-    return true;
+    return !raiseOpenWorkArea(kTitleLogin);
 }
 
 void CvarnelDlg::destroyed() {

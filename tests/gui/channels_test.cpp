@@ -223,7 +223,7 @@ class TestChannels : public QObject {
         QCOMPARE(column(0), (QStringList{""}));
         QCOMPARE(column(4), (QStringList{"HDMI2"}));
         QCOMPARE(column(5), (QStringList{"4"}));
-        QCOMPARE(page->list()->columnWidth(0), 20);
+        QVERIFY(page->list()->columnWidth(0) > 20);  // as wide as the input list's: no jump
 
         click("wallSceneButton");
         QCOMPARE(column(1), (QStringList{"20", "21"}));

@@ -15,13 +15,17 @@
 #include <string_view>
 #include <thread>
 
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QPointer>
 #include <filesystem>
 #include <fstream>
 
+#include "gui/app_identity.h"
 #include "gui/gui_context.h"
 #include "gui/instance_guard.h"
+#include "gui/main_view.h"
 #include "gui/qt_host.h"
 #include "gui/userlogin_view.h"
 #include "gui/varnel_dlg_view.h"
@@ -94,6 +98,69 @@ class TestInstance : public QObject {
         first.reset();
         InstanceGuard third(dir.path());
         QVERIFY(third.acquire());
+    }
+
+    void modeDialogBringsBackAMinimisedWorkWindow() {
+        QtHost host;
+        kbcfg::store::SessionState session;
+        kbcfg::store::ConfigImage image;
+        kbcfg::gui::GuiContext context{host, session, image};
+        kbcfg::gui::ModesView modes(context);
+        modes.show();
+        // Delivered through the window, as the platform does, so that modality applies.
+        const auto press = [&](const QString& way) {
+            if (auto* button = modes.findChild<QWidget*>(way))
+                QTest::mouseClick(modes.windowHandle(), Qt::LeftButton, {},
+                                  button->geometry().center());
+            else if (way == "Esc")
+                QTest::keyClick(modes.windowHandle(), Qt::Key_Escape);
+            else
+                modes.windowHandle()->close();
+        };
+        const auto shown = [] {
+            QStringList titles;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && !qobject_cast<kbcfg::gui::ModesView*>(w))
+                    titles << w->windowTitle();
+            return titles;
+        };
+        // The main window (also with a page's dialog over it), and the export and upgrade windows.
+        for (const QString work : {"", "page", "remoteButton", "upgradeButton"}) {
+            for (const QString way :
+                 {"localButton", "remoteButton", "upgradeButton", "Esc", "close"}) {
+                QPointer<QWidget> window;
+                if (work.endsWith("Button")) {
+                    press(work);
+                    window = QApplication::activeWindow();
+                } else {
+                    window = kbcfg::gui::openMainWindow(context);
+                }
+                if (work == "page") (new QDialog(window))->open();
+                const QStringList open = shown();
+                window->showMinimized();
+                modes.activateWindow();
+                QTRY_COMPARE(QApplication::activeWindow(), &modes);
+                press(way);
+                QTRY_VERIFY2(!window->isMinimized() && window->isVisible(), qPrintable(work + way));
+                QCOMPARE(shown(), open);  // nothing opened beside it
+                QVERIFY(modes.isVisible());
+                delete window;
+            }
+        }
+    }
+
+    void windowsCarryTheMenuEntryAndItsIcon() {
+        kbcfg::gui::setApplicationIdentity();
+        // The menu entry named by the desktop file name, and the class X11 gives the windows.
+        QFile entry(QDir::cleanPath(QStringLiteral(__FILE__ "/../../../data/")) + QLatin1Char('/') +
+                    QGuiApplication::desktopFileName() + QStringLiteral(".desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QVERIFY(entry.readAll().contains(
+            "\nStartupWMClass=" + QCoreApplication::applicationName().toUtf8() + '\n'));
+        const QIcon icon = QApplication::windowIcon();
+        for (int size : {16, 32, 48, 64, 128, 256})
+            QVERIFY(icon.availableSizes().contains(QSize(size, size)) &&
+                    !icon.pixmap(size).isNull());
     }
 
     void fileGoesToTheRunningCopy() {

@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -27,6 +28,7 @@
 #include "gui/qt_host.h"
 #include "gui/tip_view.h"
 #include "gui/useradd_view.h"
+#include "gui/userdev_view.h"
 #include "gui/varnel_dlg_view.h"
 #include "gui/widgets/header_ctrl.h"
 #include "store/files.h"
@@ -156,7 +158,11 @@ class TestLanguage : public QObject {
             {[&] { return child<QLabel>(&upgrade, "notice")->text(); }, 155},
             {[&] { return tip.cancelButton()->text(); }, 99},
         };
+        const bool qtChinese = QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                                             QStringLiteral("/qtbase_zh_CN.qm"));
         const auto expectAll = [&](Language language) {
+            QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:") == "Look in:",
+                     !qtChinese || language == Language::English);
             for (const auto& [get, n] : shown)
                 QVERIFY2(get() == text(language, n), qPrintable(QString::number(n) + ": " + get()));
             QCOMPARE(child<QRadioButton>(&main, "chineseRadio")->isChecked(),
@@ -190,6 +196,17 @@ class TestLanguage : public QObject {
         gui::switchLanguage(Language::English);
         expectAll(Language::English);
         QCOMPARE(keptChoice(), QStringLiteral("en"));
+    }
+
+    void theProgressTextSaysWhatARunDoes() {
+        MessageCatalogue::setCurrent(Language::Chinese);
+        QCOMPARE(gui::probeProgressText({1, 8, "198.51.100.100", 4}, false),
+                 QString::fromUtf8("正在探测 198.51.100.100 等 4 台设备\n已完成 1 / 8 台设备"));
+        MessageCatalogue::setCurrent(Language::English);
+        QCOMPARE(
+            gui::probeProgressText({1, 8, "198.51.100.100", 3}, true),
+            QStringLiteral("Stopping: 1 of 8 devices done, kept in the file.\nWaiting for the 3 "
+                           "devices being asked to log out; they are not added."));
     }
 
     void theWindowsFontHasEveryChineseGlyph() {

@@ -231,7 +231,6 @@ class TestWalk : public QObject {
         gui::MainView* main = logIn("admin", "pw");
         QVERIFY(main);
         QTRY_VERIFY(!window("Login"));
-        QVERIFY(main->isModal());
         tryToEnd();
         QVERIFY(modes->isVisible());
         QCOMPARE(window<gui::MainView>("Menu"), main);

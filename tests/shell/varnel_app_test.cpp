@@ -119,17 +119,20 @@ TEST_F(ModesTest, ClosesOnlyWithNoWorkWindowOpen) {
     EXPECT_THAT(host.raised, ElementsAre("Menu", "Login", "Remote Config File", "Update Keyboard"));
 }
 
-TEST_F(ModesTest, EachButtonFindsItsOwnDialog) {
+TEST_F(ModesTest, AnyOpenWorkWindowComesBackBeforeASecondOpens) {
     CvarnelDlg modes(host, session);
+    // Its own window when open, else whichever work window is open, else its own opens.
     host.windows = {"Modes", "Login"};
     EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Nothing);
-    EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Export);
-    host.windows = {"Modes", "Remote Config File"};
     EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Nothing);
-    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Login);
-    host.windows = {"Modes", "Update Keyboard"};
+    host.windows = {"Modes", "Remote Config File", "Update Keyboard"};
     EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Nothing);
-    EXPECT_THAT(host.raised, ElementsAre("Login", "Remote Config File", "Update Keyboard"));
+    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Nothing);
+    EXPECT_THAT(host.raised, ElementsAre("Login", "Login", "Update Keyboard", "Remote Config File"));
+    host.windows = {"Modes"};
+    EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Login);
+    EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Export);
+    EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Upgrade);
 }
 
 TEST_F(ModesTest, EndOfRunEndsTheEditingSessionAndSavesNothing) {

@@ -12,6 +12,7 @@ namespace kbcfg::gui {
 namespace {
 constexpr int kCheckX = 6, kCheckY = 4, kCheckWidth = 13, kCheckHeightLoss = 7;
 constexpr int kCaptionIndent = 3;
+constexpr int kCaptionGap = 8;
 }  // namespace
 
 CHeaderCtrlCl::CHeaderCtrlCl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
@@ -39,6 +40,13 @@ QString CHeaderCtrlCl::caption(int column) const {
         return captions_[column];
     // Lists whose model names the columns need not repeat them here.
     return model() ? model()->headerData(column, orientation()).toString() : QString();
+}
+
+int CHeaderCtrlCl::captionWidth(int column) const {
+    const QString text = caption(column);
+    return text.isEmpty()
+               ? 0
+               : kCaptionIndent + QFontMetrics(font()).horizontalAdvance(text) + kCaptionGap;
 }
 
 void CHeaderCtrlCl::setStartColour(int r, int g, int b) {

@@ -24,6 +24,9 @@ class CHeaderCtrlCl : public QHeaderView {
 
     void setCaption(int column, const QString& caption);
     QString caption(int column) const;
+    // The width column `column` needs for its caption as drawn, with a little room before the
+    // next column; 0 without a caption.
+    int captionWidth(int column) const;
     void setStartColour(int r, int g, int b);
     void setColourStep(int step) { step_ = step; }
     void setCheckState(int state);

@@ -5,6 +5,8 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "gui/widgets/header_ctrl.h"
+
 namespace kbcfg::gui {
 
 void styleCheckList(QTableView* list, const int* widths, int count) {
@@ -21,6 +23,14 @@ void styleCheckList(QTableView* list, const int* widths, int count) {
     for (int c = 0; c < count; ++c) {
         if (widths[c] == 0) continue;
         list->setColumnWidth(c, c == 0 ? std::max(widths[c], firstColumn) : widths[c]);
+    }
+}
+
+void fitCaptions(QTableView* list, const int* widths, int count) {
+    const auto* header = qobject_cast<const CHeaderCtrlCl*>(list->horizontalHeader());
+    for (int c = 0; c < count; ++c) {
+        if (widths[c] == 0) continue;
+        list->setColumnWidth(c, header ? std::max(widths[c], header->captionWidth(c)) : widths[c]);
     }
 }
 
