@@ -59,13 +59,15 @@ bench: build
 		[ ! -x $(BUILD)/bin/kbcfg_$${b}_bench ] || QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kbcfg_$${b}_bench || exit 1; \
 	done
 
-# libFuzzer with clang, ASan and UBSan: the raw-bytes and edit-script targets on the loader, and
-# one fast target per converter. All of them run in about FUZZ_SECONDS, JOBS at a time.
+# libFuzzer with clang, ASan and UBSan: the raw-bytes and edit-script targets on the loader, one
+# fast target per converter, and one per reader of text. All of them run in about FUZZ_SECONDS,
+# JOBS at a time.
 fuzz: deps
 	@KBCFG_FUZZ_DEPS=1 bash scripts/install-deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKBCFG_FUZZ=ON -DKBCFG_TESTS=ON -DKBCFG_BENCH=OFF -DKBCFG_GUI=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target kbcfg_fuzz_targets kbcfg_make_seeds
 	@mkdir -p build-fuzz/corpus && build-fuzz/bin/kbcfg_make_seeds build-fuzz/corpus
+	@build-fuzz/bin/kbcfg_make_seeds --text build-fuzz/text-seeds
 	@bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS) $(JOBS)
 
 format:

@@ -1,33 +1,69 @@
 // Replays fuzz inputs (files, or folders of files) through the fuzz target, so the corpus is
-// checked by the ordinary test suite without libFuzzer.
+// checked by the ordinary test suite without libFuzzer. The text readers' replay holds all their
+// targets: its first argument names the one to run.
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-
 namespace fs = std::filesystem;
+using Target = int (*)(const std::uint8_t* data, std::size_t size);
 
-static void runOne(const fs::path& path, int& count) {
+#ifdef KBCFG_TEXT_REPLAY
+int textFormFuzz(const std::uint8_t* data, std::size_t size);
+int inventoryFuzz(const std::uint8_t* data, std::size_t size);
+int passwordsFuzz(const std::uint8_t* data, std::size_t size);
+int csvFuzz(const std::uint8_t* data, std::size_t size);
+int installationFuzz(const std::uint8_t* data, std::size_t size);
+
+static Target named(const char* name) {
+    static const struct {
+        const char* name;
+        Target target;
+    } kTargets[] = {{"text_form", textFormFuzz},
+                    {"inventory", inventoryFuzz},
+                    {"passwords", passwordsFuzz},
+                    {"csv", csvFuzz},
+                    {"installation", installationFuzz}};
+    for (const auto& t : kTargets)
+        if (std::strcmp(t.name, name) == 0) return t.target;
+    return nullptr;
+}
+#else
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+#endif
+
+static void runOne(Target target, const fs::path& path, int& count) {
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    target(bytes.data(), bytes.size());
     ++count;
 }
 
 int main(int argc, char** argv) {
+    int first = 1;
+#ifdef KBCFG_TEXT_REPLAY
+    const Target target = argc > 1 ? named(argv[1]) : nullptr;
+    if (!target) {
+        std::fprintf(stderr, "usage: %s TARGET FILE-OR-FOLDER...\n", argv[0]);
+        return 2;
+    }
+    first = 2;
+#else
+    const Target target = LLVMFuzzerTestOneInput;
+#endif
     int count = 0;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         const fs::path arg = argv[i];
         if (fs::is_directory(arg)) {
             for (const auto& entry : fs::recursive_directory_iterator(arg))
-                if (entry.is_regular_file()) runOne(entry.path(), count);
+                if (entry.is_regular_file()) runOne(target, entry.path(), count);
         } else if (fs::is_regular_file(arg)) {
-            runOne(arg, count);
+            runOne(target, arg, count);
         }
     }
     std::printf("replayed %d inputs\n", count);

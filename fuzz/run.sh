@@ -8,9 +8,20 @@ build=$1 seconds=$2 jobs=$3
 bin=$build/bin
 
 # name|max_len|extra options|corpus folders (the first one receives what is found)
+# The text readers' limits are a bound on work and memory per input byte: a unit of them takes a
+# few milliseconds, so -timeout=2 fails a path that grows with the square of the input's length
+# well before max_len, and an input of max_len that holds more than -rss_limit_mb is kept as a
+# finding. Their made seeds (the text form of every layout, the demo installation) are in
+# $build/text-seeds.
+text_limits="-timeout=2 -rss_limit_mb=1024"
 targets=(
     "load|1800000|-rss_limit_mb=4096|$build/corpus fuzz/corpus"
     "patch|4096||$build/patch-corpus fuzz/patch_corpus"
+    "text_form|16384|$text_limits -dict=fuzz/text_form.dict|$build/text_form-corpus fuzz/text_form_corpus $build/text-seeds/text_form"
+    "inventory|16384|$text_limits|$build/inventory-corpus fuzz/inventory_corpus"
+    "passwords|8192|$text_limits|$build/passwords-corpus fuzz/passwords_corpus"
+    "csv|16384|$text_limits|$build/csv-corpus fuzz/csv_corpus"
+    "installation|16384|$text_limits|$build/installation-corpus fuzz/installation_corpus $build/text-seeds/installation"
 )
 for target in "$bin"/kbcfg_convert_*_fuzz; do
     layout=${target#"$bin"/kbcfg_convert_}

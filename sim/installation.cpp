@@ -148,8 +148,12 @@ struct LatencyDefaults {
     bool loginGiven = false;
 };
 
+// The files the keyboards of one description hold, by full name: read once however many name
+// them.
+using StoredFiles = std::map<std::string, std::shared_ptr<const std::vector<std::uint8_t>>>;
+
 Keyboard readKeyboard(const json& j, const std::string& where, const std::string& baseDir,
-                      const LatencyDefaults& defaults, bool& generate) {
+                      const LatencyDefaults& defaults, StoredFiles& files, bool& generate) {
     Reader r(j, where);
     Keyboard k;
     k.address = r.address("address");
@@ -168,7 +172,11 @@ Keyboard readKeyboard(const json& j, const std::string& where, const std::string
         // Relative to the description, so an installation folder can be moved as a whole.
         const std::string full =
             file.front() == '/' || baseDir.empty() ? file : baseDir + "/" + file;
-        k.storedFile = readFile(full, r.path("configFile"));
+        auto& stored = files[full];
+        if (!stored)
+            stored = std::make_shared<const std::vector<std::uint8_t>>(
+                readFile(full, r.path("configFile")));
+        k.storedFile = stored;
     }
     if (r.has("upgrade")) {
         Reader u(r.raw("upgrade"), r.path("upgrade"));
@@ -317,12 +325,14 @@ std::unique_ptr<Installation> parseInstallation(const std::string& text, const s
         defaults.loginGiven = top.has("loginMs");
         defaults.latency = readLatency(top, Latency{}, false);
         std::vector<bool> generate;
+        StoredFiles files;
         if (top.has("keyboards")) {
             const json& list = arrayAt(top, "keyboards");
             for (std::size_t i = 0; i < list.size(); ++i) {
                 bool gen = false;
-                inst->keyboards.push_back(readKeyboard(
-                    list[i], "keyboards[" + std::to_string(i) + "]", baseDir, defaults, gen));
+                inst->keyboards.push_back(readKeyboard(list[i],
+                                                       "keyboards[" + std::to_string(i) + "]",
+                                                       baseDir, defaults, files, gen));
                 generate.push_back(gen);
             }
         }
@@ -371,13 +381,23 @@ std::unique_ptr<Installation> parseInstallation(const std::string& text, const s
             claim(inst->devices[i].address, inst->devices[i].port,
                   "devices[" + std::to_string(i) + "]");
 
-        for (std::size_t i = 0; i < inst->keyboards.size(); ++i)
-            if (generate[i]) inst->keyboards[i].storedFile = generateKeyboardFile(inst->devices);
+        // Generated from the devices alike for every keyboard: once.
+        std::shared_ptr<const std::vector<std::uint8_t>> generated;
+        for (std::size_t i = 0; i < inst->keyboards.size(); ++i) {
+            if (!generate[i]) continue;
+            if (!generated)
+                generated = std::make_shared<const std::vector<std::uint8_t>>(
+                    generateKeyboardFile(inst->devices));
+            inst->keyboards[i].storedFile = generated;
+        }
         return inst;
     } catch (const Fault& f) {
         error = f.what();
+    } catch (const json::parse_error& e) {
+        error = e.what();  // names the line and column
     } catch (const json::exception& e) {
-        error = e.what();
+        // A number beyond what a double holds, or a value of a shape no check foresaw.
+        error = std::string("installation: ") + e.what();
     } catch (const std::exception& e) {
         error = e.what();
     }

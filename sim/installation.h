@@ -43,7 +43,9 @@ struct Keyboard {
     bool reachable = true;
     Latency latency;
     bool refuseImport = false;
-    std::vector<std::uint8_t> storedFile;  // the configuration file as the keyboard holds it
+    // The configuration file as the keyboard holds it; keyboards with the same file share it,
+    // so that a description listing many keyboards does not hold a 1.7 MB copy for each.
+    std::shared_ptr<const std::vector<std::uint8_t>> storedFile;
     UpgradeBehaviour upgrade;
 };
 

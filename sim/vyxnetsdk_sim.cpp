@@ -104,7 +104,7 @@ const Device* deviceOf(State& s, std::int32_t id) {
 
 const std::vector<std::uint8_t>& storedFile(State& s, std::size_t keyboard) {
     auto it = s.storedFiles.find(keyboard);
-    return it != s.storedFiles.end() ? it->second : s.inst->keyboards[keyboard].storedFile;
+    return it != s.storedFiles.end() ? it->second : *s.inst->keyboards[keyboard].storedFile;
 }
 
 bool readFile(const char* path, std::vector<std::uint8_t>& out, std::size_t limit) {

@@ -53,15 +53,18 @@ std::optional<std::vector<std::string>> readCsvLines(const std::string& name, st
         error = name + ": larger than " + std::to_string(kMaxCsvBytes >> 20) + " MiB";
         return std::nullopt;
     }
-    std::string_view rest = *text;
-    if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+    return csvLines(*text);
+}
+
+std::vector<std::string> csvLines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<std::string> lines;
-    while (!rest.empty()) {
-        const std::size_t end = std::min(rest.find('\n'), rest.size());
-        std::string_view line = rest.substr(0, end);
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
         if (line.ends_with('\r')) line.remove_suffix(1);
         lines.emplace_back(line);
-        rest.remove_prefix(std::min(end + 1, rest.size()));
+        text.remove_prefix(std::min(end + 1, text.size()));
     }
     return lines;
 }

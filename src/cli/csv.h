@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kbcfg::cli {
@@ -17,6 +18,8 @@ inline constexpr std::size_t kMaxCsvBytes = 64u << 20;
 // is read, so a FIFO or a device can neither block nor flood the import. nullopt, with `error`
 // set, when it cannot be read.
 std::optional<std::vector<std::string>> readCsvLines(const std::string& name, std::string& error);
+// The same split of a text already read.
+std::vector<std::string> csvLines(std::string_view text);
 
 bool parseCsvLine(const std::string& line, std::vector<std::string>& fields, std::string& error);
 

@@ -151,16 +151,20 @@ std::optional<std::vector<FleetKeyboard>> parseJsonInventory(std::string_view te
         // Line and column only: the text near the error may be a password.
         error = store::describeParseError(e, text);
         return std::nullopt;
+    } catch (const json::exception&) {
+        // The parser's only other one: a number beyond what a double holds.
+        error = "$: a number out of range";
+        return std::nullopt;
     }
     if (doc.is_object()) {
         if (doc.size() != 1 || !doc.contains("keyboards")) {
-            error = "expected an array of keyboards, or an object with only \"keyboards\"";
+            error = "$: expected an array of keyboards, or an object with only \"keyboards\"";
             return std::nullopt;
         }
         doc = doc["keyboards"];
     }
     if (!doc.is_array()) {
-        error = "\"keyboards\" must be an array";
+        error = "$.keyboards: must be an array";
         return std::nullopt;
     }
     InventoryBuilder builder;
@@ -529,7 +533,12 @@ std::optional<std::map<std::string, std::string>> readPasswordFile(
     }
     ::close(fd);
     if (!error.empty()) return std::nullopt;
+    return parsePasswords(text, error);
+}
 
+std::optional<std::map<std::string, std::string>> parsePasswords(std::string_view text,
+                                                                 std::string& error) {
+    error.clear();
     std::map<std::string, std::string> passwords;
     int number = 0;
     for (std::string_view line : linesOf(text)) {

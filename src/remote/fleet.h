@@ -51,6 +51,9 @@ std::optional<std::vector<FleetKeyboard>> readInventory(const std::filesystem::p
 // Only its owner may read or write it (mode 0600 or 0400), checked on the opened file.
 std::optional<std::map<std::string, std::string>> readPasswordFile(
     const std::filesystem::path& file, std::string& error);
+// The same from the file's text.
+std::optional<std::map<std::string, std::string>> parsePasswords(std::string_view text,
+                                                                 std::string& error);
 
 // Gives every keyboard its password: the file's line for it, else the file's "*" line, else
 // `fallback` (the environment's), else none. A name the inventory does not list is an error: a

@@ -721,15 +721,23 @@ const char* expectedFor(FieldKind kind) {
 class Builder {
   public:
     explicit Builder(ConfigImage& image) : image_(image) {
-        image_.zero();
-        for (const Region& r : kRegions) {
-            if (!r.type) continue;
-            for (int op = 1; op <= (r.perOperator ? 3 : 1); ++op) {
-                std::uint8_t* table = tableOf(r, op);
-                for (int i = 0; i < r.count; ++i) r.type->makeEmpty(table + i * r.type->size);
-                seen_[&r - kRegions][op - 1].assign(static_cast<std::size_t>(r.count), false);
-            }
-        }
+        // A copy of the empty image: record by record it cost more than most documents.
+        static const std::vector<std::uint8_t> empty = [] {
+            std::vector<std::uint8_t> bytes(L::kImageSize, 0);
+            for (const Region& r : kRegions)
+                if (r.type)
+                    for (int op = 1; op <= (r.perOperator ? 3 : 1); ++op)
+                        for (int i = 0; i < r.count; ++i)
+                            r.type->makeEmpty(bytes.data() + r.offset +
+                                              static_cast<std::size_t>(op - 1) * regionSize(r) +
+                                              static_cast<std::size_t>(i) * r.type->size);
+            return bytes;
+        }();
+        std::memcpy(image_.bytes().data(), empty.data(), L::kImageSize);
+        for (const Region& r : kRegions)
+            if (r.type)
+                for (int op = 1; op <= (r.perOperator ? 3 : 1); ++op)
+                    seen_[&r - kRegions][op - 1].assign(static_cast<std::size_t>(r.count), false);
     }
 
     // The parser's callback; false drops the value just read.
@@ -1148,8 +1156,12 @@ Json exportImage(const ConfigImage& image, bool withPasswords) {
 }
 
 BuildResult buildText(std::string_view text, ConfigImage& image) {
-    BuildResult result;
     ConfigImage scratch;
+    return buildText(text, image, scratch);
+}
+
+BuildResult buildText(std::string_view text, ConfigImage& image, ConfigImage& scratch) {
+    BuildResult result;
     Builder builder(scratch);
     // A token too long for any field is refused where it starts: the text before it is read for
     // an earlier error and for the path to give.

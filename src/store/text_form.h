@@ -99,6 +99,9 @@ struct BuildResult {
 // Builds a current-layout image (header and checksum included) from the text form, record by
 // record as it is read. On failure the image is left as it was.
 BuildResult buildText(std::string_view text, ConfigImage& image);
+// The same with the caller's scratch image, for a caller that builds many: on success it holds
+// the image's former content.
+BuildResult buildText(std::string_view text, ConfigImage& image, ConfigImage& scratch);
 BuildResult buildImage(const Json& doc, ConfigImage& image);
 
 // The records of a build that the base had no password for.

@@ -72,10 +72,11 @@ TEST(FleetInventory, RefusesWhatWouldMisdirectAKeyboardNamingWhere) {
          "keyboard 1: passwords do not belong in an inventory"},
         {R"([{"name": "kb1", "ip": "198.51.100.2", "prot": 8000}])", "unknown key \"prot\""},
         {R"([{"name": "kb1", "ip": "198.51.100.2", "port": 8.5}])", "port a number"},
-        {R"({"keyboards": [], "extra": 1})", "only \"keyboards\""},
-        {R"({"keyboards": 5})", "must be an array"},
+        {R"({"keyboards": [], "extra": 1})", "$: expected an array of keyboards"},
+        {R"({"keyboards": 5})", "$.keyboards: must be an array"},
         {R"([1])", "keyboard 1: must be an object"},
         {"[{", "line 1, column 3: unexpected end of input"},
+        {R"([{"name": "kb1", "ip": "198.51.100.2", "port": 2e400}])", "$: a number out of range"},
         // Never the text near an error, nor a control character, as they are.
         {"[{\"name\": \"kb1\",\n\"ip\": \"hunter2\x01\"}]", "line 2, column 15: "},
         {"kb\x1b[2J,198.51.100.2", "\"kb\\x1b[2J\" is not a keyboard name"},

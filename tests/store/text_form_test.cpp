@@ -316,6 +316,8 @@ TEST(TextForm, MangledTextIsBuiltOrRefusedNeverMore) {
     static constexpr char kBits[] = "{}[],:\"0123456789-.eE xtrfalsnu\\";
     std::mt19937 rng(7);
     int refused = 0;
+    // One scratch for all: what one build left there never reaches the next.
+    ConfigImage reused, scratch;
     for (int n = 0; n < 2000; ++n) {
         std::string text = good;
         for (int k = 1 + n % 3; k > 0; --k) {
@@ -333,6 +335,12 @@ TEST(TextForm, MangledTextIsBuiltOrRefusedNeverMore) {
         }
         ConfigImage built;
         const BuildResult r = buildText(text, built);
+        const BuildResult again = buildText(text, reused, scratch);
+        EXPECT_EQ(again.ok, r.ok);
+        EXPECT_EQ(again.path + again.message, r.path + r.message);
+        if (again.ok) {
+            EXPECT_EQ(firstDifference(built, reused), -1);
+        }
         if (!r.ok) {
             ++refused;
             EXPECT_EQ(r.path.rfind('$', 0), 0u) << r.path;
