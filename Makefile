@@ -6,7 +6,8 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps configure build run screenshots test install package check-asan check-tsan bench fuzz format clean
+.PHONY: all deps configure build run screenshots test install package check-asan check-tsan \
+	check-nogui bench fuzz format format-check clean
 
 all: build
 
@@ -45,6 +46,16 @@ check-asan: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 900
 
+# The core and the command line alone, configured without the desktop tool: neither may need Qt.
+# With ccache and the same CMAKE_FLAGS as the main build, its objects come from the cache.
+check-nogui: deps
+	@cmake -S . -B build-nogui -G Ninja -DKBCFG_GUI=OFF -DKBCFG_TESTS=OFF -DKBCFG_BENCH=OFF \
+		$(CMAKE_FLAGS) >/dev/null
+	@! grep -q '^Qt6_DIR:PATH=/' build-nogui/CMakeCache.txt || \
+		{ echo "check-nogui: the build without the GUI looked for Qt"; exit 1; }
+	@cmake --build build-nogui -j $(JOBS) --target kbcfg
+	@build-nogui/bin/kbcfg --version >/dev/null
+
 # The discovery hand-off and the simulator threads under ThreadSanitizer.
 check-tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DKBCFG_BENCH=OFF -DKBCFG_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -55,6 +66,7 @@ check-tsan: deps
 	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) --timeout 900 -R 'AssignCli|FleetCli'
 
 bench: build
+	@cmake --build $(BUILD) -j $(JOBS) --target kbcfg_benchmarks
 	@for b in convert load_save devices channels; do \
 		[ ! -x $(BUILD)/bin/kbcfg_$${b}_bench ] || QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kbcfg_$${b}_bench || exit 1; \
 	done
@@ -70,8 +82,12 @@ fuzz: deps
 	@build-fuzz/bin/kbcfg_make_seeds --text build-fuzz/text-seeds
 	@bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS) $(JOBS)
 
-format:
+format: deps
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# Fails, naming each place, when a file is not formatted as .clang-format says (make format).
+format-check: deps
+	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
 clean:
-	@rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	@rm -rf $(BUILD) build-asan build-tsan build-fuzz build-nogui

@@ -27,6 +27,11 @@
 #ifndef KBCFG_FUZZ_LAYOUT
 #error "KBCFG_FUZZ_LAYOUT names the layout of the target"
 #endif
+// The replay program holds every converter's target, each built under the name KBCFG_FUZZ_ENTRY.
+#ifndef KBCFG_FUZZ_ENTRY
+#define KBCFG_FUZZ_ENTRY LLVMFuzzerTestOneInput
+#define KBCFG_FUZZ_ALONE
+#endif
 
 using namespace kbcfg;
 
@@ -127,13 +132,15 @@ void runIndexBases(std::span<const std::uint8_t> file, bool compareMore) {
 
 }  // namespace
 
+#ifdef KBCFG_FUZZ_ALONE
 // Each input frees a few large buffers: a small quarantine lets them be reused instead of
 // faulting in fresh pages every time (a use after free within an input is still caught).
 extern "C" const char* __asan_default_options() {
     return "quarantine_size_mb=16";
 }
+#endif
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int KBCFG_FUZZ_ENTRY(const std::uint8_t* data, std::size_t size) {
     Target& t = target();
     if (size < 1) return 0;
     const bool reseal = data[0] & 1;

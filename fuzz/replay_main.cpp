@@ -1,6 +1,6 @@
 // Replays fuzz inputs (files, or folders of files) through the fuzz target, so the corpus is
-// checked by the ordinary test suite without libFuzzer. The text readers' replay holds all their
-// targets: its first argument names the one to run.
+// checked by the ordinary test suite without libFuzzer. The text readers' replay and the
+// converters' replay each hold all their targets: the first argument names the one to run.
 
 #include <cstdint>
 #include <cstdio>
@@ -33,6 +33,25 @@ static Target named(const char* name) {
         if (std::strcmp(t.name, name) == 0) return t.target;
     return nullptr;
 }
+#elif defined(KBCFG_CONVERT_REPLAY)
+extern "C" int convert130826Fuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int convert120716Fuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int convert120208Fuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int convert110310Fuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int convert100901Fuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int convertIndexBaseFuzz(const std::uint8_t* data, std::size_t size);
+
+static Target named(const char* name) {
+    static const struct {
+        const char* name;
+        Target target;
+    } kTargets[] = {{"130826", convert130826Fuzz}, {"120716", convert120716Fuzz},
+                    {"120208", convert120208Fuzz}, {"110310", convert110310Fuzz},
+                    {"100901", convert100901Fuzz}, {"index_base", convertIndexBaseFuzz}};
+    for (const auto& t : kTargets)
+        if (std::strcmp(t.name, name) == 0) return t.target;
+    return nullptr;
+}
 #else
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 #endif
@@ -46,7 +65,7 @@ static void runOne(Target target, const fs::path& path, int& count) {
 
 int main(int argc, char** argv) {
     int first = 1;
-#ifdef KBCFG_TEXT_REPLAY
+#if defined(KBCFG_TEXT_REPLAY) || defined(KBCFG_CONVERT_REPLAY)
     const Target target = argc > 1 ? named(argv[1]) : nullptr;
     if (!target) {
         std::fprintf(stderr, "usage: %s TARGET FILE-OR-FOLDER...\n", argv[0]);

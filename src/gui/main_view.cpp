@@ -80,16 +80,6 @@ QLabel* whiteLabel(const QString& text, QWidget* parent) {
 }
 }  // namespace
 
-QWidget* placeholderPage(const char* name, QWidget* parent) {
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(QString::fromLatin1(name));
-    frame->setAutoFillBackground(true);
-    QPalette pal = frame->palette();
-    pal.setColor(QPalette::Window, pictures::kPageColour);
-    frame->setPalette(pal);
-    return frame;
-}
-
 MainView::MainView(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), context_(context), presenter_(context.host, context.session) {
     setObjectName(QStringLiteral("main"));

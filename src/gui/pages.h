@@ -15,7 +15,4 @@ QWidget* createUserPage(GuiContext& context, shell::main& window, QWidget* paren
 QWidget* createChannelPage(GuiContext& context, shell::main& window, QWidget* parent);
 QWidget* createKeyboardPage(GuiContext& context, shell::main& window, QWidget* parent);
 
-// An empty frame in the page colour, for a page whose work is not there yet.
-QWidget* placeholderPage(const char* objectName, QWidget* parent);
-
 }  // namespace kbcfg::gui

@@ -227,8 +227,9 @@ TEST_F(CliFrameworkTest, RestoreLooksInBackupThenTakesTheNameAsAPath) {
     ASSERT_EQ(kbcfg({"new", "here.bin", "--admin", "here"}).status, 0);
     // A bare name is a file of the current folder until Backup/ has one of that name.
     for (const fs::path& used : {fs::current_path() / "here.bin", backups() / "here.bin"}) {
-        if (used == backups() / "here.bin")
+        if (used == backups() / "here.bin") {
             ASSERT_EQ(kbcfg({"new", used, "--admin", "b"}).status, 0);
+        }
         const Result r = kbcfg({"restore", file(), "here.bin"});
         EXPECT_EQ(r.out, "restored " + file() + " from " + used.string() + "\n") << r.err;
         EXPECT_EQ(readText(file()), readText(used));

@@ -763,7 +763,7 @@ TEST_F(CliTest, CsvImportCountsItsLinesAndFailsUnlessAllAreAdded) {
     // Only a regular file is read: a FIFO would block the import, a device would flood it.
     ASSERT_EQ(::mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
     const fs::path file = writeConfig("kbCfg.bin", populatedPlain());
-    for (const std::string csv : {(dir / "fifo.csv").string(), std::string("/dev/zero")}) {
+    for (const std::string& csv : {(dir / "fifo.csv").string(), std::string("/dev/zero")}) {
         const Result r = kbcfg({"device", "import-csv", csv, "-f", file.string(), "-u", "admin",
                                 "-p", "0123456789abcdef"});
         EXPECT_EQ(r.status, 1) << csv;

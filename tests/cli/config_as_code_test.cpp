@@ -29,7 +29,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using Bytes = std::vector<std::uint8_t>;
 
-const fs::path kSchema = fs::path(__FILE__).parent_path() / "../../docs/config.schema.json";
+const fs::path kSchema = fs::path(KBCFG_SOURCE_DIR) / "docs/config.schema.json";
 
 fs::path writeConfig(const TempDir& dir, const std::string& name, Bytes plain) {
     store::scrambleBytes(plain);

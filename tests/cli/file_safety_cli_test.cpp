@@ -146,7 +146,9 @@ TEST(FileSafetyCli, AKilledDecodeNeverTearsItsOutput) {
         waitFor(pid);
         const auto now = readAll(dir / "out");
         EXPECT_TRUE(now == old || now == decoded) << "round " << round << ": " << now.size();
-        if (signal == SIGTERM) EXPECT_EQ(leftovers(pid), 0) << "round " << round;
+        if (signal == SIGTERM) {
+            EXPECT_EQ(leftovers(pid), 0) << "round " << round;
+        }
     }
     // The next write into the folder clears what the killed ones left.
     ASSERT_EQ(kbcfg({"decode", (dir / "in").string(), (dir / "out").string()}).status, 0);

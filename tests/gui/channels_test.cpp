@@ -13,6 +13,7 @@
 #include <QTest>
 #include <memory>
 
+#include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/qt_host.h"
 #include "gui/userchan_view.h"
@@ -412,5 +413,5 @@ class TestChannels : public QObject {
     }
 };
 
-QTEST_MAIN(TestChannels)
+KBCFG_GUI_TEST(TestChannels)
 #include "channels_test.moc"

@@ -23,6 +23,7 @@
 #include <time.h>
 
 #include "gui/devadd_view.h"
+#include "gui/gui_test.h"
 #include "gui/mandev_view.h"
 #include "gui/modifydev_view.h"
 #include "gui/qt_host.h"
@@ -910,5 +911,5 @@ class TestDevices : public QObject {
     }
 };
 
-QTEST_MAIN(TestDevices)
+KBCFG_GUI_TEST(TestDevices)
 #include "devices_test.moc"

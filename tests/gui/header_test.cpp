@@ -3,6 +3,7 @@
 #include <QTest>
 #include <vector>
 
+#include "gui/gui_test.h"
 #include "gui/widgets/check_list_model.h"
 #include "gui/widgets/header_ctrl.h"
 
@@ -181,5 +182,5 @@ class TestHeader : public QObject {
     }
 };
 
-QTEST_MAIN(TestHeader)
+KBCFG_GUI_TEST(TestHeader)
 #include "header_test.moc"

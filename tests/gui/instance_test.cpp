@@ -24,6 +24,7 @@
 
 #include "gui/app_identity.h"
 #include "gui/gui_context.h"
+#include "gui/gui_test.h"
 #include "gui/instance_guard.h"
 #include "gui/main_view.h"
 #include "gui/qt_host.h"
@@ -152,8 +153,8 @@ class TestInstance : public QObject {
     void windowsCarryTheMenuEntryAndItsIcon() {
         kbcfg::gui::setApplicationIdentity();
         // The menu entry named by the desktop file name, and the class X11 gives the windows.
-        QFile entry(QDir::cleanPath(QStringLiteral(__FILE__ "/../../../data/")) + QLatin1Char('/') +
-                    QGuiApplication::desktopFileName() + QStringLiteral(".desktop"));
+        QFile entry(QStringLiteral(KBCFG_SOURCE_DIR "/data/") + QGuiApplication::desktopFileName() +
+                    QStringLiteral(".desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QVERIFY(entry.readAll().contains(
             "\nStartupWMClass=" + QCoreApplication::applicationName().toUtf8() + '\n'));
@@ -366,5 +367,5 @@ class TestInstance : public QObject {
     }
 };
 
-QTEST_MAIN(TestInstance)
+KBCFG_GUI_TEST(TestInstance)
 #include "instance_test.moc"

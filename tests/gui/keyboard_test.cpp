@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "gui/config_view.h"
+#include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/mankb_view.h"
 #include "gui/modconfig_view.h"
@@ -477,5 +478,5 @@ class TestKeyboard : public QObject {
     }
 };
 
-QTEST_MAIN(TestKeyboard)
+KBCFG_GUI_TEST(TestKeyboard)
 #include "keyboard_test.moc"

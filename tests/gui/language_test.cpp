@@ -22,6 +22,7 @@
 
 #include "gui/app_fonts.h"
 #include "gui/devadd_view.h"
+#include "gui/gui_test.h"
 #include "gui/language.h"
 #include "gui/main_view.h"
 #include "gui/modupdata_view.h"
@@ -268,5 +269,5 @@ class TestLanguage : public QObject {
     }
 };
 
-QTEST_MAIN(TestLanguage)
+KBCFG_GUI_TEST(TestLanguage)
 #include "language_test.moc"

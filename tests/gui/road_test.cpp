@@ -21,6 +21,7 @@
 
 #include "gui/config_view.h"
 #include "gui/devadd_view.h"
+#include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/mandev_view.h"
 #include "gui/mankb_view.h"
@@ -319,5 +320,5 @@ class TestRoad : public QObject {
     }
 };
 
-QTEST_MAIN(TestRoad)
+KBCFG_GUI_TEST(TestRoad)
 #include "road_test.moc"

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/manuser_view.h"
 #include "gui/qt_host.h"
@@ -591,5 +592,5 @@ class TestUsers : public QObject {
     }
 };
 
-QTEST_MAIN(TestUsers)
+KBCFG_GUI_TEST(TestUsers)
 #include "users_test.moc"

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/qt_host.h"
 #include "gui/tip_view.h"
@@ -428,5 +429,5 @@ class TestWalk : public QObject {
     }
 };
 
-QTEST_MAIN(TestWalk)
+KBCFG_GUI_TEST(TestWalk)
 #include "walk_test.moc"

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "gui/about_view.h"
+#include "gui/gui_test.h"
 
 class AboutTest : public QObject {
     Q_OBJECT
@@ -17,5 +18,5 @@ class AboutTest : public QObject {
     }
 };
 
-QTEST_MAIN(AboutTest)
+KBCFG_GUI_TEST(AboutTest)
 #include "about_test.moc"

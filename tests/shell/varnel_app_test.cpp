@@ -128,7 +128,8 @@ TEST_F(ModesTest, AnyOpenWorkWindowComesBackBeforeASecondOpens) {
     host.windows = {"Modes", "Remote Config File", "Update Keyboard"};
     EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Nothing);
     EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Nothing);
-    EXPECT_THAT(host.raised, ElementsAre("Login", "Login", "Update Keyboard", "Remote Config File"));
+    EXPECT_THAT(host.raised,
+                ElementsAre("Login", "Login", "Update Keyboard", "Remote Config File"));
     host.windows = {"Modes"};
     EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Login);
     EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Export);

@@ -239,7 +239,9 @@ TEST(ProbePool, AnswersComeInTheRunsOrderWhateverTheirPace) {
                            : i % 6 == 0 ? L::WrongPassword
                                         : L::Done;
             EXPECT_EQ(a->login, want) << i;
-            if (want == L::Done) EXPECT_EQ(a->info.channelCount(), i);
+            if (want == L::Done) {
+                EXPECT_EQ(a->info.channelCount(), i);
+            }
         }
     }
     EXPECT_EQ(shared->open, 0);
