@@ -9,6 +9,8 @@
 namespace kbcfg::shell {
 namespace {
 
+using store::Msg;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -59,7 +61,7 @@ TEST(Startup, SecondCopyEndsSilentlyWhenTheFirstRaisedAWindow) {
 
     platform.raised = false;
     EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::End);
-    EXPECT_THAT(host.numbers(), ElementsAre(33));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::AlreadyRunning));
 }
 
 TEST(Startup, RunningCopyPrefersTheMainWindow) {
@@ -128,7 +130,8 @@ TEST_F(ModesTest, AnyOpenWorkWindowComesBackBeforeASecondOpens) {
     host.windows = {"Modes", "Remote Config File", "Update Keyboard"};
     EXPECT_EQ(modes.updateKeyboard(), CvarnelDlg::Open::Nothing);
     EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Nothing);
-    EXPECT_THAT(host.raised, ElementsAre("Login", "Login", "Update Keyboard", "Remote Config File"));
+    EXPECT_THAT(host.raised,
+                ElementsAre("Login", "Login", "Update Keyboard", "Remote Config File"));
     host.windows = {"Modes"};
     EXPECT_EQ(modes.localConfig(), CvarnelDlg::Open::Login);
     EXPECT_EQ(modes.remoteConfig(), CvarnelDlg::Open::Export);
