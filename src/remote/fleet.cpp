@@ -20,15 +20,16 @@
 #include "remote/modconfig.h"
 #include "remote/modupdata.h"
 #include "store/ansi.h"
+#include "store/csv.h"
 #include "store/file_owner.h"
 #include "store/files.h"
-#include "store/safe_file.h"
 #include "store/host.h"
-#include "store/csv.h"
 #include "store/json_errors.h"
 #include "store/printable.h"
+#include "store/safe_file.h"
 #include "store/session.h"
 #include "store/validators.h"
+#include "store/worker_threads.h"
 
 namespace kbcfg::remote {
 
@@ -44,7 +45,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
     return s;
 }
-
 
 bool validName(std::string_view name) {
     if (name.empty() || name.size() > kMaxKeyboardNameChars) return false;
@@ -575,20 +575,25 @@ std::vector<FleetStatus> runFleet(const std::vector<FleetKeyboard>& keyboards,
     Board board(keyboards.size(), observer);
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
-        const std::unique_ptr<NetSdk> sdk = sdkFactory();
-        for (std::size_t i = next++; i < keyboards.size(); i = next++)
-            runOne(board, i, *sdk, keyboards[i], job);
+        const std::unique_ptr<NetSdk> sdk = handleFrom(sdkFactory);
+        for (std::size_t i = next++; i < keyboards.size(); i = next++) {
+            if (sdk) {
+                runOne(board, i, *sdk, keyboards[i], job);
+                continue;
+            }
+            // A worker without a handle of its own reaches no keyboard; the others go on.
+            board.update(i, [](FleetStatus& s) {
+                s.state = FleetState::Failed;
+                s.message = "the device library could not be loaded";
+            });
+        }
     };
     const std::size_t workers = std::min<std::size_t>(
         keyboards.size(), static_cast<std::size_t>(std::clamp(job.jobs, 1, kMaxFleetJobs)));
-    std::vector<std::thread> threads;
-    try {
-        for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(worker);
-    } catch (const std::system_error&) {
-        // No more threads to be had: the workers started share the keyboards.
-    }
+    store::WorkerThreads threads;
+    if (workers > 1) threads.start(workers - 1, worker);
     if (workers > 0) worker();  // this thread is one of the workers
-    for (std::thread& t : threads) t.join();
+    threads.join();
     return board.take();
 }
 
