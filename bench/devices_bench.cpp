@@ -47,9 +47,7 @@ struct World {
     World() {
         host.script.active = true;
         store::setConfigPaths(session, QDir(workDir().path()).filePath("kbCfg.bin").toStdString());
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);

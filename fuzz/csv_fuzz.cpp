@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/csv.h"
+#include "store/csv.h"
 #include "store/ipv4_fields.h"
 #include "store/validators.h"
 #include "text_fuzz.h"
@@ -30,16 +30,16 @@ std::string quoted(const std::vector<std::string>& fields) {
 KBCFG_TEXT_TARGET(csvFuzz) {
     static std::vector<std::string>* fields = new std::vector<std::string>;
     static std::vector<std::string>* again = new std::vector<std::string>;
-    const std::vector<std::string> lines = cli::csvLines(fuzz::textOf(data, size));
+    const std::vector<std::string> lines = store::csvLines(fuzz::textOf(data, size));
     for (const std::string& line : lines) {
         fuzz::require(line.find('\n') == std::string::npos);
         std::string error;
-        if (!cli::parseCsvLine(line, *fields, error)) {
+        if (!store::parseCsvLine(line, *fields, error)) {
             fuzz::require(!error.empty());
             continue;
         }
         if (fields->empty()) continue;
-        fuzz::require(cli::parseCsvLine(quoted(*fields), *again, error) && *again == *fields);
+        fuzz::require(store::parseCsvLine(quoted(*fields), *again, error) && *again == *fields);
         if (fields->size() == 4) {
             if (const auto ip = store::Ipv4Fields::parse((*fields)[0]))
                 fuzz::require(store::Ipv4Fields::parse(ip->toString()) == ip);

@@ -16,7 +16,6 @@ using store::Outcome;
 
 namespace {
 
-constexpr int kNameFirst = 60, kCreateFailed = 68, kSaved = 94, kErrorConnect = 149;
 
 const char* const kRuleA =
     "\t----------------------------------------------------------------------------------------"
@@ -66,7 +65,7 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
         op = session_.loggedInUser;
     } else {
         if (userNameField.empty()) {
-            store::showMessage(host_, kNameFirst);
+            store::showMessage(host_, store::Msg::EnterUserNameFirst);
             return Outcome::Refused;
         }
         const std::optional<int> found = resolveListedOperator(false);
@@ -78,7 +77,7 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     const std::string ansiName = image_.operatorRecord(op).name();
     const std::string fileName = store::fromAnsi(ansiName);
     if (!safeFileName(fileName)) {
-        store::showMessage(host_, kCreateFailed);
+        store::showMessage(host_, store::Msg::ChannelReportCreateFailed);
         return Outcome::Refused;
     }
     const std::filesystem::path path = session_.configFolder / (fileName + ".txt");
@@ -86,7 +85,7 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     // and an interrupted report never leaves half a file.
     store::AtomicFile file(path, store::LinkPolicy::Replace);
     if (!file.ok()) {
-        store::showMessage(host_, kCreateFailed, path.string() + ": " + file.error());
+        store::showMessage(host_, store::Msg::ChannelReportCreateFailed, path.string() + ": " + file.error());
         return Outcome::Refused;
     }
     std::string text;
@@ -220,17 +219,17 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     // One message per failing device, naming it and what it cost the report.
     for (const ReportGap& gap : reportGaps)
         store::showMessage(
-            host_, kErrorConnect,
+            host_, store::Msg::ErrorConnectLabel,
             format("%s:%d (slot %d): %d channel%s left out", gap.ip.c_str(), gap.port, gap.slot,
                    gap.channelsLeftOut, gap.channelsLeftOut == 1 ? "" : "s"));
 
     if (!file.write(text.data(), text.size()) || !file.commit()) {
-        store::showMessage(host_, kCreateFailed, path.string() + ": " + file.error());
+        store::showMessage(host_, store::Msg::ChannelReportCreateFailed, path.string() + ": " + file.error());
         sdk.cleanup();
         return Outcome::Refused;
     }
     reportPath = path;
-    store::showMessage(host_, kSaved);
+    store::showMessage(host_, store::Msg::ChannelReportSaved);
     sdk.cleanup();
     return Outcome::Done;
 }

@@ -11,12 +11,6 @@ namespace kbcfg::channels {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kErrorUser = 14, kNameTooLong = 12, kNameFirst = 60, kNoSuchUser = 61,
-              kChooseToModify = 62, kIndexRange = 63, kIndexExists = 64, kChooseToStart = 65,
-              kSomeNotModified = 66, kChooseToDelete = 67;
-}
-
 namespace {
 
 bool kindBelongs(std::uint8_t kind, ChannelListKind list) {
@@ -34,7 +28,7 @@ bool kindBelongs(std::uint8_t kind, ChannelListKind list) {
 
 // The index-text check: not empty, digits only, value not 0.
 bool indexTextValid(const std::string& text) {
-    return store::checkDigits(text) == 0 && store::readNumber(text) != 0;
+    return store::checkDigits(text) == store::Check::Ok && store::readNumber(text) != 0;
 }
 
 }  // namespace
@@ -58,11 +52,11 @@ userchan::userchan(store::Host& host, store::SessionState& session, store::Confi
 
 std::vector<std::string> userchan::columnCaptions() {
     return {"",
-            store::getMessage(79),
-            store::getMessage(77),
-            store::getMessage(76),
-            store::getMessage(80),
-            store::getMessage(81)};
+            store::getMessage(store::Msg::ColumnChannelIndex),
+            store::getMessage(store::Msg::ColumnPort),
+            store::getMessage(store::Msg::Ip),
+            store::getMessage(store::Msg::ColumnChannelNo),
+            store::getMessage(store::Msg::ColumnChannelCount)};
 }
 
 void userchan::showChannelList(ChannelListKind kind) {
@@ -74,14 +68,14 @@ void userchan::showChannelList(ChannelListKind kind) {
 std::optional<int> userchan::resolveListedOperator(bool clearOnAdministrator) {
     if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) return session_.loggedInUser;
     const int found = image_.lookupOperator(userNameField);
-    int message = 0;
+    store::Msg message{};
     bool clear = true;
     if (found == -2) {
-        message = msg::kNameTooLong;
+        message = store::Msg::UserNameTooLong;
     } else if (found == -1) {
-        message = msg::kNoSuchUser;
+        message = store::Msg::UserNotFound;
     } else if (found == 0) {
-        message = msg::kErrorUser;
+        message = store::Msg::ErrorUser;
         clear = clearOnAdministrator;
     } else {
         return found;
@@ -99,7 +93,7 @@ void userchan::fillChannelList() {
     rows.clear();
     listedOperator = 0;
     if (userNameField.empty()) {
-        store::showMessage(host_, msg::kNameFirst);
+        store::showMessage(host_, store::Msg::EnterUserNameFirst);
         return;
     }
     const std::optional<int> op = resolveListedOperator(true);
@@ -130,7 +124,7 @@ void userchan::onColumnHeaderClick(int column) {
 
 void userchan::onNewIndexChanged() {
     if (store::readNumber(newIndexField) > kMaxIndex) {
-        store::showMessage(host_, msg::kIndexRange);
+        store::showMessage(host_, store::Msg::ChannelIndexRange);
         newIndexField.clear();
     }
 }
@@ -148,11 +142,11 @@ Outcome userchan::changeIndexSingle() {
         }
     }
     if (!target) {
-        store::showMessage(host_, msg::kChooseToModify);
+        store::showMessage(host_, store::Msg::ChooseChannelToModify);
         return Outcome::Refused;
     }
     if (!indexTextValid(newIndexField)) {
-        store::showMessage(host_, msg::kIndexRange);
+        store::showMessage(host_, store::Msg::ChannelIndexRange);
         newIndexField.clear();
         focus = Focus::NewIndex;
         return Outcome::Refused;
@@ -160,7 +154,7 @@ Outcome userchan::changeIndexSingle() {
     const std::int32_t value = store::readNumber(newIndexField);
     for (const auto& row : rows) {
         if (store::readNumber(row.indexText) == value) {
-            store::showMessage(host_, msg::kIndexExists);
+            store::showMessage(host_, store::Msg::ChannelIndexExists);
             newIndexField.clear();
             focus = Focus::NewIndex;
             return Outcome::Refused;
@@ -234,12 +228,12 @@ Outcome userchan::changeIndexBatch() {
         }
     }
     if (!start) {
-        store::showMessage(host_, msg::kChooseToStart);
+        store::showMessage(host_, store::Msg::ChooseChannelToStart);
         return Outcome::Refused;
     }
     if (!end) end = rows.size() - 1;
     if (!indexTextValid(newIndexField)) {
-        store::showMessage(host_, msg::kIndexRange);
+        store::showMessage(host_, store::Msg::ChannelIndexRange);
         newIndexField.clear();
         focus = Focus::NewIndex;
         return Outcome::Refused;
@@ -249,7 +243,7 @@ Outcome userchan::changeIndexBatch() {
     bool nearTop = false;
     const std::vector<std::int32_t> renumbered =
         renumberBatch(old, *start, *end, store::readNumber(newIndexField), nearTop);
-    if (nearTop) store::showMessage(host_, msg::kSomeNotModified);
+    if (nearTop) store::showMessage(host_, store::Msg::ChannelsNotModified);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         rows[r].indexText = std::to_string(renumbered[r]);
         image_.channel(listedOperator, rows[r].position)
@@ -275,7 +269,7 @@ Outcome userchan::deleteCheckedChannels() {
     }
     const int saved = store::saveChange(host_, session_, image_);
     if (!any) {
-        store::showMessage(host_, msg::kChooseToDelete);
+        store::showMessage(host_, store::Msg::ChooseChannelsToDelete);
         return Outcome::Refused;
     }
     fillChannelList();

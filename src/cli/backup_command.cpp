@@ -224,7 +224,7 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     store::scrambleBytes(plain);
     auto check = std::make_unique<store::ConfigImage>();
     if (const store::DecodeResult decoded = store::decodeImage(plain, *check); !decoded.ok()) {
-        store::showMessage(ctx.host, decoded.message,
+        store::showMessage(ctx.host, *decoded.message,
                            store::printable(backup.string()) + ": " + decoded.reason);
         return fail(store::printable(backup.string()) +
                     " is not a configuration file; nothing was restored");

@@ -8,21 +8,13 @@
 #include <string>
 
 #include "store/config_image.h"
+#include "store/image_counts.h"
 #include "store/own_texts.h"
 
 namespace kbcfg::cli {
 
-struct ImageCounts {
-    int devices = 0;  // device slots in use
-    int users = 0;    // operator records 1..3 in use
-    // Per operator record (index 0 unused): assigned devices, channels, enabled stream bindings.
-    std::array<int, 4> userDevices{}, channels{}, streams{};
+using store::ImageCounts;
 
-    int allChannels() const { return channels[1] + channels[2] + channels[3]; }
-    int allUserDevices() const { return userDevices[1] + userDevices[2] + userDevices[3]; }
-};
-
-ImageCounts countImage(const store::ConfigImage& image);
 // The counts of the file as it is now, or nullopt when it cannot be loaded.
 std::optional<ImageCounts> countFile(const std::filesystem::path& file);
 

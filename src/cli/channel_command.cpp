@@ -47,7 +47,7 @@ class ChannelBase : public LoginCommand {
         if (ctx.session.loggedInUser == 0) {
             if (!user_) return fail("the administrator names the operator with --user");
             page.userNameField = *user_;
-        } else if (user_ && *user_ != ctx.session.currentUserName) {
+        } else if (user_ && !store::mayWorkOnOperatorNamed(ctx.session, *user_)) {
             return fail("an operator works on his own channels only");
         }
         if (needsKind_) {
@@ -198,7 +198,8 @@ class DeleteCommand : public ChannelBase {
         const int op = page.listedOperator;
         const ChangeCounter counter(ctx.image, ctx.session.configPath);
         const Outcome outcome = page.deleteCheckedChannels();
-        const int deleted = counter.before.channels[op] - counter.after().channels[op];
+        const int deleted =
+            counter.before.channels[op].total() - counter.after().channels[op].total();
         ctx.host.summary(deleted > 0 ? say(T::DeletedChannelsOfRecord,
                                            {counted(deleted, Noun::Channel), std::to_string(op)})
                                      : say(T::DeletedNoChannel),

@@ -19,9 +19,7 @@ void ConvertCommand::setup(CLI::App& app) {
 int ConvertCommand::runLoaded(Context& ctx) {
     // A current-layout file may carry a shorter length field of its own; the output is the
     // current layout in full.
-    ctx.image.setMagic(store::layout::kMagic);
-    ctx.image.setLength(store::layout::kLength);
-    ctx.image.setVersion(store::layout::kVersion);
+    ctx.image.stampCurrentHeader();
     ctx.image.updateChecksum();
     std::string why;
     if (!writeScrambledImage(out_, ctx.image, &why))

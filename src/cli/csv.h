@@ -1,6 +1,5 @@
 #pragma once
-// One line of comma-separated values: fields may be double-quoted ("" is a quote inside), blanks
-// around unquoted fields are dropped, a line that is empty or starts with # has no fields.
+// Reading a CSV file or standard input for `import-csv`; the lines are split by store/csv.
 
 #include <cstddef>
 #include <optional>
@@ -18,9 +17,5 @@ inline constexpr std::size_t kMaxCsvBytes = 64u << 20;
 // is read, so a FIFO or a device can neither block nor flood the import. nullopt, with `error`
 // set, when it cannot be read.
 std::optional<std::vector<std::string>> readCsvLines(const std::string& name, std::string& error);
-// The same split of a text already read.
-std::vector<std::string> csvLines(std::string_view text);
-
-bool parseCsvLine(const std::string& line, std::vector<std::string>& fields, std::string& error);
 
 }  // namespace kbcfg::cli

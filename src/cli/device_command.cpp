@@ -7,6 +7,7 @@
 
 #include "cli/change_summary.h"
 #include "cli/csv.h"
+#include "store/csv.h"
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "cli/text_options.h"
@@ -241,32 +242,16 @@ class DeleteCommand : public LoginCommand {
 };
 
 // Captures the messages of one add, so each input line gets one result line.
-class LineHost : public store::Host {
+class LineHost : public store::ForwardingHost {
   public:
-    explicit LineHost(store::Host& inner) : inner_(inner) {}
+    using ForwardingHost::ForwardingHost;
     void showMessage(int number, const std::string& text) override {
         last = number;
         lastText = text;
     }
-    store::Answer askOkCancel(int number, const std::string& text) override {
-        return inner_.askOkCancel(number, text);
-    }
-    std::optional<std::filesystem::path> chooseOpenFile(
-        const store::FileChoiceRequest& r) override {
-        return inner_.chooseOpenFile(r);
-    }
-    void setWaitCursor(bool on) override { inner_.setWaitCursor(on); }
-    void post(std::function<void()> task) override { inner_.post(std::move(task)); }
-    int startTimer(int ms, std::function<void()> tick) override {
-        return inner_.startTimer(ms, std::move(tick));
-    }
-    void killTimer(int id) override { inner_.killTimer(id); }
 
     int last = 0;
     std::string lastText;
-
-  private:
-    store::Host& inner_;
 };
 
 class ImportCsvCommand : public LoginCommand {
@@ -287,33 +272,32 @@ class ImportCsvCommand : public LoginCommand {
         std::string readError;
         const auto lines = readCsvLines(csv_, readError);
         if (!lines) return fail(readError);
-        constexpr int kAdded = 23, kTableFull = 22;
         // Every line that names a device counts: added, refused (malformed or refused by the
         // add), or not tried once the table is full.
         int total = 0, added = 0, refused = 0, notTried = 0;
         bool full = false;
         nlohmann::ordered_json results = nlohmann::ordered_json::array();
         // One result per line tried: a line on stdout (added) or stderr, or an entry of the JSON.
-        auto note = [&](std::size_t i, const std::string& ip, int message,
+        auto note = [&](std::size_t i, const std::string& ip, bool wasAdded, int message,
                         const std::string& text) {
             if (ctx.host.json()) {
                 results.push_back(
                     {{"line", i + 1},
                      {"ip", ip.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(ip)},
-                     {"added", message == kAdded},
+                     {"added", wasAdded},
                      {"message",
                       message ? nlohmann::ordered_json(message) : nlohmann::ordered_json()},
                      {"text", text}});
                 return;
             }
-            std::ostream& out = message == kAdded ? std::cout : std::cerr;
+            std::ostream& out = wasAdded ? std::cout : std::cerr;
             out << csv_ << ":" << i + 1 << ": " << (ip.empty() ? "" : ip + ": ") << text
                 << std::endl;
         };
         for (std::size_t i = 0; i < lines->size(); ++i) {
             std::vector<std::string> fields;
             std::string error;
-            const bool parsed = parseCsvLine((*lines)[i], fields, error);
+            const bool parsed = store::parseCsvLine((*lines)[i], fields, error);
             if (parsed && fields.empty()) continue;  // blank line or comment
             ++total;
             if (full) {
@@ -323,12 +307,12 @@ class ImportCsvCommand : public LoginCommand {
             std::optional<store::Ipv4Fields> ip;
             if (parsed && fields.size() == 4) ip = store::Ipv4Fields::parse(fields[0]);
             if (!ip) {
-                note(i, "", 0, parsed ? "expected ip,port,username,password" : error);
+                note(i, "", false, 0, parsed ? "expected ip,port,username,password" : error);
                 ++refused;
                 continue;
             }
             if (!ip->hostFirstOctet()) {
-                note(i, "", 0, hostAddressProblem("address", fields[0]));
+                note(i, "", false, 0, hostAddressProblem("address", fields[0]));
                 ++refused;
                 continue;
             }
@@ -339,10 +323,10 @@ class ImportCsvCommand : public LoginCommand {
             dialog.port = fields[1];
             dialog.userName = fields[2];
             dialog.password = fields[3];
-            dialog.addSingleDevice();
-            note(i, fields[0], lineHost.last, lineHost.lastText);
-            ++(lineHost.last == kAdded ? added : refused);
-            full = lineHost.last == kTableFull;
+            const bool wasAdded = dialog.addSingleDevice() == Outcome::Done;
+            note(i, fields[0], wasAdded, lineHost.last, lineHost.lastText);
+            ++(wasAdded ? added : refused);
+            full = dialog.tableFull;
         }
         if (total == 0)
             return fail(csv_ + ": no device lines (the file is empty or holds only comments)");

@@ -9,6 +9,7 @@
 #include "cli/record_names.h"
 #include "cli/terminal_host.h"
 #include "store/ansi.h"
+#include "store/image_counts.h"
 #include "store/own_texts.h"
 
 namespace kbcfg::cli {
@@ -18,36 +19,6 @@ namespace {
 namespace layout = store::layout;
 using store::say;
 using T = store::OwnText;
-
-struct KindCounts {
-    int inputs = 0, outputs = 0, scenes = 0, walls = 0, other = 0;
-};
-
-KindCounts countChannels(const store::ConfigImage& image, int op) {
-    KindCounts c;
-    for (int pos = 0; pos < layout::kChannelCount; ++pos) {
-        const store::ChannelEntry e = image.channel(op, pos);
-        if (e.empty()) continue;
-        switch (e.kind()) {
-            case store::kInputChannel:
-                ++c.inputs;
-                break;
-            case store::kOutputChannel:
-                ++c.outputs;
-                break;
-            case store::kScene:
-                ++c.scenes;
-                break;
-            case store::kTvWall:
-                ++c.walls;
-                break;
-            default:
-                ++c.other;
-                break;
-        }
-    }
-    return c;
-}
 
 std::string operatorLabel(const store::ConfigImage& image, int op) {
     const store::OperatorRecord rec = image.operatorRecord(op);
@@ -93,9 +64,10 @@ void InfoCommand::report(Context& ctx) const {
                            {"type", d.deviceType()}});
     }
     out["deviceCapacity"] = layout::kDeviceCount;
+    const store::ImageCounts counts = store::countImage(image);
     auto& channels = out["channels"] = nlohmann::ordered_json::array();
     for (int op = 1; op < layout::kOperatorCount; ++op) {
-        const KindCounts c = countChannels(image, op);
+        const store::ChannelKinds& c = counts.channels[op];
         channels.push_back({{"record", op},
                             {"input", c.inputs},
                             {"output", c.outputs},
@@ -107,7 +79,7 @@ void InfoCommand::report(Context& ctx) const {
     for (int op = 1; op < layout::kOperatorCount; ++op) {
         for (int i = 0; i < layout::kUserDeviceCount; ++i) {
             const store::StreamRecord s = image.stream(op, i);
-            if (s.deviceSlot() == -1 || !s.enabled()) continue;
+            if (!store::streamBound(s)) continue;
             bindings.push_back({{"record", op},
                                 {"deviceSlot", s.deviceSlot()},
                                 {"serverIp", store::formatIp(s.serverIp())},
@@ -139,10 +111,9 @@ int InfoCommand::runLoaded(Context& ctx) {
         os << '\n';
     }
 
-    int used = 0;
-    for (int slot = 0; slot < layout::kDeviceCount; ++slot)
-        if (image.device(slot).inUse()) ++used;
-    os << say(T::InfoDevicesInUse, {std::to_string(used), std::to_string(layout::kDeviceCount)})
+    const store::ImageCounts counts = store::countImage(image);
+    os << say(T::InfoDevicesInUse,
+              {std::to_string(counts.devices), std::to_string(layout::kDeviceCount)})
        << '\n';
     for (int slot = 0; slot < layout::kDeviceCount; ++slot) {
         const store::DeviceRecord d = image.device(slot);
@@ -155,7 +126,7 @@ int InfoCommand::runLoaded(Context& ctx) {
 
     os << say(T::InfoChannels) << '\n';
     for (int op = 1; op < layout::kOperatorCount; ++op) {
-        const KindCounts c = countChannels(image, op);
+        const store::ChannelKinds& c = counts.channels[op];
         os << say(T::InfoChannelKinds,
                   {operatorLabel(image, op), std::to_string(c.inputs), std::to_string(c.outputs),
                    std::to_string(c.scenes), std::to_string(c.walls)});
@@ -164,12 +135,10 @@ int InfoCommand::runLoaded(Context& ctx) {
     }
 
     os << say(T::InfoStreamBindings) << '\n';
-    int bindings = 0;
     for (int op = 1; op < layout::kOperatorCount; ++op) {
         for (int i = 0; i < layout::kUserDeviceCount; ++i) {
             const store::StreamRecord s = image.stream(op, i);
-            if (s.deviceSlot() == -1 || !s.enabled()) continue;
-            ++bindings;
+            if (!store::streamBound(s)) continue;
             os << say(T::InfoStreamBinding,
                       {operatorLabel(image, op), std::to_string(s.deviceSlot()),
                        store::formatIp(s.serverIp()) + ':' + std::to_string(s.serverPort()) + ' ' +
@@ -177,7 +146,7 @@ int InfoCommand::runLoaded(Context& ctx) {
                << '\n';
         }
     }
-    if (bindings == 0) os << say(T::InfoNone) << '\n';
+    if (counts.allStreams() == 0) os << say(T::InfoNone) << '\n';
     os.flush();
     return kExitOk;
 }

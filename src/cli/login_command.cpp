@@ -14,7 +14,6 @@ namespace kbcfg::cli {
 namespace {
 
 constexpr const char* kLoginGroup = "Login (-f and -u required)";
-constexpr int kMessageOpenFailed = 2;
 
 // "-f,--file", or only the names app leaves free.
 std::string freeNames(CLI::App& app, const char* shortName, const char* longName) {
@@ -114,7 +113,7 @@ int LoginCommand::run(Context& ctx) {
             if (done) return true;
             std::string why;
             if (!backUpConfigFile(ctx.session.configPath, why)) {
-                store::showMessage(ctx.host, kMessageOpenFailed,
+                store::showMessage(ctx.host, store::Msg::OpenConfigFailed,
                                    "Cannot keep a backup of " + ctx.session.configPath.string() +
                                        ": " + why +
                                        "; nothing was written (--no-backup changes the file "

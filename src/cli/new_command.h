@@ -20,10 +20,4 @@ class NewCommand : public Command {
     bool force_ = false;
 };
 
-// The fresh image `new` writes: header, administrator record 0, operators 1..3 free with their
-// tables cleared, every other byte zero, checksum computed. Name and password are UTF-8 and
-// already checked.
-void buildFreshImage(store::ConfigImage& image, const std::string& admin,
-                     const std::string& password);
-
 }  // namespace kbcfg::cli

@@ -13,6 +13,7 @@
 #include "users/manuser.h"
 #include "users/modifyuser.h"
 #include "users/stream.h"
+#include "users/udinfo.h"
 #include "users/useradd.h"
 #include "users/userdev.h"
 
@@ -35,7 +36,7 @@ bool recordAllowed(Context& ctx, int record, std::string& why) {
         why = "record " + std::to_string(record) + " is not an operator record (1..3)";
         return false;
     }
-    if (ctx.session.loggedInUser != 0 && record != ctx.session.loggedInUser) {
+    if (!store::mayWorkOnRecord(ctx.session, record)) {
         why = "an operator may only work on his own record";
         return false;
     }
@@ -155,7 +156,7 @@ class PasswdCommand : public LoginCommand {
             if (!record_) return fail("the administrator names the user with --record");
             if (const auto absent = tickRows(page.rows, {*record_}, position))
                 return fail("record " + std::to_string(*absent) + " is not in the list");
-        } else if (record_ && *record_ != ctx.session.loggedInUser) {
+        } else if (record_ && !store::mayWorkOnRecord(ctx.session, *record_)) {
             return fail("an operator may only change his own password");
         }
         const auto target = page.passwordTarget();
@@ -299,7 +300,8 @@ class AssignCommand : public UserDevicesBase {
         }
         const ImageCounts after = counter.after();
         const int assigned = after.userDevices[record_] - counter.before.userDevices[record_];
-        const int channels = after.channels[record_] - counter.before.channels[record_];
+        const int channels =
+            after.channels[record_].total() - counter.before.channels[record_].total();
         const int failed = n.connectError + n.passwordError;
         ctx.host.summary(
             say(T::AssignedDevices, {grouped(assigned), counted(n.checked, Noun::Device),
@@ -342,7 +344,8 @@ class UnassignCommand : public UserDevicesBase {
         const Outcome outcome = dialog.removeCheckedDevicesFromUser();
         const ImageCounts after = counter.after();
         const int removed = counter.before.userDevices[record_] - after.userDevices[record_];
-        const int channels = counter.before.channels[record_] - after.channels[record_];
+        const int channels =
+            counter.before.channels[record_].total() - after.channels[record_].total();
         ctx.host.summary(
             say(T::UnassignedDevices, {counted(removed, Noun::Device), std::to_string(record_),
                                        counted(channels, Noun::Channel)}),

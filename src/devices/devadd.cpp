@@ -11,15 +11,6 @@ namespace kbcfg::devices {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kIpBlankField = 6, kStartIpBlankField = 7, kEndIpBlankField = 8, kRangeNotSameNet = 9,
-              kRangeReversed = 10, kUserNameBlank = 11, kUserNameTooLong = 12, kUserNameChars = 13,
-              kPasswordChars = 16, kPasswordTooLong = 17, kDuplicate = 21, kTableFull = 22,
-              kAdded = 23, kRangeAdded = 24, kPortRange = 31, kAllDuplicates = 187,
-              kSomeDuplicates = 188, kRangeFull = 189;
-constexpr int kTitle = 101, kLabelIp = 76, kLabelStartIp = 84;
-}  // namespace msg
-
 devadd::devadd(store::Host& host, store::SessionState& session, store::ConfigImage& image,
                int* refreshFlag)
     : host_(host), session_(session), image_(image), mode_(Mode::Normal) {
@@ -35,11 +26,11 @@ devadd::devadd(store::Host& host, store::SessionState& session, store::ConfigIma
 }
 
 std::string devadd::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::TitleAddDevice);
 }
 
 std::string devadd::startIpLabel() const {
-    return store::getMessage(type_ == Type::SingleIp ? msg::kLabelIp : msg::kLabelStartIp);
+    return store::getMessage(type_ == Type::SingleIp ? store::Msg::Ip : store::Msg::StartIpLabel);
 }
 
 void devadd::setType(Type type) {
@@ -52,8 +43,8 @@ Outcome devadd::add() {
 }
 
 bool devadd::portValid() {
-    if (store::checkPort(port, store::kDevicePort) == 0) return true;
-    store::showMessage(host_, msg::kPortRange);
+    if (store::checkPort(port, store::PortKind::Device) == store::Check::Ok) return true;
+    store::showMessage(host_, store::Msg::PortRange);
     port = "8000";
     password.clear();
     focus = Focus::Port;
@@ -71,27 +62,29 @@ void devadd::fillSlot(int slot, std::uint32_t ip) {
 
 Outcome devadd::addSingleDevice() {
     lastAdded = 0;
+    tableFull = false;
     if (!startIp.complete()) {
-        store::showMessage(host_, msg::kIpBlankField);
+        store::showMessage(host_, store::Msg::IpFieldBlank);
         startIp.clear();
         focus = Focus::StartIp;
         return Outcome::Refused;
     }
     if (!portValid()) return Outcome::Refused;
     if (userName.empty()) {
-        store::showMessage(host_, msg::kUserNameBlank);
+        store::showMessage(host_, store::Msg::UserNameBlank);
         focus = Focus::UserName;
         return Outcome::Refused;
     }
     const std::uint32_t ip = startIp.packed();
     const bool duplicate = image_.deviceIpExists(ip);
     if (duplicate) {
-        store::showMessage(host_, msg::kDuplicate);
+        store::showMessage(host_, store::Msg::DeviceAlreadyListed);
         if (mode_ == Mode::Preset) closeRequested = true;
     }
     const int slot = image_.findFreeDeviceSlot();
     if (slot < 0) {
-        store::showMessage(host_, msg::kTableFull);
+        tableFull = true;
+        store::showMessage(host_, store::Msg::DeviceListFull);
         return Outcome::Refused;
     }
     if (duplicate) {
@@ -99,15 +92,16 @@ Outcome devadd::addSingleDevice() {
         password.clear();
         return Outcome::Refused;
     }
-    if (const int r = store::checkUserName(userName); r == 1 || r == 2) {
-        store::showMessage(host_, r == 1 ? msg::kUserNameTooLong : msg::kUserNameChars);
+    if (const auto check = store::checkUserName(userName);
+        check == store::Check::TooLong || check == store::Check::BadCharacter) {
+        store::showMessage(host_, *store::userNameMessage(check));
         userName.clear();
         password.clear();
         focus = Focus::UserName;
         return Outcome::Refused;
     }
-    if (const int r = store::checkPassword(password); r == 1 || r == 2) {
-        store::showMessage(host_, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+    if (const auto message = store::passwordMessage(store::checkPassword(password))) {
+        store::showMessage(host_, *message);
         password.clear();
         focus = Focus::Password;
         return Outcome::Refused;
@@ -116,7 +110,7 @@ Outcome devadd::addSingleDevice() {
     // A failed save has said so; the device stays in memory but is not reported as added.
     if (store::saveChange(host_, session_, image_) != 0) return Outcome::Refused;
     lastAdded = 1;
-    store::showMessage(host_, msg::kAdded);
+    store::showMessage(host_, store::Msg::DeviceAdded);
     userName.clear();
     password.clear();
     if (mode_ == Mode::Preset) {
@@ -129,15 +123,16 @@ Outcome devadd::addSingleDevice() {
 
 Outcome devadd::addDeviceRange() {
     lastAdded = 0;
+    tableFull = false;
     if (!startIp.complete()) {
-        store::showMessage(host_, msg::kStartIpBlankField);
+        store::showMessage(host_, store::Msg::StartIpFieldBlank);
         startIp.clear();
         endIp.clear();
         focus = Focus::StartIp;
         return Outcome::Refused;
     }
     if (!endIp.complete()) {
-        store::showMessage(host_, msg::kEndIpBlankField);
+        store::showMessage(host_, store::Msg::EndIpFieldBlank);
         endIp.clear();
         focus = Focus::EndIp;
         return Outcome::Refused;
@@ -145,33 +140,31 @@ Outcome devadd::addDeviceRange() {
     const auto& s = startIp.octets;
     const auto& e = endIp.octets;
     if (s[0] != e[0] || s[1] != e[1] || s[2] != e[2]) {
-        store::showMessage(host_, msg::kRangeNotSameNet);
+        store::showMessage(host_, store::Msg::StartEndIpSameNetwork);
         startIp.clear();
         endIp.clear();
         focus = Focus::StartIp;
         return Outcome::Refused;
     }
     if (*e[3] < *s[3]) {
-        store::showMessage(host_, msg::kRangeReversed);
+        store::showMessage(host_, store::Msg::EndIpNotAboveStart);
         startIp.clear();
         endIp.clear();
         focus = Focus::StartIp;
         return Outcome::Refused;
     }
     if (!portValid()) return Outcome::Refused;
-    if (const int r = store::checkUserName(userName); r != 0) {
-        if (r == 3) {
-            store::showMessage(host_, msg::kUserNameBlank);
-        } else {
-            store::showMessage(host_, r == 1 ? msg::kUserNameTooLong : msg::kUserNameChars);
+    if (const auto check = store::checkUserName(userName); check != store::Check::Ok) {
+        store::showMessage(host_, *store::userNameMessage(check));
+        if (check != store::Check::Empty) {
             userName.clear();
             password.clear();
         }
         focus = Focus::UserName;
         return Outcome::Refused;
     }
-    if (const int r = store::checkPassword(password); r == 1 || r == 2) {
-        store::showMessage(host_, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+    if (const auto message = store::passwordMessage(store::checkPassword(password))) {
+        store::showMessage(host_, *message);
         password.clear();
         focus = Focus::Password;
         return Outcome::Refused;
@@ -225,15 +218,16 @@ Outcome devadd::addDeviceRange() {
     password.clear();
     if (!saved) return Outcome::Refused;
     if (full) {
-        store::showMessage(host_, lastAdded == 0 ? msg::kTableFull : msg::kRangeFull);
+        tableFull = true;
+        store::showMessage(host_, lastAdded == 0 ? store::Msg::DeviceListFull : store::Msg::DevicesNotAddedListFull);
         return lastAdded == 0 ? Outcome::Refused : Outcome::Done;
     }
     if (duplicates == 0) {
-        store::showMessage(host_, msg::kRangeAdded);
+        store::showMessage(host_, store::Msg::DevicesAdded);
     } else if (duplicates == total) {
-        store::showMessage(host_, msg::kAllDuplicates);
+        store::showMessage(host_, store::Msg::DevicesAllListed);
     } else {
-        store::showMessage(host_, msg::kSomeDuplicates);
+        store::showMessage(host_, store::Msg::DevicesAddedExceptRepeats);
     }
     startIp.clear();
     endIp.clear();

@@ -53,8 +53,10 @@ class devadd {
     // Set when the dialog is to close with OK (preset mode, after an add or a duplicate).
     bool closeRequested = false;
 
-    // Of the last add: how many devices were written.
+    // Of the last add: how many devices were written, and whether the table had no room left
+    // for one it was to write.
     int lastAdded = 0;
+    bool tableFull = false;
 
   private:
     void fillSlot(int slot, std::uint32_t ip);

@@ -8,16 +8,12 @@ namespace kbcfg::devices {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kNothingToDelete = 26, kConfirmDelete = 27, kNothingToModify = 29;
-}
-
 mandev::mandev(store::Host& host, store::SessionState& session, store::ConfigImage& image)
     : host_(host), session_(session), image_(image) {}
 
 std::vector<std::string> mandev::columnCaptions() {
-    return {"", store::getMessage(75), store::getMessage(76), store::getMessage(77),
-            store::getMessage(78)};
+    return {"", store::getMessage(store::Msg::ColumnDeviceIndex), store::getMessage(store::Msg::Ip), store::getMessage(store::Msg::ColumnPort),
+            store::getMessage(store::Msg::ColumnUserName)};
 }
 
 void mandev::refreshDeviceList() {
@@ -60,10 +56,10 @@ Outcome mandev::deleteCheckedDevices() {
     bool any = false;
     for (const auto& row : rows) any = any || row.checked;
     if (!any) {
-        store::showMessage(host_, msg::kNothingToDelete);
+        store::showMessage(host_, store::Msg::ChooseDevicesToDelete);
         return Outcome::Refused;
     }
-    store::askMessage(host_, session_, msg::kConfirmDelete, "", store::kTipConfirm);
+    store::askMessage(host_, session_, store::Msg::ConfirmDeleteDevices, "", store::kTipConfirm);
     if (session_.confirmAnswer != 1) {
         refreshDeviceList();
         return Outcome::Refused;
@@ -89,7 +85,7 @@ std::optional<std::vector<std::uint8_t>> mandev::modifyFlags() {
         any = true;
     }
     if (!any) {
-        store::showMessage(host_, msg::kNothingToModify);
+        store::showMessage(host_, store::Msg::ChooseDeviceToModify);
         return std::nullopt;
     }
     refreshFlag = 0;

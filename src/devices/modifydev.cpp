@@ -9,11 +9,6 @@ namespace kbcfg::devices {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kUserNameBlank = 11, kUserNameTooLong = 12, kUserNameChars = 13, kPasswordChars = 16,
-              kPasswordTooLong = 17, kModified = 25, kPortRange = 31, kTitle = 131;
-}
-
 modifydev::modifydev(store::Host& host, store::SessionState& session, store::ConfigImage& image,
                      std::vector<std::uint8_t> flags, int* refreshFlag)
     : host_(host),
@@ -33,28 +28,28 @@ modifydev::modifydev(store::Host& host, store::SessionState& session, store::Con
 }
 
 std::string modifydev::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::TitleModifyDevice);
 }
 
 Outcome modifydev::modify() {
-    if (store::checkPort(port, store::kDevicePort) != 0) {
-        store::showMessage(host_, msg::kPortRange);
+    if (store::checkPort(port, store::PortKind::Device) != store::Check::Ok) {
+        store::showMessage(host_, store::Msg::PortRange);
         port = "8000";
         focus = Focus::Unchanged;
         return Outcome::Refused;
     }
     switch (store::checkUserName(userName)) {
-        case 1:
-            store::showMessage(host_, msg::kUserNameTooLong);
+        case store::Check::TooLong:
+            store::showMessage(host_, store::Msg::UserNameTooLong);
             userName.clear();
             focus = Focus::Unchanged;
             return Outcome::Refused;
-        case 3:
-            store::showMessage(host_, msg::kUserNameBlank);
+        case store::Check::Empty:
+            store::showMessage(host_, store::Msg::UserNameBlank);
             focus = Focus::UserName;
             return Outcome::Refused;
-        case 2:
-            store::showMessage(host_, msg::kUserNameChars);
+        case store::Check::BadCharacter:
+            store::showMessage(host_, store::Msg::UserNameChars);
             userName.clear();
             password.clear();
             focus = Focus::UserName;
@@ -63,13 +58,13 @@ Outcome modifydev::modify() {
             break;
     }
     switch (store::checkPassword(password)) {
-        case 1:
-            store::showMessage(host_, msg::kPasswordTooLong);
+        case store::Check::TooLong:
+            store::showMessage(host_, store::Msg::PasswordTooLong);
             password.clear();
             focus = Focus::Password;
             return Outcome::Refused;
-        case 2:
-            store::showMessage(host_, msg::kPasswordChars);
+        case store::Check::BadCharacter:
+            store::showMessage(host_, store::Msg::PasswordChars);
             userName.clear();
             password.clear();
             focus = Focus::UserName;
@@ -92,7 +87,7 @@ Outcome modifydev::modify() {
     if (refreshFlag_) *refreshFlag_ = 1;
     // A failed save has said so; the dialog stays open and the change is not reported as made.
     if (!saved) return Outcome::Refused;
-    store::showMessage(host_, msg::kModified);
+    store::showMessage(host_, store::Msg::DeviceModified);
     closeRequested = true;
     return Outcome::Done;
 }

@@ -15,12 +15,11 @@
 
 namespace kbcfg::devices {
 
-namespace msg {
-constexpr int kStartFailed = 54, kChooseDevice = 93;
-constexpr int kTitle = 136, kAdd = 107, kCancel = 99;
-constexpr int kColumnCaptions[] = {85, 76, 77, 86, 87, 88, 89, 90, 91, 92};
-constexpr int kDetailLabels[] = {137, 138, 139, 76, 77, 140};
-}  // namespace msg
+namespace {
+using store::Msg;
+constexpr Msg kColumnCaptions[] = {Msg::ColumnDeviceType, Msg::Ip, Msg::ColumnPort, Msg::ColumnDeviceSeries, Msg::ColumnSubnetMask, Msg::ColumnMac, Msg::ColumnChannel, Msg::ColumnSoftVersion, Msg::ColumnDspVersion, Msg::ColumnStartTime};
+constexpr Msg kDetailLabels[] = {Msg::DeviceSeriesCaption, Msg::SoftVersionCaption, Msg::SubnetMaskCaption, Msg::Ip, Msg::ColumnPort, Msg::MacCaption};
+}  // namespace
 
 namespace trace {
 constexpr const char* kRepeatedInsert = "worng 003(重复插入了!!!)\n";
@@ -111,27 +110,27 @@ vorpdev::~vorpdev() {
 }
 
 std::string vorpdev::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::SearchingDevices);
 }
 
 std::vector<std::string> vorpdev::columnCaptions() {
     std::vector<std::string> captions{""};
-    for (int n : msg::kColumnCaptions) captions.push_back(store::getMessage(n));
+    for (Msg n : kColumnCaptions) captions.push_back(store::getMessage(n));
     return captions;
 }
 
 std::vector<std::string> vorpdev::detailLabels() {
     std::vector<std::string> labels;
-    for (int n : msg::kDetailLabels) labels.push_back(store::getMessage(n));
+    for (Msg n : kDetailLabels) labels.push_back(store::getMessage(n));
     return labels;
 }
 
 std::string vorpdev::addCaption() {
-    return store::getMessage(msg::kAdd);
+    return store::getMessage(store::Msg::AddButton);
 }
 
 std::string vorpdev::cancelCaption() {
-    return store::getMessage(msg::kCancel);
+    return store::getMessage(store::Msg::CancelButton);
 }
 
 void vorpdev::shown() {
@@ -143,7 +142,7 @@ void vorpdev::shown() {
         if (copy) inbox->put(std::move(*copy));
     };
     started = discovery_.start(onReport);
-    if (!started) store::showMessage(host_, msg::kStartFailed);
+    if (!started) store::showMessage(host_, store::Msg::StartVorpFailed);
 }
 
 void vorpdev::close() {
@@ -265,7 +264,7 @@ void vorpdev::rowClicked(std::optional<std::size_t> row) {
 
 std::optional<vorpdev::AddRequest> vorpdev::addSelected() {
     if (selectedAddress == 0) {
-        store::showMessage(host_, msg::kChooseDevice);
+        store::showMessage(host_, store::Msg::ChooseDeviceToAdd);
         return std::nullopt;
     }
     const auto octet = [this](int shift) {

@@ -10,7 +10,7 @@
 #include "gui/pictures.h"
 #include "gui/text.h"
 #include "kbcfg_build_info.h"
-#include "shell/varnel_dlg.h"
+#include "shell/about_dlg.h"
 
 namespace kbcfg::gui {
 

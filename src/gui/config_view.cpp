@@ -17,10 +17,9 @@ namespace kbcfg::gui {
 
 namespace {
 const QColor kDialogColour(211, 236, 245);
-constexpr int kConfigFileLabel = 110, kIpLabel = 111, kUserNameLabel = 112, kPasswordLabel = 113,
-              kImportCaption = 114, kPortLabel = 104;
+using store::Msg;
 
-QLabel* label(CatalogueTexts& texts, int n, QWidget* parent) {
+QLabel* label(CatalogueTexts& texts, Msg n, QWidget* parent) {
     auto* l = texts.text(new QLabel(parent), n);
     l->setAttribute(Qt::WA_TranslucentBackground);
     return l;
@@ -62,11 +61,11 @@ KeyboardBoxes::KeyboardBoxes(QWidget* parent, QGridLayout* grid, int row, int fi
     password->setObjectName(QStringLiteral("passwordEdit"));
     password->setEchoMode(QLineEdit::Password);
 
-    const std::pair<int, QWidget*> rows[] = {
-        {kIpLabel, address},
-        {kPortLabel, port},
-        {kUserNameLabel, userName},
-        {kPasswordLabel, password},
+    const std::pair<Msg, QWidget*> rows[] = {
+        {Msg::KeyboardIpLabel, address},
+        {Msg::PortLabel, port},
+        {Msg::KeyboardUserLabel, userName},
+        {Msg::KeyboardPasswordLabel, password},
     };
     for (const auto& [n, field] : rows) {
         grid->addWidget(label(texts, n, parent), row, 0);
@@ -119,7 +118,7 @@ ConfigView::ConfigView(remote::config& presenter, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    grid->addWidget(label(texts_, kConfigFileLabel, this), 0, 0);
+    grid->addWidget(label(texts_, Msg::ConfigFileLabel, this), 0, 0);
     auto* pathRow = new QHBoxLayout;
     pathRow->setSpacing(6);
     pathRow->addWidget(path_, 1);
@@ -127,7 +126,7 @@ ConfigView::ConfigView(remote::config& presenter, QWidget* parent)
     grid->addLayout(pathRow, 0, 1);
     boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160, texts_);
 
-    import_ = texts_.text(new QPushButton(this), kImportCaption);
+    import_ = texts_.text(new QPushButton(this), Msg::ImportConfigButton);
     import_->setObjectName(QStringLiteral("importButton"));
     import_->setMinimumWidth(150);
     auto* buttons = new QHBoxLayout;

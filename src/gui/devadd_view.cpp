@@ -21,9 +21,7 @@ using devices::devadd;
 
 namespace {
 const QColor kDialogColour(211, 236, 245);
-constexpr int kTypeLabel = 102, kIpLabel = 172, kEndIpLabel = 103, kPortLabel = 104,
-              kUserNameLabel = 105, kPasswordLabel = 106, kAdd = 107, kCancel = 99, kSingleIp = 174,
-              kBatchIp = 175;
+using store::Msg;
 }  // namespace
 
 DevaddView::DevaddView(GuiContext& context, int* refreshFlag, QWidget* parent)
@@ -54,8 +52,8 @@ void DevaddView::build() {
     type_->addItem(QString());
     type_->addItem(QString());
     texts_.bind([this] {
-        type_->setItemText(0, qs(store::getMessage(kSingleIp)));
-        type_->setItemText(1, qs(store::getMessage(kBatchIp)));
+        type_->setItemText(0, qs(store::getMessage(Msg::SingleIp)));
+        type_->setItemText(1, qs(store::getMessage(Msg::BatchIp)));
     });
     startIp_ = new Ipv4Edit(this);
     startIp_->setObjectName(QStringLiteral("startIpEdit"));
@@ -70,16 +68,16 @@ void DevaddView::build() {
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("passwordEdit"));
     password_->setEchoMode(QLineEdit::Password);
-    add_ = texts_.text(new QPushButton(this), kAdd);
+    add_ = texts_.text(new QPushButton(this), Msg::AddButton);
     add_->setObjectName(QStringLiteral("addButton"));
-    cancel_ = texts_.text(new QPushButton(this), kCancel);
+    cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     for (QPushButton* b : {add_, cancel_}) {
         b->setAutoDefault(false);
         b->setMinimumWidth(90);
     }
     startLabel_ = texts_.text(new QLabel(this), [this] {
-        return typeChosen_ ? presenter_.startIpLabel() : store::getMessage(kIpLabel);
+        return typeChosen_ ? presenter_.startIpLabel() : store::getMessage(Msg::IpLabel);
     });
     startLabel_->setObjectName(QStringLiteral("startIpLabel"));
 
@@ -87,12 +85,12 @@ void DevaddView::build() {
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
     const std::pair<QWidget*, QWidget*> rows[] = {
-        {texts_.text(new QLabel(this), kTypeLabel), type_},
+        {texts_.text(new QLabel(this), Msg::TypeLabel), type_},
         {startLabel_, startIp_},
-        {texts_.text(new QLabel(this), kEndIpLabel), endIp_},
-        {texts_.text(new QLabel(this), kPortLabel), port_},
-        {texts_.text(new QLabel(this), kUserNameLabel), userName_},
-        {texts_.text(new QLabel(this), kPasswordLabel), password_},
+        {texts_.text(new QLabel(this), Msg::EndIpLabel), endIp_},
+        {texts_.text(new QLabel(this), Msg::PortLabel), port_},
+        {texts_.text(new QLabel(this), Msg::UserNameLabel), userName_},
+        {texts_.text(new QLabel(this), Msg::PasswordLabel), password_},
     };
     int row = 0;
     for (const auto& [label, field] : rows) {

@@ -46,7 +46,7 @@ class CatalogueTexts {
         return widget;
     }
     template <class Widget>
-    Widget* text(Widget* widget, int message) {
+    Widget* text(Widget* widget, store::Msg message) {
         return text(widget, [message] { return store::getMessage(message); });
     }
     void title(QWidget* window, Source source);

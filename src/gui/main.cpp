@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     gui::GuiContext context{host, store::SessionState::instance(), store::ConfigImage::instance()};
     int status = 0;
     {
-        gui::ModesView modes(context);
+        gui::VarnelDlgView modes(context);
         QObject::connect(&modes, &QDialog::finished, &app, &QApplication::quit);
         modes.show();
         guard.onOpenRequest = [&host, &modes](const QString& token, const QString& path) {

@@ -17,6 +17,7 @@
 #include "gui/text.h"
 #include "gui/widgets/image_button.h"
 #include "gui/widgets/read_only_field.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::gui {
 
@@ -29,24 +30,20 @@ constexpr int kStripHeight = 64;
 struct TabInfo {
     Button button;
     const char* name;
-    const char* caption;         // drawn into the button's pictures
-    const char* chineseCaption;  // the same in the Chinese tool
+    store::OwnText caption;  // drawn into the button's pictures
 };
 const TabInfo kTabs[] = {
-    {Button::Devices, "devicesButton", "Devices", "设备"},
-    {Button::Users, "usersButton", "Users", "用户"},
-    {Button::Channels, "channelsButton", "Channels", "通道"},
-    {Button::Keyboard, "keyboardButton", "Keyboard", "键盘"},
-    {Button::Other, "otherButton", "Other", "其他"},
-    {Button::Return, "returnButton", "Return", "返回"},
+    {Button::Devices, "devicesButton", store::OwnText::TabDevices},
+    {Button::Users, "usersButton", store::OwnText::TabUsers},
+    {Button::Channels, "channelsButton", store::OwnText::TabChannels},
+    {Button::Keyboard, "keyboardButton", store::OwnText::TabKeyboard},
+    {Button::Other, "otherButton", store::OwnText::TabOther},
+    {Button::Return, "returnButton", store::OwnText::TabReturn},
 };
 
 // Draws the tab's pictures with its caption in the language in use.
 void drawTab(ImageButton* button, const TabInfo& tab) {
-    const QString caption =
-        store::MessageCatalogue::current().language() == store::Language::Chinese
-            ? QString::fromUtf8(tab.chineseCaption)
-            : QString::fromLatin1(tab.caption);
+    const QString caption = qs(store::say(tab.caption));
     button->setPictures(pictures::tabButton(caption, pictures::TabState::Normal),
                         pictures::tabButton(caption, pictures::TabState::Pressed),
                         pictures::tabButton(caption, pictures::TabState::Greyed));

@@ -21,7 +21,7 @@
 namespace kbcfg::gui {
 
 namespace {
-constexpr int kNormalAdd = 119, kVorpAdd = 120, kModify = 121, kDelete = 122;
+using store::Msg;
 }  // namespace
 
 DeviceListModel::DeviceListModel(devices::mandev& presenter, QObject* parent)
@@ -88,15 +88,15 @@ MandevView::MandevView(GuiContext& context, QWidget* parent)
     fitNumberColumn();
 
     struct Command {
-        int caption;
+        store::Msg caption;
         const char* name;
         void (MandevView::*run)();
     };
     const Command commands[] = {
-        {kNormalAdd, "normalAddButton", &MandevView::normalAdd},
-        {kVorpAdd, "vorpAddButton", &MandevView::vorpAdd},
-        {kModify, "modifyButton", &MandevView::modify},
-        {kDelete, "deleteButton", &MandevView::deleteChecked},
+        {Msg::NormalAddButton, "normalAddButton", &MandevView::normalAdd},
+        {Msg::VorpAddButton, "vorpAddButton", &MandevView::vorpAdd},
+        {Msg::ModifyDeviceButton, "modifyButton", &MandevView::modify},
+        {Msg::DeleteDeviceButton, "deleteButton", &MandevView::deleteChecked},
     };
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(10);

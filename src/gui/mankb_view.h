@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "gui/gui_context.h"
-#include "remote/config.h"
+#include "remote/mankb.h"
 
 namespace kbcfg::gui {
 

@@ -25,7 +25,7 @@
 namespace kbcfg::gui {
 
 namespace {
-constexpr int kAddCaption = 123, kDeleteCaption = 124, kModifyCaption = 125, kTipText = 126;
+using store::Msg;
 }  // namespace
 
 // The user rows of the page presenter; check marks live in the presenter's rows.
@@ -84,17 +84,17 @@ ManuserView::ManuserView(GuiContext& context, QWidget* parent)
     // A double click anywhere on the list counts, also below the last row.
     list_->viewport()->installEventFilter(this);
 
-    auto button = [this](int caption, const char* name) {
+    auto button = [this](store::Msg caption, const char* name) {
         auto* b = texts_.text(new QPushButton(this), caption);
         b->setObjectName(QString::fromLatin1(name));
         b->setMinimumWidth(130);
         b->setAutoDefault(false);
         return b;
     };
-    add_ = button(kAddCaption, "addUserButton");
-    delete_ = button(kDeleteCaption, "deleteUserButton");
-    modify_ = button(kModifyCaption, "modifyPasswordButton");
-    auto* tip = texts_.text(new QLabel(this), kTipText);
+    add_ = button(Msg::AddUserButton, "addUserButton");
+    delete_ = button(Msg::DeleteUserButton, "deleteUserButton");
+    modify_ = button(Msg::ModifyPasswordButton, "modifyPasswordButton");
+    auto* tip = texts_.text(new QLabel(this), Msg::UserClickTip);
     tip->setObjectName(QStringLiteral("userTip"));
     tip->setAttribute(Qt::WA_TranslucentBackground);
     tip->setWordWrap(true);

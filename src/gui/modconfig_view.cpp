@@ -21,7 +21,7 @@ namespace kbcfg::gui {
 using remote::modconfig;
 
 namespace {
-constexpr int kPathLabel = 191, kExportLogin = 116, kExport = 117, kImport = 193;
+using store::Msg;
 }  // namespace
 
 ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
@@ -45,7 +45,7 @@ ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    auto* pathLabel = texts_.text(new QLabel(this), kPathLabel);
+    auto* pathLabel = texts_.text(new QLabel(this), Msg::ConfigPathLabel);
     pathLabel->setAttribute(Qt::WA_TranslucentBackground);
     grid->addWidget(pathLabel, 0, 0);
     auto* pathRow = new QHBoxLayout;
@@ -55,11 +55,11 @@ ModconfigView::ModconfigView(GuiContext& context, QWidget* parent)
     grid->addLayout(pathRow, 0, 1);
     boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 1, 160, texts_);
 
-    exportLogin_ = texts_.text(new QPushButton(this), kExportLogin);
+    exportLogin_ = texts_.text(new QPushButton(this), Msg::ExportAndLoginButton);
     exportLogin_->setObjectName(QStringLiteral("exportLoginButton"));
-    export_ = texts_.text(new QPushButton(this), kExport);
+    export_ = texts_.text(new QPushButton(this), Msg::ExportButton);
     export_->setObjectName(QStringLiteral("exportButton"));
-    import_ = texts_.text(new QPushButton(this), kImport);
+    import_ = texts_.text(new QPushButton(this), Msg::ImportButton);
     import_->setObjectName(QStringLiteral("importButton"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -21,8 +21,7 @@ using devices::modifydev;
 
 namespace {
 const QColor kDialogColour(211, 236, 245);
-constexpr int kIpLabel = 172, kPortLabel = 173, kUserNameLabel = 105, kPasswordLabel = 106,
-              kModify = 132, kCancel = 99;
+using store::Msg;
 
 }  // namespace
 
@@ -50,9 +49,9 @@ ModifydevView::ModifydevView(GuiContext& context, std::vector<std::uint8_t> flag
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("passwordEdit"));
     password_->setEchoMode(QLineEdit::Password);
-    modify_ = texts_.text(new QPushButton(this), kModify);
+    modify_ = texts_.text(new QPushButton(this), Msg::ModifyButton);
     modify_->setObjectName(QStringLiteral("modifyButton"));
-    cancel_ = texts_.text(new QPushButton(this), kCancel);
+    cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     for (QPushButton* b : {modify_, cancel_}) {
         b->setAutoDefault(false);
@@ -62,11 +61,11 @@ ModifydevView::ModifydevView(GuiContext& context, std::vector<std::uint8_t> flag
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    const std::pair<int, QWidget*> rows[] = {
-        {kIpLabel, ip_},
-        {kPortLabel, port_},
-        {kUserNameLabel, userName_},
-        {kPasswordLabel, password_},
+    const std::pair<store::Msg, QWidget*> rows[] = {
+        {Msg::IpLabel, ip_},
+        {Msg::StreamPortFieldLabel, port_},
+        {Msg::UserNameLabel, userName_},
+        {Msg::PasswordLabel, password_},
     };
     int row = 0;
     for (const auto& [text, field] : rows) {

@@ -16,8 +16,7 @@
 namespace kbcfg::gui {
 
 namespace {
-constexpr int kNameLabel = 105, kNewLabel = 134, kConfirmLabel = 135, kOkCaption = 98,
-              kCancelCaption = 99;
+using store::Msg;
 }
 
 ModifyuserView::ModifyuserView(GuiContext& context, int position, const std::string& shownName,
@@ -44,19 +43,19 @@ ModifyuserView::ModifyuserView(GuiContext& context, int position, const std::str
     };
     password_ = edit("newPasswordEdit");
     confirm_ = edit("confirmEdit");
-    ok_ = texts_.text(new QPushButton(this), kOkCaption);
+    ok_ = texts_.text(new QPushButton(this), Msg::OkButton);
     ok_->setObjectName(QStringLiteral("okButton"));
-    cancel_ = texts_.text(new QPushButton(this), kCancelCaption);
+    cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(12);
-    grid->addWidget(texts_.text(new QLabel(this), kNameLabel), 0, 0);
+    grid->addWidget(texts_.text(new QLabel(this), Msg::UserNameLabel), 0, 0);
     grid->addWidget(name_, 0, 1);
-    grid->addWidget(texts_.text(new QLabel(this), kNewLabel), 1, 0);
+    grid->addWidget(texts_.text(new QLabel(this), Msg::NewPasswordLabel), 1, 0);
     grid->addWidget(password_, 1, 1);
-    grid->addWidget(texts_.text(new QLabel(this), kConfirmLabel), 2, 0);
+    grid->addWidget(texts_.text(new QLabel(this), Msg::ConfirmPasswordLabel), 2, 0);
     grid->addWidget(confirm_, 2, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

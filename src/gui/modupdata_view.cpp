@@ -22,8 +22,7 @@ namespace kbcfg::gui {
 using remote::modupdata;
 
 namespace {
-constexpr int kModeLabel = 195, kFirmware = 196, kPanel = 197, kFileLabel = 152, kStatusLabel = 153,
-              kUpdate = 154, kNotice = 155, kCancel = 99;
+using store::Msg;
 constexpr int kFieldWidth = 160;
 
 QLabel* label(const QString& text, QWidget* parent) {
@@ -35,40 +34,22 @@ QLabel* label(const QString& text, QWidget* parent) {
 
 // The presenter's host, passed through, except that the poll's ticks and its messages show the
 // progress first: the bar must read 100 behind "Update Keyboard successfully!".
-class ModupdataView::TickingHost : public store::Host {
+class ModupdataView::TickingHost : public store::ForwardingHost {
   public:
-    TickingHost(store::Host& inner, ModupdataView& view) : inner_(inner), view_(view) {}
+    TickingHost(store::Host& inner, ModupdataView& view) : ForwardingHost(inner), view_(view) {}
 
     void showMessage(int number, const std::string& text) override {
         view_.showProgress();
-        inner_.showMessage(number, text);
+        ForwardingHost::showMessage(number, text);
     }
-    store::Answer askOkCancel(int number, const std::string& text) override {
-        return inner_.askOkCancel(number, text);
-    }
-    store::Answer askOkCancelThen(int number, const std::string& text,
-                                  const std::function<void(store::Answer)>& answered) override {
-        return inner_.askOkCancelThen(number, text, answered);
-    }
-    std::optional<std::filesystem::path> chooseOpenFile(
-        const store::FileChoiceRequest& request) override {
-        return inner_.chooseOpenFile(request);
-    }
-    void setWaitCursor(bool on) override { inner_.setWaitCursor(on); }
-    void post(std::function<void()> task) override { inner_.post(std::move(task)); }
     int startTimer(int intervalMs, std::function<void()> tick) override {
-        return inner_.startTimer(intervalMs, [this, tick = std::move(tick)] {
+        return ForwardingHost::startTimer(intervalMs, [this, tick = std::move(tick)] {
             tick();
             view_.showProgress();
         });
     }
-    void killTimer(int id) override { inner_.killTimer(id); }
-    bool windowExists(const std::string& title) override { return inner_.windowExists(title); }
-    bool raiseWindow(const std::string& title) override { return inner_.raiseWindow(title); }
-    void showResourceText(const std::string& text) override { inner_.showResourceText(text); }
 
   private:
-    store::Host& inner_;
     ModupdataView& view_;
 };
 
@@ -89,8 +70,8 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     mode_->addItem(QString());
     mode_->addItem(QString());
     texts_.bind([this] {
-        mode_->setItemText(0, qs(store::getMessage(kFirmware)));
-        mode_->setItemText(1, qs(store::getMessage(kPanel)));
+        mode_->setItemText(0, qs(store::getMessage(Msg::FirmwareUpdate)));
+        mode_->setItemText(1, qs(store::getMessage(Msg::PanelUpdate)));
     });
     mode_->setFixedWidth(kFieldWidth);
     path_ = new QLineEdit(this);
@@ -104,9 +85,9 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
-    grid->addWidget(texts_.text(label(QString(), this), kModeLabel), 0, 0);
+    grid->addWidget(texts_.text(label(QString(), this), Msg::UpdateModeLabel), 0, 0);
     grid->addWidget(mode_, 0, 1, Qt::AlignLeft);
-    grid->addWidget(texts_.text(label(QString(), this), kFileLabel), 1, 0);
+    grid->addWidget(texts_.text(label(QString(), this), Msg::UpdateFileLabel), 1, 0);
     auto* pathRow = new QHBoxLayout;
     pathRow->setSpacing(6);
     pathRow->addWidget(path_, 1);
@@ -116,7 +97,7 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
 
     // Two status rows, of which the mode shows one; the hidden one takes no room.
     constexpr int kFirmwareRow = 6, kPanelRow = 7;
-    QLabel* firmwareLabel = texts_.text(label(QString(), this), kStatusLabel);
+    QLabel* firmwareLabel = texts_.text(label(QString(), this), Msg::UpdateStatusLabel);
     firmwareLabel->setObjectName(QStringLiteral("firmwareStatusLabel"));
     bar_ = new QProgressBar(this);
     bar_->setObjectName(QStringLiteral("progressBar"));
@@ -141,7 +122,7 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     firmwareRow_[2] = percent_;
     firmwareRow_[3] = percentSign;
 
-    QLabel* panelLabel = texts_.text(label(QString(), this), kStatusLabel);
+    QLabel* panelLabel = texts_.text(label(QString(), this), Msg::UpdateStatusLabel);
     panelLabel->setObjectName(QStringLiteral("panelStatusLabel"));
     status_ = label(QString(), this);
     status_->setObjectName(QStringLiteral("statusText"));
@@ -151,15 +132,15 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     panelRow_[0] = panelLabel;
     panelRow_[1] = status_;
 
-    QLabel* notice = texts_.text(label(QString(), this), kNotice);
+    QLabel* notice = texts_.text(label(QString(), this), Msg::UpdateNotice);
     notice->setObjectName(QStringLiteral("notice"));
     QPalette noticePal = notice->palette();
     noticePal.setColor(QPalette::WindowText, QColor(176, 0, 0));
     notice->setPalette(noticePal);
 
-    update_ = texts_.text(new QPushButton(this), kUpdate);
+    update_ = texts_.text(new QPushButton(this), Msg::UpdateButton);
     update_->setObjectName(QStringLiteral("updateButton"));
-    cancel_ = texts_.text(new QPushButton(this), kCancel);
+    cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -245,7 +245,7 @@ bool saveKeyboardWindows(gui::GuiContext& context, const QDir& folder) {
         upgrade.findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
         upgrade.findChild<QLineEdit*>(QStringLiteral("pathEdit"))->setText(dir + "/panel.hex");
         upgrade.findChild<QLabel*>(QStringLiteral("statusText"))
-            ->setText(QString::fromStdString(store::getMessage(202)));
+            ->setText(QString::fromStdString(store::getMessage(store::Msg::PanelReceiving)));
         ok &= save(upgrade, folder, "modupdata-panel");
     }
     return ok;
@@ -378,7 +378,7 @@ bool saveWindows(gui::GuiContext& context, const QDir& folder) {
     store::SessionState& session = context.session;
     bool ok = true;
     {
-        gui::ModesView modes(context);
+        gui::VarnelDlgView modes(context);
         ok &= save(modes, folder, "modes");
     }
     {
@@ -405,9 +405,9 @@ bool saveWindows(gui::GuiContext& context, const QDir& folder) {
         ok &= save(about, folder, "about");
     }
     {
-        gui::TipView tip(store::getMessage(42), true);
+        gui::TipView tip(store::getMessage(store::Msg::AskCoverBackup), true);
         ok &= save(tip, folder, "message-ok-cancel");
-        gui::TipView plain(store::getMessage(14), false);
+        gui::TipView plain(store::getMessage(store::Msg::ErrorUser), false);
         ok &= save(plain, folder, "message-ok");
     }
     ok &= saveUserWindows(context, folder);

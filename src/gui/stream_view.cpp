@@ -18,10 +18,9 @@
 namespace kbcfg::gui {
 
 namespace {
-constexpr int kStartLabel = 142, kIpLabel = 143, kPortLabel = 144, kProtocolLabel = 145, kTcp = 176,
-              kUdp = 177, kOkCaption = 98, kCancelCaption = 99;
+using store::Msg;
 
-QLabel* label(CatalogueTexts& texts, int message, QWidget* parent) {
+QLabel* label(CatalogueTexts& texts, store::Msg message, QWidget* parent) {
     return texts.text(new QLabel(parent), message);
 }
 }  // namespace
@@ -45,7 +44,8 @@ StreamView::StreamView(users::stream presenter, QWidget* parent)
 
     enabled_ = new QCheckBox(this);
     enabled_->setObjectName(QStringLiteral("enableCheck"));
-    texts_.bind([this] { enabled_->setAccessibleName(qs(store::getMessage(kStartLabel))); });
+    texts_.bind(
+        [this] { enabled_->setAccessibleName(qs(store::getMessage(Msg::StreamStartLabel))); });
     address_ = new Ipv4Edit(this);
     address_->setObjectName(QStringLiteral("addressEdit"));
     address_->setFirstOctetLimited(true);
@@ -57,27 +57,27 @@ StreamView::StreamView(users::stream presenter, QWidget* parent)
     protocol_->addItem(QString());
     protocol_->addItem(QString());
     texts_.bind([this] {
-        protocol_->setItemText(0, qs(store::getMessage(kTcp)));
-        protocol_->setItemText(1, qs(store::getMessage(kUdp)));
+        protocol_->setItemText(0, qs(store::getMessage(Msg::TcpProtocol)));
+        protocol_->setItemText(1, qs(store::getMessage(Msg::UdpProtocol)));
     });
     protocol_->setMinimumWidth(address_->sizeHint().width());
-    ok_ = texts_.text(new QPushButton(this), kOkCaption);
+    ok_ = texts_.text(new QPushButton(this), Msg::OkButton);
     ok_->setObjectName(QStringLiteral("okButton"));
     ok_->setDefault(true);
-    cancel_ = texts_.text(new QPushButton(this), kCancelCaption);
+    cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     cancel_->setAutoDefault(false);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(12);
-    grid->addWidget(label(texts_, kStartLabel, this), 0, 0);
+    grid->addWidget(label(texts_, Msg::StreamStartLabel, this), 0, 0);
     grid->addWidget(enabled_, 0, 1);
-    grid->addWidget(label(texts_, kIpLabel, this), 1, 0);
+    grid->addWidget(label(texts_, Msg::StreamIpLabel, this), 1, 0);
     grid->addWidget(address_, 1, 1, Qt::AlignLeft);
-    grid->addWidget(label(texts_, kPortLabel, this), 2, 0);
+    grid->addWidget(label(texts_, Msg::StreamPortLabel, this), 2, 0);
     grid->addWidget(port_, 2, 1, Qt::AlignLeft);
-    grid->addWidget(label(texts_, kProtocolLabel, this), 3, 0);
+    grid->addWidget(label(texts_, Msg::StreamProtocolLabel, this), 3, 0);
     grid->addWidget(protocol_, 3, 1, Qt::AlignLeft);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -14,7 +14,7 @@ namespace kbcfg::gui {
 
 namespace {
 const QColor kBackground(156, 197, 241);
-constexpr int kOkCaption = 98;
+using store::Msg;
 }  // namespace
 
 UdinfoView::UdinfoView(const users::RunCounters& counters, QWidget* parent)
@@ -54,7 +54,7 @@ UdinfoView::UdinfoView(const users::RunCounters& counters, QWidget* parent)
         counts_[i] = value;
     }
 
-    ok_ = new QPushButton(qs(store::getMessage(kOkCaption)), this);
+    ok_ = new QPushButton(qs(store::getMessage(Msg::OkButton)), this);
     ok_->setObjectName(QStringLiteral("okButton"));
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include "users/udinfo.h"
 #include "users/userdev.h"
 
 class QLabel;

@@ -18,8 +18,7 @@
 namespace kbcfg::gui {
 
 namespace {
-constexpr int kNameLabel = 105, kPasswordLabel = 106, kConfirmLabel = 168, kAddCaption = 107,
-              kCancelCaption = 99;
+using store::Msg;
 }
 
 UseraddView::UseraddView(GuiContext& context, QWidget* parent)
@@ -43,15 +42,15 @@ UseraddView::UseraddView(GuiContext& context, QWidget* parent)
     password_ = edit("passwordEdit", true);
     confirm_ = edit("confirmEdit", true);
     confirm_->installEventFilter(this);
-    add_ = texts_.text(new QPushButton(this), kAddCaption);
+    add_ = texts_.text(new QPushButton(this), Msg::AddButton);
     add_->setObjectName(QStringLiteral("addButton"));
-    cancel_ = texts_.text(new QPushButton(this), kCancelCaption);
+    cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(12);
-    const int labels[] = {kNameLabel, kPasswordLabel, kConfirmLabel};
+    const Msg labels[] = {Msg::UserNameLabel, Msg::PasswordLabel, Msg::ConfirmNewPasswordLabel};
     QLineEdit* edits[] = {name_, password_, confirm_};
     for (int row = 0; row < 3; ++row) {
         grid->addWidget(texts_.text(new QLabel(this), labels[row]), row, 0);

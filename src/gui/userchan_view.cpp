@@ -29,7 +29,7 @@ const QColor kPageColour(211, 236, 245);
 const QColor kListColour(204, 232, 207);
 constexpr int kSideWidth = 216;
 
-QPushButton* button(CatalogueTexts& texts, int caption, const char* name, QWidget* parent) {
+QPushButton* button(CatalogueTexts& texts, store::Msg caption, const char* name, QWidget* parent) {
     auto* b = texts.text(new QPushButton(parent), caption);
     b->setObjectName(QString::fromLatin1(name));
     b->setAutoDefault(false);
@@ -37,7 +37,7 @@ QPushButton* button(CatalogueTexts& texts, int caption, const char* name, QWidge
     return b;
 }
 
-QGroupBox* group(CatalogueTexts& texts, int caption, const char* name, QWidget* parent) {
+QGroupBox* group(CatalogueTexts& texts, store::Msg caption, const char* name, QWidget* parent) {
     auto* g = new QGroupBox(parent);
     texts.bind([g, caption] { g->setTitle(qs(store::getMessage(caption))); });
     g->setObjectName(QString::fromLatin1(name));
@@ -145,7 +145,7 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     sizeColumns(list_, numberWidth_);
 
     // The groups at the right.
-    auto* nameLabel = texts_.text(new QLabel(this), 105);
+    auto* nameLabel = texts_.text(new QLabel(this), store::Msg::UserNameLabel);
     userName_ = new QLineEdit(this);
     userName_->setObjectName(QStringLiteral("userNameEdit"));
     nameLabel->setBuddy(userName_);
@@ -153,29 +153,30 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(userName_, 1);
 
-    QGroupBox* types = group(texts_, 157, "typeGroup", this);
+    QGroupBox* types = group(texts_, store::Msg::ChannelTypeLabel, "typeGroup", this);
     auto* typeButtons = new QVBoxLayout(types);
     struct ListButton {
-        int caption;
+        store::Msg caption;
         const char* name;
         ChannelListKind kind;
     };
-    for (const ListButton& b : {ListButton{158, "inputButton", ChannelListKind::Input},
-                                ListButton{159, "outputButton", ChannelListKind::Output},
-                                ListButton{212, "wallSceneButton", ChannelListKind::WallScene}}) {
+    for (const ListButton& b :
+         {ListButton{store::Msg::InputChannels, "inputButton", ChannelListKind::Input},
+          ListButton{store::Msg::OutputChannels, "outputButton", ChannelListKind::Output},
+          ListButton{store::Msg::ColumnWallScene, "wallSceneButton", ChannelListKind::WallScene}}) {
         QPushButton* pb = button(texts_, b.caption, b.name, types);
         const ChannelListKind kind = b.kind;
         connect(pb, &QPushButton::clicked, this, [this, kind] { showList(kind); });
         typeButtons->addWidget(pb);
     }
 
-    QGroupBox* modify = group(texts_, 162, "modifyGroup", this);
-    auto* newIndexLabel = texts_.text(new QLabel(modify), 169);
+    QGroupBox* modify = group(texts_, store::Msg::ChannelModifyButton, "modifyGroup", this);
+    auto* newIndexLabel = texts_.text(new QLabel(modify), store::Msg::NewIndexLabel);
     newIndex_ = new QLineEdit(modify);
     newIndex_->setObjectName(QStringLiteral("newIndexEdit"));
     newIndexLabel->setBuddy(newIndex_);
-    QPushButton* single = button(texts_, 160, "singleButton", modify);
-    QPushButton* batch = button(texts_, 161, "batchButton", modify);
+    QPushButton* single = button(texts_, store::Msg::SingleChannel, "singleButton", modify);
+    QPushButton* batch = button(texts_, store::Msg::BatchChannels, "batchButton", modify);
     auto* modifyLayout = new QVBoxLayout(modify);
     auto* indexRow = new QHBoxLayout;
     indexRow->addWidget(newIndexLabel);
@@ -186,12 +187,12 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     modifyLayout->addLayout(indexRow);
     modifyLayout->addLayout(modifyButtons);
 
-    QGroupBox* erase = group(texts_, 163, "deleteGroup", this);
-    QPushButton* remove = button(texts_, 163, "deleteButton", erase);
+    QGroupBox* erase = group(texts_, store::Msg::ChannelDeleteButton, "deleteGroup", this);
+    QPushButton* remove = button(texts_, store::Msg::ChannelDeleteButton, "deleteButton", erase);
     (new QVBoxLayout(erase))->addWidget(remove);
 
-    QGroupBox* save = group(texts_, 164, "saveGroup", this);
-    QPushButton* report = button(texts_, 165, "reportButton", save);
+    QGroupBox* save = group(texts_, store::Msg::SaveChannelsButton, "saveGroup", this);
+    QPushButton* report = button(texts_, store::Msg::SaveChannelsHint, "reportButton", save);
     (new QVBoxLayout(save))->addWidget(report);
 
     auto* side = new QVBoxLayout;

@@ -24,20 +24,14 @@
 #include "gui/widgets/list_style.h"
 #include "gui/widgets/page_dialog.h"
 #include "store/messages.h"
+#include "store/own_texts.h"
 
 namespace kbcfg::gui {
 
 namespace {
 const QColor kBackground(211, 236, 245);
-constexpr int kAddCaption = 171, kDeleteCaption = 170, kStreamCaption = 167, kCancelCaption = 99;
+using store::Msg;
 constexpr const char* kJobsKey = "probeJobs";
-
-// The few texts of this window that are not the catalogue's.
-QString say(const char* english, const char* chinese) {
-    return store::MessageCatalogue::current().language() == store::Language::Chinese
-               ? QString::fromUtf8(chinese)
-               : QString::fromUtf8(english);
-}
 
 int keptJobs() {
     const auto settings = openSettings();
@@ -48,32 +42,23 @@ int keptJobs() {
 }  // namespace
 
 QString probeProgressText(const users::userdev::RunProgress& p, bool stopping) {
+    using store::OwnText;
+    const std::string done = std::to_string(p.done), total = std::to_string(p.total);
     if (stopping) {
         // The run writes nothing more: what is done stays saved, and the devices still being
         // asked are only let finish and logged out, their answers dropped.
-        QString text = say("Stopping: %1 of %2 devices done, kept in the file.",
-                           "正在停止：已完成 %1 / %2 台设备，已保存到文件。")
-                           .arg(p.done)
-                           .arg(p.total);
-        if (p.asking == 1)
-            text += say("\nWaiting for the device being asked to log out; it is not added.",
-                        "\n等待正在查询的 1 台设备退出登录，该设备不会被添加。");
-        else if (p.asking > 1)
-            text += say("\nWaiting for the %1 devices being asked to log out; they are not added.",
-                        "\n等待正在查询的 %1 台设备退出登录，这些设备不会被添加。")
-                        .arg(p.asking);
-        return text;
+        std::string text = store::say(OwnText::ProbeStopping, {done, total});
+        if (p.asking == 1) text += "\n" + store::say(OwnText::ProbeWaitingForOne);
+        if (p.asking > 1)
+            text += "\n" + store::say(OwnText::ProbeWaitingForMany, {std::to_string(p.asking)});
+        return qs(text);
     }
-    const QString done =
-        say("%1 of %2 devices done", "已完成 %1 / %2 台设备").arg(p.done).arg(p.total);
-    if (p.ip.empty()) return done;
-    if (p.asking < 2) return say("Probing %1", "正在探测 %1").arg(qs(p.ip)) + '\n' + done;
-    // In Chinese "X 等 N 台" counts X among the N; in English X comes and N - 1 more.
-    const bool chinese = store::MessageCatalogue::current().language() == store::Language::Chinese;
-    return say("Probing %1 and %2 more", "正在探测 %1 等 %2 台设备")
-               .arg(qs(p.ip))
-               .arg(chinese ? p.asking : p.asking - 1) +
-           '\n' + done;
+    const std::string counts = store::say(OwnText::ProbeDone, {done, total});
+    if (p.ip.empty()) return qs(counts);
+    const std::string asking =
+        p.asking < 2 ? store::say(OwnText::ProbeAsking, {p.ip})
+                     : store::say(OwnText::ProbeAskingMore, {p.ip, std::to_string(p.asking - 1)});
+    return qs(asking + "\n" + counts);
 }
 
 // One of the two lists; check marks live in the presenter's rows.
@@ -150,16 +135,16 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     left_ = makeList(false, "availableList", leftModel_, leftHeader_);
     right_ = makeList(true, "assignedList", rightModel_, rightHeader_);
 
-    auto button = [this](int caption, const char* name) {
+    auto button = [this](store::Msg caption, const char* name) {
         auto* b = new QPushButton(qs(store::getMessage(caption)), this);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
         b->setMinimumWidth(100);
         return b;
     };
-    add_ = button(kAddCaption, "addButton");
-    delete_ = button(kDeleteCaption, "deleteButton");
-    stream_ = button(kStreamCaption, "streamButton");
+    add_ = button(Msg::AddToButton, "addButton");
+    delete_ = button(Msg::RemoveButton, "deleteButton");
+    stream_ = button(Msg::StreamButton, "streamButton");
     auto* buttons = new QVBoxLayout;
     buttons->addStretch();
     buttons->addWidget(add_);
@@ -169,13 +154,12 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     buttons->addWidget(stream_);
     buttons->addStretch();
     // How many devices a run asks at once; the file comes out the same for every number.
-    auto* jobsLabel = new QLabel(say("Devices at once:", "同时连接设备数："), this);
+    auto* jobsLabel = new QLabel(qs(store::say(store::OwnText::ProbeJobsLabel)), this);
     jobs_ = new QSpinBox(this);
     jobs_->setObjectName(QStringLiteral("jobsBox"));
     jobs_->setRange(1, users::kMaxProbeJobs);
     jobs_->setValue(std::clamp(keptJobs(), 1, users::kMaxProbeJobs));
-    jobs_->setToolTip(say("How many devices \"Add>>\" logs in to and asks at the same time",
-                          "\"添加\"时同时登录并查询的设备数"));
+    jobs_->setToolTip(qs(store::say(store::OwnText::ProbeJobsTip)));
     jobsLabel->setBuddy(jobs_);
     connect(jobs_, &QSpinBox::valueChanged, this, [](int value) {
         if (const auto settings = openSettings())
@@ -229,7 +213,7 @@ void UserdevView::assign() {
             progress = std::make_unique<QProgressDialog>(this);
             progress->setObjectName(QStringLiteral("probeProgress"));
             progress->setWindowTitle(windowTitle());
-            progress->setCancelButtonText(qs(store::getMessage(kCancelCaption)));
+            progress->setCancelButtonText(qs(store::getMessage(Msg::CancelButton)));
             progress->setRange(0, p.total);
             progress->setMinimumDuration(0);
             progress->setAutoClose(false);

@@ -44,7 +44,7 @@ QIcon menuIcon() {
 }
 }  // namespace
 
-ModesView::ModesView(GuiContext& context, QWidget* parent)
+VarnelDlgView::VarnelDlgView(GuiContext& context, QWidget* parent)
     : QDialog(parent), context_(context), presenter_(context.host, context.session) {
     setObjectName(QStringLiteral("modes"));
     texts_.title(this, &shell::CvarnelDlg::title);
@@ -103,7 +103,7 @@ ModesView::ModesView(GuiContext& context, QWidget* parent)
     QAction* about = windowMenu_->addAction(QString());
     texts_.bind([about] { about->setText(qs(shell::CvarnelDlg::aboutItem())); });
     about->setObjectName(QStringLiteral("aboutAction"));
-    connect(about, &QAction::triggered, this, &ModesView::showAbout);
+    connect(about, &QAction::triggered, this, &VarnelDlgView::showAbout);
     auto* menuButton = new QToolButton(this);
     menuButton->setObjectName(QStringLiteral("windowMenuButton"));
     menuButton->setIcon(menuIcon());
@@ -123,16 +123,16 @@ ModesView::ModesView(GuiContext& context, QWidget* parent)
     openUpgrade = [this](QWidget* over) { openUpgradeDialog(context_, over); };
 }
 
-ModesView::~ModesView() {
+VarnelDlgView::~VarnelDlgView() {
     presenter_.destroyed();
 }
 
-void ModesView::showAbout() {
+void VarnelDlgView::showAbout() {
     AboutView about(this);
     about.exec();
 }
 
-void ModesView::openLoginWith(const QString& file) {
+void VarnelDlgView::openLoginWith(const QString& file) {
     // As the local button would: an open login dialog comes to the front, else one opens.
     auto* login = presenter_.localConfig() == shell::CvarnelDlg::Open::Login
                       ? openLogin(context_, this)
@@ -140,11 +140,11 @@ void ModesView::openLoginWith(const QString& file) {
     if (login) login->openWithFile(file);
 }
 
-void ModesView::reject() {
+void VarnelDlgView::reject() {
     if (presenter_.mayClose()) QDialog::reject();
 }
 
-void ModesView::open(shell::CvarnelDlg::Open what) {
+void VarnelDlgView::open(shell::CvarnelDlg::Open what) {
     switch (what) {
         case shell::CvarnelDlg::Open::Nothing:
             break;
@@ -160,7 +160,7 @@ void ModesView::open(shell::CvarnelDlg::Open what) {
     }
 }
 
-void ModesView::keyPressEvent(QKeyEvent* event) {
+void VarnelDlgView::keyPressEvent(QKeyEvent* event) {
     // Enter moves on like Tab; it never closes the dialog.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         focusNextChild();
@@ -169,21 +169,21 @@ void ModesView::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void ModesView::paintEvent(QPaintEvent*) {
+void VarnelDlgView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawPixmap(rect(), background_);
 }
 
-void ModesView::changeEvent(QEvent* event) {
+void VarnelDlgView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) retranslate();
     QDialog::changeEvent(event);
 }
 
-void ModesView::retranslate() {
+void VarnelDlgView::retranslate() {
     texts_.apply();
 }
 
-void ModesView::contextMenuEvent(QContextMenuEvent* event) {
+void VarnelDlgView::contextMenuEvent(QContextMenuEvent* event) {
     windowMenu_->popup(event->globalPos());
 }
 

@@ -13,11 +13,11 @@ class QMenu;
 
 namespace kbcfg::gui {
 
-class ModesView : public QDialog {
+class VarnelDlgView : public QDialog {
     Q_OBJECT
   public:
-    explicit ModesView(GuiContext& context, QWidget* parent = nullptr);
-    ~ModesView() override;
+    explicit VarnelDlgView(GuiContext& context, QWidget* parent = nullptr);
+    ~VarnelDlgView() override;
 
     // What the remote export and upgrade buttons open (the two dialogs; tests may replace them).
     std::function<void(QWidget* parent)> openExport;

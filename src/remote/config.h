@@ -34,12 +34,4 @@ class config {
     NetSdk& sdk_;
 };
 
-// The maintenance page itself only holds the import page.
-class mankb {
-  public:
-    mankb(store::Host& host, const store::SessionState& session, NetSdk& sdk)
-        : importPage(host, session, sdk) {}
-    config importPage;
-};
-
 }  // namespace kbcfg::remote

@@ -20,13 +20,16 @@
 #include "remote/modconfig.h"
 #include "remote/modupdata.h"
 #include "store/ansi.h"
+#include "store/csv.h"
 #include "store/file_owner.h"
 #include "store/files.h"
 #include "store/host.h"
 #include "store/json_errors.h"
 #include "store/printable.h"
+#include "store/safe_file.h"
 #include "store/session.h"
 #include "store/validators.h"
+#include "store/worker_threads.h"
 
 namespace kbcfg::remote {
 
@@ -41,22 +44,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
     return s;
-}
-
-// The lines of a text, without a leading byte-order mark (spreadsheets write one) and without
-// the carriage returns of CRLF ends.
-std::vector<std::string_view> linesOf(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
 }
 
 bool validName(std::string_view name) {
@@ -106,29 +93,20 @@ class InventoryBuilder {
     std::set<std::pair<std::uint32_t, std::int32_t>> endpoints_;
 };
 
-std::string unquote(std::string_view field) {
-    field = trim(field);
-    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-        field = field.substr(1, field.size() - 2);
-    return std::string(field);
-}
-
 std::optional<std::vector<FleetKeyboard>> parseCsvInventory(std::string_view text,
                                                             std::string& error) {
     InventoryBuilder builder;
     int number = 0;
-    for (std::string_view line : linesOf(text)) {
+    std::vector<std::string> fields;
+    for (const std::string& line : store::csvLines(text)) {
         ++number;
-        const std::string_view content = trim(line);
-        if (content.empty() || content.front() == '#') continue;
-        std::vector<std::string> fields;
-        for (std::size_t from = 0;;) {
-            const std::size_t comma = content.find(',', from);
-            fields.push_back(unquote(content.substr(from, comma - from)));
-            if (comma == std::string_view::npos) break;
-            from = comma + 1;
-        }
         const std::string where = "line " + std::to_string(number);
+        std::string why;
+        if (!store::parseCsvLine(line, fields, why)) {
+            error = where + ": " + why;
+            return std::nullopt;
+        }
+        if (fields.empty()) continue;  // blank or a comment
         if (fields.size() < 2 || fields.size() > 3) {
             error = where + ": expected name,ip,port";
             return std::nullopt;
@@ -204,17 +182,12 @@ std::optional<std::vector<FleetKeyboard>> parseJsonInventory(std::string_view te
 
 // The host of one worker: the dialogs' messages go to its keyboard's status, nothing is asked,
 // and the upgrade's poll timer runs on the worker's own thread.
-class WorkerHost : public store::Host {
+class WorkerHost : public store::SilentHost {
   public:
     explicit WorkerHost(std::function<void(int, const std::string&)> shown)
         : shown_(std::move(shown)) {}
 
     void showMessage(int number, const std::string& text) override { shown_(number, text); }
-    store::Answer askOkCancel(int, const std::string&) override { return store::Answer::Cancel; }
-    std::optional<std::filesystem::path> chooseOpenFile(const store::FileChoiceRequest&) override {
-        return std::nullopt;
-    }
-    void setWaitCursor(bool) override {}
     void post(std::function<void()> task) override { posted_.push_back(std::move(task)); }
     int startTimer(int intervalMs, std::function<void()> tick) override {
         const auto interval = std::chrono::milliseconds(std::max(intervalMs, 1));
@@ -506,33 +479,9 @@ std::optional<std::vector<FleetKeyboard>> readInventory(const std::filesystem::p
 std::optional<std::map<std::string, std::string>> readPasswordFile(
     const std::filesystem::path& file, std::string& error) {
     error.clear();
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return std::nullopt;
-    }
-    struct stat st {};
-    std::string text;
-    if (::fstat(fd, &st) != 0) {
-        error = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-    } else if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
-        error = "others may read or change it; it must be yours alone (chmod 600)";
-    } else if (static_cast<std::size_t>(st.st_size) > kMaxPasswordFileBytes) {
-        error = "too large for a password file";
-    } else {
-        char buffer[4096];
-        while (text.size() <= kMaxPasswordFileBytes) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) error = std::strerror(errno);
-            if (n <= 0) break;
-            text.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    if (!error.empty()) return std::nullopt;
+    const auto bytes = store::readPrivateFile(file, kMaxPasswordFileBytes, error);
+    if (!bytes) return std::nullopt;
+    const std::string text(bytes->begin(), bytes->end());
     return parsePasswords(text, error);
 }
 
@@ -541,7 +490,7 @@ std::optional<std::map<std::string, std::string>> parsePasswords(std::string_vie
     error.clear();
     std::map<std::string, std::string> passwords;
     int number = 0;
-    for (std::string_view line : linesOf(text)) {
+    for (const std::string& line : store::csvLines(text)) {
         ++number;
         if (trim(line).empty() || trim(line).front() == '#') continue;
         const std::size_t colon = line.find(':');
@@ -626,20 +575,25 @@ std::vector<FleetStatus> runFleet(const std::vector<FleetKeyboard>& keyboards,
     Board board(keyboards.size(), observer);
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
-        const std::unique_ptr<NetSdk> sdk = sdkFactory();
-        for (std::size_t i = next++; i < keyboards.size(); i = next++)
-            runOne(board, i, *sdk, keyboards[i], job);
+        const std::unique_ptr<NetSdk> sdk = handleFrom(sdkFactory);
+        for (std::size_t i = next++; i < keyboards.size(); i = next++) {
+            if (sdk) {
+                runOne(board, i, *sdk, keyboards[i], job);
+                continue;
+            }
+            // A worker without a handle of its own reaches no keyboard; the others go on.
+            board.update(i, [](FleetStatus& s) {
+                s.state = FleetState::Failed;
+                s.message = "the device library could not be loaded";
+            });
+        }
     };
     const std::size_t workers = std::min<std::size_t>(
         keyboards.size(), static_cast<std::size_t>(std::clamp(job.jobs, 1, kMaxFleetJobs)));
-    std::vector<std::thread> threads;
-    try {
-        for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(worker);
-    } catch (const std::system_error&) {
-        // No more threads to be had: the workers started share the keyboards.
-    }
+    store::WorkerThreads threads;
+    if (workers > 1) threads.start(workers - 1, worker);
     if (workers > 0) worker();  // this thread is one of the workers
-    for (std::thread& t : threads) t.join();
+    threads.join();
     return board.take();
 }
 

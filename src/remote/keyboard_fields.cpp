@@ -8,31 +8,26 @@
 
 namespace kbcfg::remote {
 
-namespace msg {
-constexpr int kIpBlank = 5, kIpBlankField = 6, kPasswordChars = 16, kPasswordTooLong = 17,
-              kPortRange = 31, kKeyboardLoginFailed = 208, kPathTooLong = 210, kNameTooLong = 211;
-}
-
 bool KeyboardFields::check(store::Host& host, bool zeroIsBlank) {
     if (address.blank() || (zeroIsBlank && address.complete() && address.packed() == 0)) {
-        store::showMessage(host, msg::kIpBlank);
+        store::showMessage(host, store::Msg::IpBlank);
         focus = Focus::Address;
         return false;
     }
     if (!address.complete()) {
-        store::showMessage(host, msg::kIpBlankField);
+        store::showMessage(host, store::Msg::IpFieldBlank);
         address.clear();
         focus = Focus::Address;
         return false;
     }
-    if (store::checkPort(port, store::kDevicePort) != 0) {
-        store::showMessage(host, msg::kPortRange);
+    if (store::checkPort(port, store::PortKind::Device) != store::Check::Ok) {
+        store::showMessage(host, store::Msg::PortRange);
         port.clear();
         focus = Focus::Port;
         return false;
     }
-    if (const int r = store::checkPassword(password); r == 1 || r == 2) {
-        store::showMessage(host, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+    if (const auto message = store::passwordMessage(store::checkPassword(password))) {
+        store::showMessage(host, *message);
         password.clear();
         return false;
     }
@@ -54,16 +49,16 @@ std::string loginProblem(NetSdk& sdk) {
 }
 
 void showLoginFailed(store::Host& host, NetSdk& sdk) {
-    store::showMessage(host, msg::kKeyboardLoginFailed, loginProblem(sdk));
+    store::showMessage(host, store::Msg::KeyboardLoginFailed, loginProblem(sdk));
 }
 
 bool checkPathLimits(store::Host& host, const std::filesystem::path& path) {
     if (store::codePointCount(path.native()) > store::kMaxPathChars) {
-        store::showMessage(host, msg::kPathTooLong);
+        store::showMessage(host, store::Msg::PathTooLong);
         return false;
     }
     if (store::codePointCount(path.filename().native()) > store::kMaxFileNameChars) {
-        store::showMessage(host, msg::kNameTooLong);
+        store::showMessage(host, store::Msg::FileNameTooLong);
         return false;
     }
     return true;

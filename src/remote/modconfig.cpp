@@ -31,16 +31,11 @@ std::optional<std::string> fetchConfigFile(NetSdk& sdk, int loginId,
 }
 }  // namespace
 
-namespace msg {
-constexpr int kChooseFileFirst = 1, kImported = 178, kImportFailed = 179, kExported = 180,
-              kExportFailed = 181, kSetPathFirst = 192, kTitle = 115;
-}
-
 modconfig::modconfig(store::Host& host, store::SessionState& session, NetSdk& sdk)
     : host_(host), session_(session), sdk_(sdk) {}
 
 std::string modconfig::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::TitleRemoteConfig);
 }
 
 bool modconfig::choosePath() {
@@ -66,14 +61,14 @@ bool modconfig::usePath(const std::filesystem::path& given) {
     return true;
 }
 
-bool modconfig::checkPath(int message) {
+bool modconfig::checkPath(store::Msg message) {
     if (!chosenPath.empty()) return true;
     store::showMessage(host_, message);
     return false;
 }
 
 int modconfig::prepareExport() {
-    if (!checkPath(msg::kSetPathFirst) || !keyboard.check(host_)) return -2;
+    if (!checkPath(store::Msg::ChooseSavePath) || !keyboard.check(host_)) return -2;
     store::WaitCursor wait(host_);
     const int id = keyboard.login(sdk_);
     if (id < 0) showLoginFailed(host_, sdk_);
@@ -87,10 +82,10 @@ Outcome modconfig::exportFile() {
     const std::optional<std::string> problem = fetchConfigFile(sdk_, id, chosenPath);
     sdk_.logoutEx(id);
     if (problem) {
-        store::showMessage(host_, msg::kExportFailed, *problem);
+        store::showMessage(host_, store::Msg::ExportFailed, *problem);
         return Outcome::Refused;
     }
-    store::showMessage(host_, msg::kExported);
+    store::showMessage(host_, store::Msg::ExportSucceeded);
     return Outcome::Done;
 }
 
@@ -103,7 +98,7 @@ Outcome modconfig::exportAndLogin() {
     std::error_code ec;
     if (!std::filesystem::is_directory(session_.configFolder, ec)) {
         sdk_.logoutEx(id);
-        store::showMessage(host_, msg::kExportFailed);
+        store::showMessage(host_, store::Msg::ExportFailed);
         return Outcome::Refused;
     }
     store::ensureBackupFolder(store::backupFolder(session_), chosenPath);
@@ -111,7 +106,7 @@ Outcome modconfig::exportAndLogin() {
     const std::optional<std::string> problem = fetchConfigFile(sdk_, id, chosenPath);
     sdk_.logoutEx(id);
     if (problem) {
-        store::showMessage(host_, msg::kExportFailed, *problem);
+        store::showMessage(host_, store::Msg::ExportFailed, *problem);
         return Outcome::Refused;
     }
     closeRequested = true;
@@ -120,14 +115,14 @@ Outcome modconfig::exportAndLogin() {
 }
 
 Outcome modconfig::importFile() {
-    if (!checkPath(msg::kChooseFileFirst)) return Outcome::Refused;
+    if (!checkPath(store::Msg::ChooseConfigFileFirst)) return Outcome::Refused;
     return importConfigFile(host_, sdk_, keyboard, chosenPath, true);
 }
 
 Outcome importConfigFile(store::Host& host, NetSdk& sdk, KeyboardFields& keyboard,
                          const std::filesystem::path& file, bool stopOnLoginFailure) {
     if (file.empty()) {
-        store::showMessage(host, msg::kChooseFileFirst);
+        store::showMessage(host, store::Msg::ChooseConfigFileFirst);
         return Outcome::Refused;
     }
     if (!keyboard.check(host)) return Outcome::Refused;
@@ -139,7 +134,7 @@ Outcome importConfigFile(store::Host& host, NetSdk& sdk, KeyboardFields& keyboar
     }
     const int sent = sdk.setConfigFile(id, file);
     sdk.logoutEx(id);
-    store::showMessage(host, sent ? msg::kImported : msg::kImportFailed);
+    store::showMessage(host, sent ? store::Msg::ImportSucceeded : store::Msg::ImportFailed);
     return sent ? Outcome::Done : Outcome::Refused;
 }
 

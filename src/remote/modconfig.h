@@ -38,7 +38,7 @@ class modconfig {
     bool openLogin = false;
 
   private:
-    bool checkPath(int message);
+    bool checkPath(store::Msg message);
     // Steps shared by both exports: path, boxes, login. The login id, or negative.
     int prepareExport();
 

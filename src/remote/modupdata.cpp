@@ -1,38 +1,32 @@
 #include "remote/modupdata.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #include "store/full_path.h"
 #include "store/messages.h"
+#include "store/safe_file.h"
 
 namespace kbcfg::remote {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kOpenFailed = 44, kLanguageMismatch = 47, kChooseFirst = 50, kFileError = 51,
-              kUpdateFailed = 52, kStatusLost = 53, kDone = 182, kPanelDone = 206,
-              kPanelFailed = 207, kPanelSize = 209, kTitle = 151;
-}
-
 namespace {
-// Step code -> short form; the long form is the next message.
-int stepText(int code) {
+// Step code -> its text, in the short and the long form the panel shows in turn.
+std::optional<std::pair<store::Msg, store::Msg>> stepText(int code) {
+    using store::Msg;
     switch (code) {
         case VYX_PANEL_STEP_ERASE:
-            return 198;
+            return std::pair{Msg::PanelErasing, Msg::PanelErasingMore};
         case VYX_PANEL_STEP_PREPARE:
-            return 200;
+            return std::pair{Msg::PanelPreparing, Msg::PanelPreparingMore};
         case VYX_PANEL_STEP_RECEIVE:
-            return 202;
+            return std::pair{Msg::PanelReceiving, Msg::PanelReceivingMore};
         case VYX_PANEL_STEP_UPDATE:
-            return 204;
+            return std::pair{Msg::PanelUpdating, Msg::PanelUpdatingMore};
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 }  // namespace
@@ -44,7 +38,7 @@ modupdata::~modupdata() {
 }
 
 std::string modupdata::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::TitleUpdate);
 }
 
 void modupdata::onModeChanged(int newMode) {
@@ -77,7 +71,7 @@ bool modupdata::usePackage(const std::filesystem::path& given) {
     return true;
 }
 
-void modupdata::fail(int message) {
+void modupdata::fail(store::Msg message) {
     sdk_.logoutEx(loginId_);
     loginId_ = -1;
     store::showMessage(host_, message);
@@ -86,7 +80,7 @@ void modupdata::fail(int message) {
 Outcome modupdata::startUpgrade() {
     if (polling_) return Outcome::Refused;
     if (packagePath.empty()) {
-        store::showMessage(host_, msg::kChooseFirst);
+        store::showMessage(host_, store::Msg::ChooseUpdateFileFirst);
         return Outcome::Refused;
     }
     if (!keyboard.check(host_, true)) return Outcome::Refused;
@@ -99,41 +93,38 @@ Outcome modupdata::startUpgrade() {
         return Outcome::Refused;
     }
     // Type and size come from the opened file (non-blocking: a FIFO must not hang the dialog).
-    struct stat st {};
-    const int fd = ::open(packagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const bool readable = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (fd >= 0) ::close(fd);
-    const std::uintmax_t size = readable ? static_cast<std::uintmax_t>(st.st_size) : 0;
-    if (!readable) {
-        store::showMessage(host_, msg::kOpenFailed);
+    const std::optional<std::uintmax_t> fileSize = store::regularFileSize(packagePath);
+    const std::uintmax_t size = fileSize.value_or(0);
+    if (!fileSize) {
+        store::showMessage(host_, store::Msg::OpenUpdateFileFailed);
         sdk_.logoutEx(loginId_);
         return Outcome::Refused;
     }
     if (size == 0) {
-        store::showMessage(host_, msg::kFileError);
+        store::showMessage(host_, store::Msg::UpdateFileError);
         sdk_.logoutEx(loginId_);
         return Outcome::Refused;
     }
     if (mode == kFirmware) {
         upgradeHandle_ = sdk_.upgrade(loginId_, packagePath);
         if (upgradeHandle_ < 0) {
-            fail(msg::kUpdateFailed);
+            fail(store::Msg::UpdateFailed);
             return Outcome::Refused;
         }
     } else {
         if (size < kPanelMinBytes || size > kPanelMaxBytes) {
-            fail(msg::kPanelSize);
+            fail(store::Msg::PanelFileIllegal);
             return Outcome::Refused;
         }
         std::uint32_t answer = 0;
         if (sdk_.getEncryptState(loginId_, 1, answer) == 0) {
-            fail(msg::kPanelFailed);
+            fail(store::Msg::PanelUpdateFailed);
             return Outcome::Refused;
         }
         sdk_.setConfigFile(loginId_, packagePath);
         upgradeHandle_ = sdk_.upgrade(loginId_, packagePath);
         if (upgradeHandle_ < 0) {
-            fail(msg::kPanelFailed);
+            fail(store::Msg::PanelUpdateFailed);
             return Outcome::Refused;
         }
     }
@@ -164,8 +155,8 @@ void modupdata::pollUpgrade() {
         if (mode == kFirmware) {
             progress = step > 100 ? 100 : step;
             percentText = std::to_string(step);
-        } else if (const int text = stepText(step)) {
-            statusText = store::getMessage(longForm_ ? text + 1 : text);
+        } else if (const auto text = stepText(step)) {
+            statusText = store::getMessage(longForm_ ? text->second : text->first);
             longForm_ = !longForm_;
         }
     }
@@ -176,32 +167,32 @@ void modupdata::pollUpgrade() {
             stop();
             finished = true;
             if (mode == kFirmware)
-                store::showMessage(host_, msg::kDone);
+                store::showMessage(host_, store::Msg::UpdateSucceeded);
             else
-                statusText = store::getMessage(msg::kPanelDone);
+                statusText = store::getMessage(store::Msg::PanelUpdated);
             break;
         case VYX_UPGRADE_FAILED:
             stop();
             finished = false;
-            store::showMessage(host_, msg::kUpdateFailed);
+            store::showMessage(host_, store::Msg::UpdateFailed);
             break;
         case VYX_UPGRADE_NETWORK_LOST:
             stop();
             finished = false;
-            store::showMessage(host_, msg::kStatusLost);
+            store::showMessage(host_, store::Msg::UpdateStatusLost);
             break;
         case VYX_UPGRADE_LANGUAGE_MISMATCH:
             stop();
             finished = false;
-            store::showMessage(host_, msg::kLanguageMismatch);
+            store::showMessage(host_, store::Msg::UpdateLanguageMismatch);
             break;
         case VYX_UPGRADE_FAILED_EARLY:
             stop();
             finished = false;
             if (mode == kFirmware)
-                store::showMessage(host_, msg::kUpdateFailed);
+                store::showMessage(host_, store::Msg::UpdateFailed);
             else
-                statusText = store::getMessage(msg::kPanelFailed);
+                statusText = store::getMessage(store::Msg::PanelUpdateFailed);
             break;
         default:
             break;  // running, or a state that means nothing here

@@ -57,7 +57,7 @@ class modupdata {
 
   private:
     void stop();
-    void fail(int message);
+    void fail(store::Msg message);
 
     store::Host& host_;
     NetSdk& sdk_;

@@ -66,5 +66,8 @@ class NetSdk {
 // A library handle of its own for each thread that talks to devices at the same time as others:
 // calls on different logins may overlap, but a handle keeps per-call state of its own.
 using NetSdkFactory = std::function<std::unique_ptr<NetSdk>()>;
+// A handle of its own from `factory`; nullptr when there is none or making it failed (the library
+// cannot be loaded again, no memory): whoever holds no handle treats its devices as not reached.
+std::unique_ptr<NetSdk> handleFrom(const NetSdkFactory& factory) noexcept;
 
 }  // namespace kbcfg::remote

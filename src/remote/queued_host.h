@@ -12,28 +12,9 @@
 
 namespace kbcfg::remote {
 
-class QueuedHost : public store::Host {
+class QueuedHost : public store::ForwardingHost {
   public:
-    explicit QueuedHost(store::Host& inner) : inner_(inner) {}
-
-    void showMessage(int number, const std::string& text) override {
-        inner_.showMessage(number, text);
-    }
-    store::Answer askOkCancel(int number, const std::string& text) override {
-        return inner_.askOkCancel(number, text);
-    }
-    std::optional<std::filesystem::path> chooseOpenFile(
-        const store::FileChoiceRequest& request) override {
-        return inner_.chooseOpenFile(request);
-    }
-    void setWaitCursor(bool on) override { inner_.setWaitCursor(on); }
-    int startTimer(int intervalMs, std::function<void()> tick) override {
-        return inner_.startTimer(intervalMs, std::move(tick));
-    }
-    void killTimer(int id) override { inner_.killTimer(id); }
-    bool windowExists(const std::string& title) override { return inner_.windowExists(title); }
-    bool raiseWindow(const std::string& title) override { return inner_.raiseWindow(title); }
-    void showResourceText(const std::string& text) override { inner_.showResourceText(text); }
+    explicit QueuedHost(store::Host& inner) : ForwardingHost(inner) {}
 
     // Any thread; never waits for the owner.
     void post(std::function<void()> task) override;
@@ -49,7 +30,6 @@ class QueuedHost : public store::Host {
   private:
     std::size_t runBatch();
 
-    store::Host& inner_;
     mutable std::mutex lock_;
     std::condition_variable arrived_;
     std::deque<std::function<void()>> queue_;

@@ -2,7 +2,6 @@
 
 #include "store/files.h"
 
-#include "shell/window_titles.h"
 #include "store/messages.h"
 
 namespace kbcfg::shell {
@@ -14,11 +13,11 @@ main::main(store::Host& host, store::SessionState& session)
       administrator_(session.loggedInUser == 0) {}
 
 std::string main::title() {
-    return store::getMessage(kTitleMenu);
+    return store::getMessage(store::Msg::TitleMenu);
 }
 
 std::string main::userLabel() {
-    return store::getMessage(118);
+    return store::getMessage(store::Msg::CurrentUserLabel);
 }
 
 bool main::enabled(Button button) const {
@@ -54,8 +53,8 @@ void main::press(Button button) {
 
 void main::closed() {
     store::endEditSession(session_);
-    if (!host_.windowExists(store::getMessage(kTitleLogin)))
-        host_.raiseWindow(store::getMessage(kTitleModes));
+    if (!host_.windowExists(store::getMessage(store::Msg::TitleLogin)))
+        host_.raiseWindow(store::getMessage(store::Msg::TitleModes));
 }
 
 }  // namespace kbcfg::shell

@@ -5,13 +5,13 @@
 namespace kbcfg::shell {
 
 std::string other::reservedLabel() {
-    return store::getMessage(183);
+    return store::getMessage(store::Msg::FunctionsReserved);
 }
 std::string other::languageLabel() {
-    return store::getMessage(184);
+    return store::getMessage(store::Msg::LanguageLabel);
 }
 std::string other::chineseCaption() {
-    return store::getMessage(185);
+    return store::getMessage(store::Msg::ChineseChoice);
 }
 std::string other::englishCaption() {
     return "ENGLISH";

@@ -8,13 +8,13 @@ tip::tip(std::string_view messageText, bool withCancel_)
     : text(displayCaption(messageText)), withCancel(withCancel_) {}
 
 std::string tip::title() {
-    return store::getMessage(146);
+    return store::getMessage(store::Msg::TitleTips);
 }
 std::string tip::okCaption() {
-    return store::getMessage(98);
+    return store::getMessage(store::Msg::OkButton);
 }
 std::string tip::cancelCaption() {
-    return store::getMessage(99);
+    return store::getMessage(store::Msg::CancelButton);
 }
 
 std::string displayCaption(std::string_view caption) {

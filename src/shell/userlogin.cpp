@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "shell/window_titles.h"
 #include "store/ansi.h"
 #include "store/files.h"
 #include "store/messages.h"
@@ -12,19 +11,7 @@ namespace kbcfg::shell {
 
 using store::Outcome;
 
-namespace {
-constexpr int kChooseFileFirst = 1;   // "Please choose config file firstly!"
-constexpr int kUserNameBlank = 11;    // "Username cannot be blank!"
-constexpr int kUserNameTooLong = 12;  // "Username cannot be more than 16 characters!"
-constexpr int kErrorUser = 14;        // "Error user!"
-constexpr int kPasswordTooLong = 17;  // "Password cannot be more than 16 characters!"
-constexpr int kErrorPassword = 20;    // "Error password!"
-constexpr int kPathTooLong = 210;
-constexpr int kFileNameTooLong = 211;
 
-constexpr int kTooLong = 1;
-constexpr int kEmpty = 3;
-}  // namespace
 
 bool passwordMatches(const store::OperatorRecord& record, const std::string& ansiPassword) {
     std::string_view typed = ansiPassword;
@@ -38,22 +25,22 @@ userlogin::userlogin(store::Host& host, store::SessionState& session, store::Con
     : host_(host), session_(session), image_(image) {}
 
 std::string userlogin::title() {
-    return store::getMessage(kTitleLogin);
+    return store::getMessage(store::Msg::TitleLogin);
 }
 std::string userlogin::pathLabel() {
-    return store::getMessage(110);
+    return store::getMessage(store::Msg::ConfigFileLabel);
 }
 std::string userlogin::userNameLabel() {
-    return store::getMessage(105);
+    return store::getMessage(store::Msg::UserNameLabel);
 }
 std::string userlogin::passwordLabel() {
-    return store::getMessage(106);
+    return store::getMessage(store::Msg::PasswordLabel);
 }
 std::string userlogin::loginCaption() {
-    return store::getMessage(72);
+    return store::getMessage(store::Msg::TitleLogin);
 }
 std::string userlogin::cancelCaption() {
-    return store::getMessage(99);
+    return store::getMessage(store::Msg::CancelButton);
 }
 
 void userlogin::open() {
@@ -73,12 +60,12 @@ bool userlogin::browse() {
 
 bool userlogin::useConfigFile(const std::filesystem::path& file) {
     if (store::codePointCount(file.native()) > store::kMaxPathChars) {
-        store::showMessage(host_, kPathTooLong);
+        store::showMessage(host_, store::Msg::PathTooLong);
         session_.configPath.clear();
         return false;
     }
     if (store::codePointCount(file.filename().native()) > store::kMaxFileNameChars) {
-        store::showMessage(host_, kFileNameTooLong);
+        store::showMessage(host_, store::Msg::FileNameTooLong);
         session_.configPath.clear();
         return false;
     }
@@ -97,7 +84,7 @@ bool userlogin::openWithFile(const std::filesystem::path& file) {
     return true;
 }
 
-Outcome userlogin::refuse(int message, Focus focusTo) {
+Outcome userlogin::refuse(store::Msg message, Focus focusTo) {
     store::showMessage(host_, message);
     focus = focusTo;
     return Outcome::Refused;
@@ -108,22 +95,22 @@ Outcome userlogin::login() {
     openMainWindow = false;
     focus = Focus::Unchanged;
 
-    if (path.empty()) return refuse(kChooseFileFirst, Focus::Unchanged);
+    if (path.empty()) return refuse(store::Msg::ChooseConfigFileFirst, Focus::Unchanged);
 
     switch (store::checkUserName(userName)) {
-        case kEmpty:
-            return refuse(kUserNameBlank, Focus::UserName);
-        case kTooLong:
+        case store::Check::Empty:
+            return refuse(store::Msg::UserNameBlank, Focus::UserName);
+        case store::Check::TooLong:
             userName.clear();
             password.clear();
-            return refuse(kUserNameTooLong, Focus::UserName);
+            return refuse(store::Msg::UserNameTooLong, Focus::UserName);
         default:
             // Other characters go on: the look-up below decides.
             break;
     }
-    if (store::checkPassword(password) == kTooLong) {
+    if (store::checkPassword(password) == store::Check::TooLong) {
         password.clear();
-        return refuse(kPasswordTooLong, Focus::Password);
+        return refuse(store::Msg::PasswordTooLong, Focus::Password);
     }
 
     const std::string ansiName = store::toAnsi(userName);
@@ -146,12 +133,12 @@ Outcome userlogin::login() {
         store::endEditSession(session_);
         userName.clear();
         password.clear();
-        return refuse(kErrorUser, Focus::UserName);
+        return refuse(store::Msg::ErrorUser, Focus::UserName);
     }
     if (!passwordMatches(image_.operatorRecord(session_.loggedInUser), ansiPassword)) {
         store::endEditSession(session_);
         password.clear();
-        return refuse(kErrorPassword, Focus::Password);
+        return refuse(store::Msg::ErrorPassword, Focus::Password);
     }
 
     session_.currentUserName = userName;
@@ -166,8 +153,8 @@ void userlogin::passwordFocusLeft(bool toLoginButton, bool byPointer) {
 void userlogin::closed() {
     // After a successful login the main window takes over the front.
     if (openMainWindow) return;
-    if (!host_.windowExists(store::getMessage(kTitleMenu)))
-        host_.raiseWindow(store::getMessage(kTitleModes));
+    if (!host_.windowExists(store::getMessage(store::Msg::TitleMenu)))
+        host_.raiseWindow(store::getMessage(store::Msg::TitleModes));
 }
 
 }  // namespace kbcfg::shell

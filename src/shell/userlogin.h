@@ -8,6 +8,7 @@
 
 #include "store/config_image.h"
 #include "store/host.h"
+#include "store/message_id.h"
 #include "store/outcome.h"
 #include "store/session.h"
 
@@ -64,7 +65,7 @@ class userlogin {
     bool openMainWindow = false;
 
   private:
-    store::Outcome refuse(int message, Focus focusTo);
+    store::Outcome refuse(store::Msg message, Focus focusTo);
 
     store::Host& host_;
     store::SessionState& session_;

@@ -3,15 +3,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "shell/window_titles.h"
 #include "store/files.h"
 #include "store/messages.h"
 
 namespace kbcfg::shell {
-
-namespace {
-constexpr int kAlreadyRunning = 33;  // "The program is already running!"
-}
 
 CvarnelApp::Start CvarnelApp::start(store::Host& host, StartupPlatform& platform) {
     if (!platform.initSocketLayer()) {
@@ -20,19 +15,19 @@ CvarnelApp::Start CvarnelApp::start(store::Host& host, StartupPlatform& platform
     }
     if (!platform.acquireInstance()) {
         if (platform.raiseRunningCopy()) return Start::EndSilently;
-        store::showMessage(host, kAlreadyRunning);
+        store::showMessage(host, store::Msg::AlreadyRunning);
         return Start::End;
     }
     return Start::ShowModes;
 }
 
 bool CvarnelApp::raiseRequested(store::Host& host) {
-    return host.raiseWindow(store::getMessage(kTitleMenu)) ||
-           host.raiseWindow(store::getMessage(kTitleLogin));
+    return host.raiseWindow(store::getMessage(store::Msg::TitleMenu)) ||
+           host.raiseWindow(store::getMessage(store::Msg::TitleLogin));
 }
 
 bool CvarnelApp::fileRequested(store::Host& host) {
-    return !host.raiseWindow(store::getMessage(kTitleMenu));
+    return !host.raiseWindow(store::getMessage(store::Msg::TitleMenu));
 }
 
 void CvarnelApp::modesDestroyed(store::SessionState& session) {

@@ -39,17 +39,10 @@ class CvarnelDlg {
 
   private:
     // Raises the main window, else the window titled `other`; true when one was raised.
-    bool raiseOpenWorkArea(int otherTitle);
+    bool raiseOpenWorkArea(store::Msg otherTitle);
 
     store::Host& host_;
     store::SessionState& session_;
-};
-
-// The about box.
-struct CAboutDlg {
-    static std::string title();      // "About varnel"
-    static std::string text();       // "Orvanta,build20130426"
-    static std::string okCaption();  // "OK"
 };
 
 }  // namespace kbcfg::shell

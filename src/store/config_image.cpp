@@ -71,6 +71,12 @@ std::uint32_t ConfigImage::computeChecksum() const {
     return ImageChecksum(std::span<const std::uint8_t>(buf_.get(), kImageSize), length());
 }
 
+void ConfigImage::stampCurrentHeader() {
+    setMagic(layout::kMagic);
+    setLength(layout::kLength);
+    setVersion(layout::kVersion);
+}
+
 void ConfigImage::updateChecksum() {
     setChecksum(computeChecksum());
 }

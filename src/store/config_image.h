@@ -228,6 +228,9 @@ class ConfigImage {
     void setChecksum(std::uint32_t v) { putU32(buf_.get() + layout::kChecksumOffset, v); }
     void setLength(std::uint32_t v) { putU32(buf_.get() + layout::kLengthOffset, v); }
     void setVersion(std::uint32_t v) { putU32(buf_.get() + layout::kVersionOffset, v); }
+    // Magic, length and version of the current layout. The checksum is left to updateChecksum,
+    // once the contents are in place.
+    void stampCurrentHeader();
     // The checksum over the header's own length, never reading past the image.
     std::uint32_t computeChecksum() const;
     // Recomputes and stores the checksum; every change does this before it is saved.

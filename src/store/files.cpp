@@ -23,19 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMessageOpenFailed = 2;  // "Open config file failed!"
-constexpr int kMessageBackupAsKbCfgBk = 186;
-constexpr int kMessageBackupAsKbBk = 190;
-constexpr int kMessageAskCoverBackup = 42;
-constexpr int kMessagePathTooLong = 210;
-constexpr int kMessageNameTooLong = 211;
 
 std::size_t pathChars(const fs::path& p) {
     return codePointCount(p.native());
 }
 
 void showFailure(Host& host, const std::string& detail) {
-    showMessage(host, kMessageOpenFailed, detail);
+    showMessage(host, Msg::OpenConfigFailed, detail);
 }
 
 std::string lowerFirst(std::string text) {
@@ -132,13 +126,13 @@ bool chooseConfigFile(Host& host, SessionState& session) {
 
     const fs::path path = *chosen;
     if (pathChars(path) > kMaxPathChars) {
-        showMessage(host, kMessagePathTooLong);
+        showMessage(host, Msg::PathTooLong);
         session.configPath.clear();
         return false;
     }
     const fs::path fileName = path.filename();
     if (pathChars(fileName) > kMaxFileNameChars) {
-        showMessage(host, kMessageNameTooLong);
+        showMessage(host, Msg::FileNameTooLong);
         session.configPath.clear();
         return false;
     }
@@ -164,17 +158,17 @@ void backupConfigFile(Host& host, SessionState& session, const std::string& file
         // The backup path would be too long for the keyboard's tools: keep a short name.
         if (fileName != "kbCfg.bk") {
             copyFileOverwrite(source, folder / "kbCfg.bk");
-            showMessage(host, kMessageBackupAsKbCfgBk);
+            showMessage(host, Msg::BackupAsKbCfgBk);
         } else {
             copyFileOverwrite(source, folder / "kb.bk");
-            showMessage(host, kMessageBackupAsKbBk);
+            showMessage(host, Msg::BackupAsKbBk);
         }
         return;
     }
     std::error_code ec;
     if (fs::exists(target, ec)) {
         const int mode = limit == kBackupLimitAtLogin ? kTipBackupAtLogin : kTipBackupAtExport;
-        askMessage(host, session, kMessageAskCoverBackup, fileName, mode);
+        askMessage(host, session, Msg::AskCoverBackup, fileName, mode);
         return;
     }
     copyFileOverwrite(source, target);
@@ -217,7 +211,7 @@ int loadImage(Host& host, const SessionState& session, ConfigImage& image,
     if (fileVersion) *fileVersion = result.version;
     if (!result.ok()) {
         // The catalogue's text first, as the desktop tool has always shown it; then which file.
-        showMessage(host, result.message,
+        showMessage(host, *result.message,
                     printable(session.configPath.string()) + ": " + result.reason);
         return -1;
     }

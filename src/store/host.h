@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "store/message_id.h"
+
 namespace kbcfg::store {
 
 // How an OK/Cancel box was left. Closed is the title-bar close box or Escape.
@@ -57,6 +59,57 @@ class Host {
     virtual bool raiseWindow(const std::string& /*title*/) { return false; }
     // A fixed text outside the catalogue, in the platform's standard message box.
     virtual void showResourceText(const std::string& text) { showMessage(-1, text); }
+};
+
+// A host that hands everything on to another: a decorator derives from it and overrides only
+// what it changes, so that nothing is dropped on the way (a question's follow-up, a window).
+class ForwardingHost : public Host {
+  public:
+    explicit ForwardingHost(Host& inner) : inner_(inner) {}
+
+    void showMessage(int number, const std::string& text) override {
+        inner_.showMessage(number, text);
+    }
+    Answer askOkCancel(int number, const std::string& text) override {
+        return inner_.askOkCancel(number, text);
+    }
+    Answer askOkCancelThen(int number, const std::string& text,
+                           const std::function<void(Answer)>& answered) override {
+        return inner_.askOkCancelThen(number, text, answered);
+    }
+    std::optional<std::filesystem::path> chooseOpenFile(const FileChoiceRequest& request) override {
+        return inner_.chooseOpenFile(request);
+    }
+    void setWaitCursor(bool on) override { inner_.setWaitCursor(on); }
+    void post(std::function<void()> task) override { inner_.post(std::move(task)); }
+    int startTimer(int intervalMs, std::function<void()> tick) override {
+        return inner_.startTimer(intervalMs, std::move(tick));
+    }
+    void killTimer(int id) override { inner_.killTimer(id); }
+    bool windowExists(const std::string& title) override { return inner_.windowExists(title); }
+    bool raiseWindow(const std::string& title) override { return inner_.raiseWindow(title); }
+    void showResourceText(const std::string& text) override { inner_.showResourceText(text); }
+
+  protected:
+    Host& inner() { return inner_; }
+
+  private:
+    Host& inner_;
+};
+
+// A host nobody sits in front of: it shows nothing, answers every question with Cancel, chooses
+// no file and runs nothing it is given. Work done for a count or a check uses it.
+class SilentHost : public Host {
+  public:
+    void showMessage(int, const std::string&) override {}
+    Answer askOkCancel(int, const std::string&) override { return Answer::Cancel; }
+    std::optional<std::filesystem::path> chooseOpenFile(const FileChoiceRequest&) override {
+        return std::nullopt;
+    }
+    void setWaitCursor(bool) override {}
+    void post(std::function<void()>) override {}
+    int startTimer(int, std::function<void()>) override { return 0; }
+    void killTimer(int) override {}
 };
 
 // Shows the wait cursor for the lifetime of the guard.

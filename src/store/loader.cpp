@@ -13,8 +13,6 @@ namespace kbcfg::store {
 
 namespace {
 
-constexpr int kMessageError = 3;    // "The config file is error!"
-constexpr int kMessageConvert = 4;  // "Convert config file from low version failed!"
 constexpr std::size_t kHeaderSize = 16;
 
 // Magic, a length that fits the layout's buffer, and the checksum over that length.
@@ -69,12 +67,12 @@ std::string problemOf(std::span<const std::uint8_t> plain, std::uint32_t version
 
 DecodeResult decodeImage(std::span<const std::uint8_t> plain, ConfigImage& image) {
     DecodeResult result;
-    const auto fail = [&](int message) {
+    const auto fail = [&](Msg message) {
         result.message = message;
         result.reason = problemOf(plain, result.version);
         return result;
     };
-    if (plain.size() < kHeaderSize) return fail(kMessageError);
+    if (plain.size() < kHeaderSize) return fail(Msg::ConfigFileError);
     result.version = getU32(plain.data() + layout::kVersionOffset);
 
     if (result.version == layout::kVersion) {
@@ -82,7 +80,7 @@ DecodeResult decodeImage(std::span<const std::uint8_t> plain, ConfigImage& image
         ConfigImage scratch;
         const std::size_t n = std::min(plain.size(), layout::kImageSize);
         std::memcpy(scratch.bytes().data(), plain.data(), n);
-        if (!headerValid(scratch.bytes())) return fail(kMessageError);
+        if (!headerValid(scratch.bytes())) return fail(Msg::ConfigFileError);
         image.swap(scratch);
         return result;
     }
@@ -91,9 +89,9 @@ DecodeResult decodeImage(std::span<const std::uint8_t> plain, ConfigImage& image
         std::vector<std::uint8_t> intermediate(legacy::kIntermediateSize, 0);
         const std::size_t n = std::min(plain.size(), intermediate.size());
         std::memcpy(intermediate.data(), plain.data(), n);
-        if (!headerValid(intermediate)) return fail(kMessageError);
+        if (!headerValid(intermediate)) return fail(Msg::ConfigFileError);
         ConfigImage scratch;
-        if (!legacy::convertIntermediate(intermediate, scratch)) return fail(kMessageConvert);
+        if (!legacy::convertIntermediate(intermediate, scratch)) return fail(Msg::ConvertFailed);
         image.swap(scratch);
         return result;
     }
@@ -103,12 +101,12 @@ DecodeResult decodeImage(std::span<const std::uint8_t> plain, ConfigImage& image
         ConfigImage scratch;
         if (!legacy::convertToIntermediate(result.version, plain, intermediate) ||
             !legacy::convertIntermediate(intermediate, scratch))
-            return fail(kMessageConvert);
+            return fail(Msg::ConvertFailed);
         image.swap(scratch);
         return result;
     }
 
-    return fail(kMessageError);
+    return fail(Msg::ConfigFileError);
 }
 
 }  // namespace kbcfg::store

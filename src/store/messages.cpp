@@ -480,15 +480,16 @@ void MessageCatalogue::setCurrent(Language language) {
                        std::memory_order_release);
 }
 
-const std::string& MessageCatalogue::text(int n) const {
-    // Callers only ask for 0..212; anything else gets an empty text rather than a crash.
+const std::string& MessageCatalogue::text(Msg id) const {
+    // A number made by a cast from outside the table gets an empty text rather than a crash.
     static const std::string kNone;
+    const int n = messageNumber(id);
     if (n < 0 || n >= kMessageCount) return kNone;
     return texts_[n];
 }
 
-const std::string& getMessage(int n) {
-    return MessageCatalogue::current().text(n);
+const std::string& getMessage(Msg id) {
+    return MessageCatalogue::current().text(id);
 }
 
 std::optional<Language> languageNamed(std::string_view code) {
@@ -527,22 +528,24 @@ Language commandLineLanguage(const Environment& env) {
     return localeLanguage(env);
 }
 
-void showMessage(Host& host, int n) {
-    host.showMessage(n, getMessage(n));
+void showMessage(Host& host, Msg id) {
+    host.showMessage(messageNumber(id), getMessage(id));
 }
 
-void showMessage(Host& host, int n, const std::string& detail) {
-    host.showMessage(n, detail.empty() ? getMessage(n) : getMessage(n) + "\n" + detail);
+void showMessage(Host& host, Msg id, const std::string& detail) {
+    host.showMessage(messageNumber(id),
+                     detail.empty() ? getMessage(id) : getMessage(id) + "\n" + detail);
 }
 
-void askMessage(Host& host, SessionState& session, int n, const std::string& argument, int mode) {
+void askMessage(Host& host, SessionState& session, Msg id, const std::string& argument,
+                int mode) {
     if (mode != kTipBackupAtLogin && mode != kTipBackupAtExport && mode != kTipConfirm) {
-        showMessage(host, n);
+        showMessage(host, id);
         return;
     }
-    const Answer answer = host.askOkCancelThen(n, getMessage(n), [&](Answer given) {
+    const Answer answer = host.askOkCancelThen(messageNumber(id), getMessage(id), [&](Answer given) {
         // The notice comes up over the question; both close once it has been read.
-        if (mode != kTipConfirm && given == Answer::Cancel) showMessage(host, 43);
+        if (mode != kTipConfirm && given == Answer::Cancel) showMessage(host, Msg::NotBackedUp);
     });
     if (answer == Answer::Closed) return;
     if (mode == kTipConfirm) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "store/host.h"
+#include "store/message_id.h"
 #include "store/session.h"
 
 namespace kbcfg::store {
@@ -27,8 +28,8 @@ class MessageCatalogue {
     static void setCurrent(Language language);
 
     Language language() const { return language_; }
-    // Text n (0..212) as UTF-8.
-    const std::string& text(int n) const;
+    // The text as UTF-8.
+    const std::string& text(Msg id) const;
 
   private:
     MessageCatalogue(Language language, const std::string_view* texts);
@@ -36,8 +37,8 @@ class MessageCatalogue {
     std::string texts_[kMessageCount];
 };
 
-// Text n of the current table.
-const std::string& getMessage(int n);
+// The text of the current table.
+const std::string& getMessage(Msg id);
 
 // "en" and "zh" name a language (a stored choice, KBCFG_LANG); anything else names none.
 std::optional<Language> languageNamed(std::string_view code);
@@ -53,10 +54,10 @@ Language localeLanguage(const Environment& env);
 // The command line's language: KBCFG_LANG when it names one, else the locale.
 Language commandLineLanguage(const Environment& env);
 
-// A message box with text n and one OK button.
-void showMessage(Host& host, int n);
+// A message box with the text and one OK button.
+void showMessage(Host& host, Msg id);
 // The same box with a second line that says more (which file, who holds it, why it failed).
-void showMessage(Host& host, int n, const std::string& detail);
+void showMessage(Host& host, Msg id, const std::string& detail);
 
 // Message box modes.
 inline constexpr int kTipPlain = 0;           // single OK
@@ -64,10 +65,11 @@ inline constexpr int kTipBackupAtLogin = 1;   // OK copies `argument` into the b
 inline constexpr int kTipBackupAtExport = 2;  // same, after an export from a keyboard
 inline constexpr int kTipConfirm = 3;         // OK/Cancel answer into session.confirmAnswer
 
-// A message box with text n, OK and Cancel, and the effect of the answer given by the mode:
+// A message box with the text, OK and Cancel, and the effect of the answer given by the mode:
 // modes 1 and 2 copy the configuration file named by `argument` (in session.configFolder) into
 // the backup folder on OK, and on Cancel show message 43; mode 3 sets session.confirmAnswer to 1
 // on OK and 0 on Cancel. Closing the box does nothing.
-void askMessage(Host& host, SessionState& session, int n, const std::string& argument, int mode);
+void askMessage(Host& host, SessionState& session, Msg id, const std::string& argument,
+                int mode);
 
 }  // namespace kbcfg::store

@@ -1,7 +1,7 @@
 #pragma once
 // The tool's own texts, the ones the catalogue lacks (command-line summaries, table captions,
-// report lines), in English and Chinese. Each text is a pattern with numbered places {1}, {2}...
-// so that the Chinese may put the parts in its own order.
+// report lines, the desktop tool's tabs and progress), in English and Chinese. Each text is a
+// pattern with numbered places {1}, {2}... so that the Chinese may put the parts in its own order.
 
 #include <cstddef>
 #include <initializer_list>
@@ -140,6 +140,21 @@ enum class OwnText {
     DiffChanged,
     DiffUnknownByte,
     DiffUnknownBytes,
+    // The desktop tool: the main window's tabs, and the progress of probing devices.
+    TabDevices,
+    TabUsers,
+    TabChannels,
+    TabKeyboard,
+    TabOther,
+    TabReturn,
+    ProbeStopping,
+    ProbeWaitingForOne,
+    ProbeWaitingForMany,
+    ProbeDone,
+    ProbeAsking,
+    ProbeAskingMore,
+    ProbeJobsLabel,
+    ProbeJobsTip,
     Count
 };
 

@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::size_t> g_writeFault;
-bool g_folderSyncFault = false;
+WriteCalls g_systemCalls;
+std::atomic<WriteCalls*> g_writeCalls{&g_systemCalls};
 
 // Temporary files are named ".NAME.kbcfg-PID-XXXXXX", so that a later run can tell its own
 // leftovers from everything else in the folder and knows whether their writer is still alive.
@@ -37,21 +37,13 @@ FileIdentity identityFrom(const struct stat& st) {
 }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    WriteCalls& calls = *g_writeCalls.load();
     while (size > 0) {
-        std::size_t chunk = size;
-        if (g_writeFault) {
-            if (*g_writeFault == 0) {
-                errno = ENOSPC;
-                return false;
-            }
-            chunk = std::min(chunk, *g_writeFault);
-        }
-        const ssize_t n = ::write(fd, data, chunk);
+        const long n = calls.write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (g_writeFault) *g_writeFault -= static_cast<std::size_t>(n);
         data += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -126,14 +118,17 @@ void removeTemporariesInFlight() noexcept {
         if (slot.state.load() == 2) ::unlink(slot.path);
 }
 
-namespace testing {
-void setWriteFault(std::optional<std::size_t> bytes) {
-    g_writeFault = bytes;
+long WriteCalls::write(int fd, const std::uint8_t* data, std::size_t size) {
+    return static_cast<long>(::write(fd, data, size));
 }
-void setFolderSyncFault(bool fail) {
-    g_folderSyncFault = fail;
+
+int WriteCalls::syncFolder(int fd) {
+    return ::fsync(fd);
 }
-}  // namespace testing
+
+WriteCalls* useWriteCalls(WriteCalls* calls) {
+    return g_writeCalls.exchange(calls ? calls : &g_systemCalls);
+}
 
 fs::path followLinks(const fs::path& path) {
     fs::path current = path;
@@ -270,9 +265,8 @@ bool AtomicFile::commit(FileIdentity* written) {
         error_ = std::string("open folder: ") + std::strerror(errno);
         return false;
     }
-    const bool synced = !g_folderSyncFault && ::fsync(dir) == 0;
-    if (!synced)
-        error_ = std::string("fsync folder: ") + std::strerror(g_folderSyncFault ? EIO : errno);
+    const bool synced = g_writeCalls.load()->syncFolder(dir) == 0;
+    if (!synced) error_ = std::string("fsync folder: ") + std::strerror(errno);
     ::close(dir);
     return synced;
 }
@@ -297,11 +291,10 @@ int openRegular(const fs::path& path, struct stat& st) {
 }
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> readRegularFile(const fs::path& path, std::size_t maxBytes,
-                                                         FileIdentity* identity) {
-    struct stat st {};
-    const int fd = openRegular(path, st);
-    if (fd < 0) return std::nullopt;
+namespace {
+// Reads what is left of an opened regular file, at most maxBytes; closes it.
+std::optional<std::vector<std::uint8_t>> readOpened(int fd, const struct stat& st,
+                                                    std::size_t maxBytes) {
     std::vector<std::uint8_t> bytes(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
     std::size_t got = 0;
     bool failed = false;
@@ -323,8 +316,52 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const fs::path& path, s
     ::close(fd);
     if (failed) return std::nullopt;
     bytes.resize(got);
-    if (identity) *identity = identityFrom(st);
     return bytes;
+}
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> readRegularFile(const fs::path& path, std::size_t maxBytes,
+                                                         FileIdentity* identity) {
+    struct stat st {};
+    const int fd = openRegular(path, st);
+    if (fd < 0) return std::nullopt;
+    auto bytes = readOpened(fd, st, maxBytes);
+    if (bytes && identity) *identity = identityFrom(st);
+    return bytes;
+}
+
+std::optional<std::uintmax_t> regularFileSize(const fs::path& path) {
+    struct stat st {};
+    const int fd = openRegular(path, st);
+    if (fd < 0) return std::nullopt;
+    ::close(fd);
+    return static_cast<std::uintmax_t>(st.st_size);
+}
+
+std::optional<std::vector<std::uint8_t>> readPrivateFile(const fs::path& path, std::size_t maxBytes,
+                                                         std::string& why) {
+    struct stat st {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    if (::fstat(fd, &st) != 0) {
+        why = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    } else if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
+        why = "others may read or change it; it must be yours alone (chmod 600)";
+    } else if (static_cast<std::size_t>(st.st_size) > maxBytes) {
+        why = "larger than " + std::to_string(maxBytes) + " bytes";
+    } else if (auto bytes = readOpened(fd, st, maxBytes)) {
+        return bytes;
+    } else {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    ::close(fd);
+    return std::nullopt;
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to, bool sameOwner) {

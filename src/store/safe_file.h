@@ -106,6 +106,12 @@ std::optional<FileIdentity> identityOf(const std::filesystem::path& path);
 std::optional<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& path,
                                                          std::size_t maxBytes,
                                                          FileIdentity* identity = nullptr);
+// The size of a regular file, its type checked on the opened file as readRegularFile does.
+std::optional<std::uintmax_t> regularFileSize(const std::filesystem::path& path);
+// Reads a file of secrets (a password file): a regular file of this user's, at most maxBytes,
+// that nobody else may read or change. nullopt, with `why` set, otherwise.
+std::optional<std::vector<std::uint8_t>> readPrivateFile(const std::filesystem::path& path,
+                                                         std::size_t maxBytes, std::string& why);
 
 // Removes the temporary files this tool left in folder when a process was killed mid-save:
 // those of its own name pattern, owned by this user, whose process is gone.
@@ -121,11 +127,17 @@ void removeTemporariesInFlight() noexcept;
 int removeOnSignal(const std::string& path);
 void keepOnSignal(int handle);
 
-namespace testing {
-// Makes the next writes fail once `bytes` more bytes have been written (nullopt: no fault).
-void setWriteFault(std::optional<std::size_t> bytes);
-// Makes the next folder flush fail.
-void setFolderSyncFault(bool fail);
-}  // namespace testing
+// The calls through which a safe write reaches the disk: the system's, unless a test has put
+// in calls that fail where it wants them to (a full disk, a folder that cannot be flushed).
+class WriteCalls {
+  public:
+    virtual ~WriteCalls() = default;
+    // As write(2) and fsync(2): -1 with errno set on failure.
+    virtual long write(int fd, const std::uint8_t* data, std::size_t size);
+    virtual int syncFolder(int fd);
+};
+// Puts `calls` in place for every later write (nullptr: the system's again); returns the calls
+// it replaces.
+WriteCalls* useWriteCalls(WriteCalls* calls);
 
 }  // namespace kbcfg::store

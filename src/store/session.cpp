@@ -18,4 +18,13 @@ std::filesystem::path backupFolder(const SessionState& session) {
     return session.configFolder / kBackupFolderName / "";
 }
 
+bool mayWorkOnRecord(const SessionState& session, int record) {
+    if (record < 1 || record > 3) return false;
+    return session.loggedInUser == 0 || session.loggedInUser == record;
+}
+
+bool mayWorkOnOperatorNamed(const SessionState& session, const std::string& name) {
+    return session.loggedInUser == 0 || name == session.currentUserName;
+}
+
 }  // namespace kbcfg::store

@@ -40,4 +40,9 @@ void setConfigPaths(SessionState& session, const std::filesystem::path& configPa
 // configFolder + "Backup" + separator.
 std::filesystem::path backupFolder(const SessionState& session);
 
+// An operator works on his own record only, the administrator on every operator's (1..3).
+bool mayWorkOnRecord(const SessionState& session, int record);
+// The same for an operator named as at the login.
+bool mayWorkOnOperatorNamed(const SessionState& session, const std::string& name);
+
 }  // namespace kbcfg::store

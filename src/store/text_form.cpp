@@ -789,9 +789,7 @@ class Builder {
                 array(value, path);  // its records and runs were placed while reading
             }
         }
-        image_.setMagic(L::kMagic);
-        image_.setLength(L::kLength);
-        image_.setVersion(L::kVersion);
+        image_.stampCurrentHeader();
         image_.updateChecksum();
     }
 

@@ -14,34 +14,58 @@ bool isNameChar(unsigned char c) {
 }
 }  // namespace
 
-int checkUserName(std::string_view text) {
-    if (codePointCount(text) > kMaxChars) return 1;
-    if (text.empty()) return 3;
+Check checkUserName(std::string_view text) {
+    if (codePointCount(text) > kMaxChars) return Check::TooLong;
+    if (text.empty()) return Check::Empty;
     for (unsigned char c : text)
-        if (!isNameChar(c)) return 2;
-    return 0;
+        if (!isNameChar(c)) return Check::BadCharacter;
+    return Check::Ok;
 }
 
-int checkPassword(std::string_view text) {
-    if (codePointCount(text) > kMaxChars) return 1;
-    if (text.empty()) return 3;
+Check checkPassword(std::string_view text) {
+    if (codePointCount(text) > kMaxChars) return Check::TooLong;
+    if (text.empty()) return Check::Empty;
     for (unsigned char c : text)
-        if (c < 0x20 || c > 0x7E) return 2;
-    return 0;
+        if (c < 0x20 || c > 0x7E) return Check::BadCharacter;
+    return Check::Ok;
 }
 
-int checkPort(std::string_view text, int mode) {
-    if (text.empty()) return 1;
+Check checkPort(std::string_view text, PortKind kind) {
+    if (text.empty()) return Check::OutOfRange;
     const std::int32_t value = readNumber(text);
-    const std::int32_t low = mode == kDevicePort ? 2000 : 1;
-    return value < low || value > 65535 ? 1 : 0;
+    const std::int32_t low = kind == PortKind::Device ? 2000 : 1;
+    return value < low || value > 65535 ? Check::OutOfRange : Check::Ok;
 }
 
-int checkDigits(std::string_view text) {
-    if (text.empty()) return 2;
+Check checkDigits(std::string_view text) {
+    if (text.empty()) return Check::Empty;
     for (unsigned char c : text)
-        if (c < '0' || c > '9') return 1;
-    return 0;
+        if (c < '0' || c > '9') return Check::BadCharacter;
+    return Check::Ok;
+}
+
+std::optional<Msg> userNameMessage(Check check) {
+    switch (check) {
+        case Check::TooLong:
+            return Msg::UserNameTooLong;
+        case Check::BadCharacter:
+            return Msg::UserNameChars;
+        case Check::Empty:
+            return Msg::UserNameBlank;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<Msg> passwordMessage(Check check) {
+    switch (check) {
+        case Check::TooLong:
+            return Msg::PasswordTooLong;
+        case Check::BadCharacter:
+            return Msg::PasswordChars;
+        default:
+            return std::nullopt;
+    }
 }
 
 std::int32_t readNumber(std::string_view text) {

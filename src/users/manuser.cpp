@@ -8,15 +8,11 @@ namespace kbcfg::users {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kOneUserAtATime = 35, kChooseUser = 36, kConfirmDelete = 40, kChooseToDelete = 41;
-}
-
 manuser::manuser(store::Host& host, store::SessionState& session, store::ConfigImage& image)
     : host_(host), session_(session), image_(image) {}
 
 std::vector<std::string> manuser::columnCaptions() {
-    return {"", store::getMessage(82), store::getMessage(83)};
+    return {"", store::getMessage(store::Msg::ColumnUserIndex), store::getMessage(store::Msg::ColumnOperatorName)};
 }
 
 void manuser::refreshUserList() {
@@ -45,11 +41,11 @@ Outcome manuser::deleteCheckedUsers() {
     bool any = false;
     for (const auto& row : rows) any = any || row.checked;
     if (!any) {
-        store::showMessage(host_, msg::kChooseToDelete);
+        store::showMessage(host_, store::Msg::ChooseUsersToDelete);
         refreshUserList();
         return Outcome::Refused;
     }
-    store::askMessage(host_, session_, msg::kConfirmDelete, "", store::kTipConfirm);
+    store::askMessage(host_, session_, store::Msg::ConfirmDeleteUsers, "", store::kTipConfirm);
     if (session_.confirmAnswer != 1) {
         refreshUserList();
         return Outcome::Refused;
@@ -80,12 +76,12 @@ std::optional<manuser::PasswordTarget> manuser::passwordTarget() {
         chosen = &row;
     }
     if (count > 1) {
-        store::showMessage(host_, msg::kOneUserAtATime);
+        store::showMessage(host_, store::Msg::ChooseOneUserToModify);
         refreshUserList();
         return std::nullopt;
     }
     if (count == 0) {
-        store::showMessage(host_, msg::kChooseUser);
+        store::showMessage(host_, store::Msg::ChooseUserToModify);
         return std::nullopt;
     }
     return PasswordTarget{chosen->position, chosen->name};

@@ -9,11 +9,6 @@ namespace kbcfg::users {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kPasswordChars = 16, kPasswordTooLong = 17, kPasswordsDiffer = 18,
-              kPasswordChanged = 19, kTitle = 133;
-}
-
 modifyuser::modifyuser(store::Host& host, store::SessionState& session, store::ConfigImage& image,
                        int position, std::string name)
     : shownName(std::move(name)),
@@ -23,18 +18,18 @@ modifyuser::modifyuser(store::Host& host, store::SessionState& session, store::C
       position_(position) {}
 
 std::string modifyuser::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::TitleModifyPassword);
 }
 
 Outcome modifyuser::modifyPassword() {
     if (newPassword != confirm) {
-        store::showMessage(host_, msg::kPasswordsDiffer);
+        store::showMessage(host_, store::Msg::PasswordsDiffer);
         newPassword.clear();
         confirm.clear();
         return Outcome::Refused;
     }
-    if (const int r = store::checkPassword(newPassword); r == 1 || r == 2) {
-        store::showMessage(host_, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+    if (const auto message = store::passwordMessage(store::checkPassword(newPassword))) {
+        store::showMessage(host_, *message);
         newPassword.clear();
         confirm.clear();
         return Outcome::Refused;
@@ -45,7 +40,7 @@ Outcome modifyuser::modifyPassword() {
     newPassword.clear();
     confirm.clear();
     if (!saved) return Outcome::Refused;
-    store::showMessage(host_, msg::kPasswordChanged);
+    store::showMessage(host_, store::Msg::PasswordModified);
     closeRequested = true;
     return Outcome::Done;
 }

@@ -10,10 +10,6 @@
 
 namespace kbcfg::users {
 
-namespace msg {
-constexpr int kPasswordError = 69, kNetworkError = 70, kUserDevicesFull = 71;
-}
-
 bool isEncoderClass(std::uint32_t c) {
     return c == 1 || c == 2 || c == 3 || c == 4 || c == 30;
 }
@@ -268,7 +264,7 @@ ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
             // A single device's failure is told by a message instead of the result dialog, but
             // counted all the same: the run's counts are what its callers report.
             if (counters.checked == 1)
-                store::showMessage(host, passwordWrong ? msg::kPasswordError : msg::kNetworkError);
+                store::showMessage(host, passwordWrong ? store::Msg::DevicePasswordWrong : store::Msg::DeviceNetworkFailed);
             ++(passwordWrong ? counters.passwordError : counters.connectError);
             return ProbeResult::GoOn;
         }
@@ -280,7 +276,7 @@ ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
     const int entry = freeUserDeviceEntry(image, op);
     if (entry < 0) {
         // The device logged in but is not recorded.
-        store::showMessage(host, msg::kUserDevicesFull);
+        store::showMessage(host, store::Msg::UserDeviceListFull);
         return ProbeResult::StopRun;
     }
     image.setUserDevice(op, entry, static_cast<std::int16_t>(slot));

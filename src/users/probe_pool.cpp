@@ -2,26 +2,18 @@
 
 #include <algorithm>
 #include <exception>
-#include <system_error>
 
 namespace kbcfg::users {
 
 ProbePool::ProbePool(std::vector<DeviceTarget> targets, int jobs, remote::NetSdkFactory factory)
     : targets_(std::move(targets)), factory_(std::move(factory)), answers_(targets_.size()) {
     window_ = static_cast<std::size_t>(std::clamp(jobs, 1, kMaxProbeJobs));
-    const std::size_t wanted = std::min(targets_.size(), window_);
-    for (std::size_t w = 0; w < wanted; ++w) {
-        try {
-            threads_.emplace_back([this] { work(); });
-        } catch (const std::system_error&) {
-            break;  // the workers started share the devices
-        }
-    }
+    threads_.start(std::min(targets_.size(), window_), [this] { work(); });
 }
 
 ProbePool::~ProbePool() {
     stop();
-    for (std::thread& t : threads_) t.join();
+    threads_.join();
 }
 
 void ProbePool::stop() {
@@ -55,12 +47,8 @@ DeviceAnswers ProbePool::ask(remote::NetSdk* sdk, std::size_t i) {
 }
 
 void ProbePool::work() {
-    std::unique_ptr<remote::NetSdk> sdk;
-    try {
-        if (factory_) sdk = factory_();
-    } catch (const std::exception&) {
-        // Without a handle of its own the worker answers "not reached" for its devices.
-    }
+    // Without a handle of its own the worker answers "not reached" for its devices.
+    const std::unique_ptr<remote::NetSdk> sdk = remote::handleFrom(factory_);
     for (;;) {
         std::size_t i = 0;
         {
@@ -83,11 +71,11 @@ void ProbePool::work() {
 
 const DeviceAnswers* ProbePool::answers(std::size_t i, std::chrono::milliseconds wait) {
     if (i >= targets_.size()) return nullptr;
-    if (threads_.empty()) {
+    if (threads_.size() == 0) {
         // Without workers the caller asks, one device at a time, in the run's order.
         std::unique_lock<std::mutex> guard(lock_);
         if (!answers_[i] && !stopped_) {
-            if (!ownSdk_ && factory_) ownSdk_ = factory_();
+            if (!ownSdk_) ownSdk_ = remote::handleFrom(factory_);
             guard.unlock();
             auto got = std::make_unique<DeviceAnswers>(ask(ownSdk_.get(), i));
             guard.lock();

@@ -14,10 +14,10 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "remote/netsdk.h"
+#include "store/worker_threads.h"
 #include "users/probe.h"
 
 namespace kbcfg::users {
@@ -64,7 +64,7 @@ class ProbePool {
     std::size_t next_ = 0;
     int busy_ = 0;
     bool stopped_ = false;
-    std::vector<std::thread> threads_;
+    store::WorkerThreads threads_;
     std::unique_ptr<remote::NetSdk> ownSdk_;  // the caller's handle when no worker could start
 };
 

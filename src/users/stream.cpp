@@ -8,11 +8,6 @@ namespace kbcfg::users {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kIpBlank = 5, kIpBlankField = 6, kPortRange = 55, kBound = 56, kBoundBatch = 57,
-              kRemoved = 58, kRemovedBatch = 59, kTitle = 141;
-}
-
 int findStreamRecord(const store::ConfigImage& image, int op, int slot) {
     for (int i = 0; i < store::layout::kUserDeviceCount; ++i)
         if (image.stream(op, i).deviceSlot() == slot) return i;
@@ -43,7 +38,7 @@ stream::stream(store::Host& host, store::SessionState& session, store::ConfigIma
 }
 
 std::string stream::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::StreamSetting);
 }
 
 void stream::loadStreamBinding() {
@@ -103,18 +98,18 @@ Outcome stream::applyStreamBinding() {
     const bool batch = mode_ == StreamBindingMode::Batch;
     if (enabled) {
         if (address.blank() || (address.complete() && address.packed() == 0)) {
-            store::showMessage(host_, msg::kIpBlank);
+            store::showMessage(host_, store::Msg::IpBlank);
             focus = Focus::Address;
             return Outcome::Refused;
         }
         if (!address.complete()) {
-            store::showMessage(host_, msg::kIpBlankField);
+            store::showMessage(host_, store::Msg::IpFieldBlank);
             address.clear();
             focus = Focus::Address;
             return Outcome::Refused;
         }
-        if (store::checkPort(port, store::kStreamPort) != 0) {
-            store::showMessage(host_, msg::kPortRange);
+        if (store::checkPort(port, store::PortKind::Stream) != store::Check::Ok) {
+            store::showMessage(host_, store::Msg::StreamPortRange);
             port = "8000";
             return Outcome::Refused;
         }
@@ -122,12 +117,12 @@ Outcome stream::applyStreamBinding() {
         const int proto = protocol == 1 ? 1 : 0;
         for (int slot : slots_) setBinding(slot, true, address.packed(), serverPort, proto);
         if (store::saveChange(host_, session_, image_) != 0) return Outcome::Refused;
-        store::showMessage(host_, batch ? msg::kBoundBatch : msg::kBound);
+        store::showMessage(host_, batch ? store::Msg::StreamBoundBatch : store::Msg::StreamBound);
         return Outcome::Done;
     }
     for (int slot : slots_) setBinding(slot, false, 0, 0, 0);
     if (store::saveChange(host_, session_, image_) != 0) return Outcome::Refused;
-    store::showMessage(host_, batch ? msg::kRemovedBatch : msg::kRemoved);
+    store::showMessage(host_, batch ? store::Msg::StreamRemovedBatch : store::Msg::StreamRemoved);
     return Outcome::Done;
 }
 

@@ -9,30 +9,24 @@ namespace kbcfg::users {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kNameBlank = 11, kNameTooLong = 12, kNameChars = 13, kPasswordChars = 16,
-              kPasswordTooLong = 17, kPasswordsDiffer = 18, kUserExists = 37, kUsersFull = 38,
-              kUserAdded = 39, kTitle = 156;
-}
-
 useradd::useradd(store::Host& host, store::SessionState& session, store::ConfigImage& image)
     : host_(host), session_(session), image_(image) {}
 
 std::string useradd::title() {
-    return store::getMessage(msg::kTitle);
+    return store::getMessage(store::Msg::TitleAddUser);
 }
 
 Outcome useradd::addUser() {
     switch (store::checkUserName(name)) {
-        case 1:
-            store::showMessage(host_, msg::kNameTooLong);
+        case store::Check::TooLong:
+            store::showMessage(host_, store::Msg::UserNameTooLong);
             name.clear();
             return Outcome::Refused;
-        case 3:
-            store::showMessage(host_, msg::kNameBlank);
+        case store::Check::Empty:
+            store::showMessage(host_, store::Msg::UserNameBlank);
             return Outcome::Refused;
-        case 2:
-            store::showMessage(host_, msg::kNameChars);
+        case store::Check::BadCharacter:
+            store::showMessage(host_, store::Msg::UserNameChars);
             name.clear();
             password.clear();
             confirm.clear();
@@ -43,11 +37,11 @@ Outcome useradd::addUser() {
     if (password != confirm) {
         password.clear();
         confirm.clear();
-        store::showMessage(host_, msg::kPasswordsDiffer);
+        store::showMessage(host_, store::Msg::PasswordsDiffer);
         return Outcome::Refused;
     }
-    if (const int r = store::checkPassword(password); r == 1 || r == 2) {
-        store::showMessage(host_, r == 1 ? msg::kPasswordTooLong : msg::kPasswordChars);
+    if (const auto message = store::passwordMessage(store::checkPassword(password))) {
+        store::showMessage(host_, *message);
         password.clear();
         confirm.clear();
         return Outcome::Refused;
@@ -58,13 +52,13 @@ Outcome useradd::addUser() {
         password.clear();
         confirm.clear();
         focus = Focus::Name;
-        store::showMessage(host_, msg::kUserExists);
+        store::showMessage(host_, store::Msg::UserExists);
         return Outcome::Refused;
     }
     const std::string ansiPassword = store::toAnsi(password);
     const int position = image_.findFreeOperatorRecord();
     if (position == 0) {
-        store::showMessage(host_, msg::kUsersFull);
+        store::showMessage(host_, store::Msg::UserListFull);
         closeRequested = true;
         return Outcome::Refused;
     }
@@ -78,7 +72,7 @@ Outcome useradd::addUser() {
     closeRequested = true;
     if (!saved) return Outcome::Refused;
     addedPosition = position;
-    store::showMessage(host_, msg::kUserAdded);
+    store::showMessage(host_, store::Msg::UserAdded);
     name.clear();
     password.clear();
     confirm.clear();

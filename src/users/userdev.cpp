@@ -12,20 +12,16 @@ namespace kbcfg::users {
 
 using store::Outcome;
 
-namespace msg {
-constexpr int kChooseToDelete = 26, kChooseDevice = 96, kNoStreamDevice = 97;
-}
-
 userdev::userdev(store::Host& host, store::SessionState& session, store::ConfigImage& image,
                  remote::NetSdk& sdk, int op)
     : host_(host), session_(session), image_(image), sdk_(sdk), op_(op) {}
 
 std::string userdev::title() {
-    return store::getMessage(166);
+    return store::getMessage(store::Msg::TitleUserDevices);
 }
 
 std::vector<std::string> userdev::columnCaptions() {
-    return {"", store::getMessage(75), store::getMessage(76), store::getMessage(77)};
+    return {"", store::getMessage(store::Msg::ColumnDeviceIndex), store::getMessage(store::Msg::Ip), store::getMessage(store::Msg::ColumnPort)};
 }
 
 void userdev::refreshUserDeviceLists() {
@@ -65,7 +61,7 @@ Outcome userdev::assignCheckedDevices(const Progress& progress) {
     counters = {};
     for (const auto& row : left) counters.checked += row.checked ? 1 : 0;
     if (left.empty() || counters.checked == 0) {
-        store::showMessage(host_, msg::kChooseDevice);
+        store::showMessage(host_, store::Msg::ChooseDeviceFirst);
         return Outcome::Refused;
     }
     // The rows are read from a copy: nothing in the run changes them, but the progress callback
@@ -164,7 +160,7 @@ Outcome userdev::removeCheckedDevicesFromUser() {
     }
     const int saved = store::saveChange(host_, session_, image_);
     if (!any) {
-        store::showMessage(host_, msg::kChooseToDelete);
+        store::showMessage(host_, store::Msg::ChooseDevicesToDelete);
         return Outcome::Refused;
     }
     refreshUserDeviceLists();
@@ -206,22 +202,9 @@ std::optional<userdev::StreamRequest> userdev::openStreamBinding() {
         }
         if (collected > 0) return request;
     }
-    store::showMessage(host_, msg::kNoStreamDevice);
+    store::showMessage(host_, store::Msg::NoStreamDevice);
     refreshUserDeviceLists();
     return std::nullopt;
-}
-
-std::string udinfo::title() {
-    return store::getMessage(147);
-}
-std::string udinfo::successLabel() {
-    return store::getMessage(148);
-}
-std::string udinfo::connectLabel() {
-    return store::getMessage(149);
-}
-std::string udinfo::passwordLabel() {
-    return store::getMessage(150);
 }
 
 }  // namespace kbcfg::users

@@ -12,6 +12,8 @@
 namespace kbcfg::channels {
 namespace {
 
+using store::Msg;
+
 using store::Outcome;
 using ::testing::ElementsAre;
 
@@ -38,9 +40,7 @@ class ReportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         image->operatorRecord(1).setInUse(1);
@@ -105,7 +105,7 @@ TEST_F(ReportTest, AnOperatorWithoutChannels) {
     std::filesystem::create_symlink("victim", dir / "op1.txt");
     EXPECT_EQ(report(), emptyReport());
     EXPECT_EQ(last, Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(94));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChannelReportSaved));
     EXPECT_THAT(sdk.calls, ElementsAre("Init", "Cleanup"));
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "op1.txt"));
     EXPECT_EQ(kbcfg::testing::readAll(dir / "victim"), std::vector<std::uint8_t>{7});
@@ -154,7 +154,8 @@ TEST_F(ReportTest, LoginFailuresSkipAChannelOrEndASection) {
     entry(3, 4, store::kScene, 1, 5);
     entry(4, 5, store::kScene, 2, 3);  // ends the section; device 3 is not asked again
     const std::string text = report();
-    EXPECT_THAT(host.numbers(), ElementsAre(149, 149, 94));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorConnectLabel, Msg::ErrorConnectLabel,
+                                            Msg::ChannelReportSaved));
     EXPECT_EQ(host.shown.at(0).text,
               "Error Connect:\n198.51.100.3:8000 (slot 3): 2 channels left out");
     EXPECT_EQ(text.find("dec2    "), text.rfind("dec2    "));  // only the scene line
@@ -166,7 +167,8 @@ TEST_F(ReportTest, OperatorLookupAndUnsafeNames) {
     report("");
     report("admin");
     report("nobody");
-    EXPECT_THAT(host.numbers(), ElementsAre(60, 14, 61));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::EnterUserNameFirst, Msg::ErrorUser, Msg::UserNotFound));
     EXPECT_TRUE(sdk.calls.empty());
 
     image->operatorRecord(2).setInUse(1);
@@ -175,13 +177,13 @@ TEST_F(ReportTest, OperatorLookupAndUnsafeNames) {
     userchan page(host, session, *image);
     page.userNameField = "..";
     EXPECT_EQ(page.writeChannelReport(sdk), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(68));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChannelReportCreateFailed));
 
     // A folder that cannot take the file.
     host.clear();
     session.configFolder = dir.path() / "missing" / "";
     EXPECT_EQ(report(), "");
-    EXPECT_THAT(host.numbers(), ElementsAre(68));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChannelReportCreateFailed));
     EXPECT_TRUE(sdk.calls.empty());
 
     // A logged-in operator reports on himself, named after his record.

@@ -14,6 +14,8 @@
 namespace kbcfg::channels {
 namespace {
 
+using store::Msg;
+
 using store::Outcome;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -22,9 +24,7 @@ class UserchanTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         image->operatorRecord(1).setInUse(1);
@@ -111,7 +111,9 @@ TEST_F(UserchanTest, NameLookupFailures) {
         EXPECT_EQ(page.focus, userchan::Focus::UserName);
         EXPECT_EQ(page.listedOperator, 0);
     }
-    EXPECT_THAT(host.numbers(), ElementsAre(60, 61, 61, 14, 12));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::EnterUserNameFirst, Msg::UserNotFound, Msg::UserNotFound,
+                            Msg::ErrorUser, Msg::UserNameTooLong));
 
     // A logged-in operator always sees his own channels.
     session.loggedInUser = 2;
@@ -145,7 +147,9 @@ TEST_F(UserchanTest, SingleChange) {
     }
     page.newIndexField = "00000012";
     ASSERT_EQ(page.changeIndexSingle(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(62, 63, 63, 63, 63, 64));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseChannelToModify, Msg::ChannelIndexRange,
+                                            Msg::ChannelIndexRange, Msg::ChannelIndexRange,
+                                            Msg::ChannelIndexRange, Msg::ChannelIndexExists));
     EXPECT_THAT(shown(page), ElementsAre("5", "00000012", "7"));
     EXPECT_FALSE(page.rows[1].checked || page.rows[2].checked);
     EXPECT_EQ(page.newIndexField, "00000012");
@@ -217,7 +221,7 @@ TEST_F(UserchanTest, BatchWorkedExamples) {
         page.newIndexField = "99999998";
         page.changeIndexBatch();
         EXPECT_THAT(shown(page), ElementsAreArray(strings({99999998, 99999999, 3})));
-        EXPECT_THAT(host.numbers(), ElementsAre(66));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChannelsNotModified));
     }
 }
 
@@ -255,7 +259,7 @@ TEST_F(UserchanTest, DeleteClearsEntriesAndGroups) {
     row.setSlot(0, 1);
     row.setSlot(1, 1);
     EXPECT_EQ(page.deleteCheckedChannels(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(67));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseChannelsToDelete));
     page.rows[0].checked = page.rows[1].checked = true;
     ASSERT_EQ(page.deleteCheckedChannels(), Outcome::Done);
     EXPECT_THAT(shown(page), ElementsAre("3"));

@@ -51,9 +51,7 @@ Bytes plainBytes(const store::ConfigImage& image) {
 // that any truncation changes the checksum.
 void buildPopulated(store::ConfigImage& image) {
     image.zero();
-    image.setMagic(layout::kMagic);
-    image.setLength(layout::kLength);
-    image.setVersion(layout::kVersion);
+    image.stampCurrentHeader();
     for (std::size_t i = 0; i < layout::kKeyboardParamsSize; ++i)
         image.bytes()[layout::kKeyboardParams + i] = static_cast<std::uint8_t>(i * 7 + 1);
     for (std::size_t i = layout::kReservedTail; i < layout::kImageSize; ++i)
@@ -511,9 +509,7 @@ TEST_F(CliTest, NewWritesTheFreshImage) {
 
     // Header, administrator, cleared operator tables; nothing else.
     store::ConfigImage expected;
-    expected.setMagic(layout::kMagic);
-    expected.setLength(layout::kLength);
-    expected.setVersion(layout::kVersion);
+    expected.stampCurrentHeader();
     expected.operatorRecord(0).setInUse(1);
     expected.operatorRecord(0).setName("admin");
     for (int op = 1; op <= 3; ++op) {

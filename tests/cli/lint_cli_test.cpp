@@ -24,9 +24,7 @@ using ::testing::HasSubstr;
 fs::path writeFile(const TempDir& dir, const std::string& name,
                    const std::function<void(store::ConfigImage&)>& seed) {
     auto image = std::make_unique<store::ConfigImage>();
-    image->setMagic(layout::kMagic);
-    image->setLength(layout::kLength);
-    image->setVersion(layout::kVersion);
+    image->stampCurrentHeader();
     for (int op = 0; op < 2; ++op) {
         image->operatorRecord(op).setInUse(1);
         image->operatorRecord(op).setName(op == 0 ? "admin" : "op1");

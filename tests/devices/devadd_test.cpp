@@ -9,6 +9,8 @@
 namespace kbcfg::devices {
 namespace {
 
+using store::Msg;
+
 using store::Ipv4Fields;
 using store::Outcome;
 using store::packIp;
@@ -68,7 +70,10 @@ TEST_F(DevaddTest, SingleAddChecksInOrder) {
     dialog.password = "tab\t";
     dialog.addSingleDevice();
     EXPECT_EQ(dialog.focus, devadd::Focus::Password);
-    EXPECT_THAT(host.numbers(), ElementsAre(6, 31, 31, 31, 31, 11, 12, 13, 17, 16));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::IpFieldBlank, Msg::PortRange, Msg::PortRange, Msg::PortRange,
+                            Msg::PortRange, Msg::UserNameBlank, Msg::UserNameTooLong,
+                            Msg::UserNameChars, Msg::PasswordTooLong, Msg::PasswordChars));
     EXPECT_EQ(image->findFreeDeviceSlot(), 0);
 }
 
@@ -78,7 +83,7 @@ TEST_F(DevaddTest, SingleAddWritesTheRecordAndSaves) {
     dialog.userName = std::string(16, 'u');
     dialog.password = "0123456789abcdef";
     ASSERT_EQ(dialog.addSingleDevice(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(23));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceAdded));
     EXPECT_TRUE(dialog.startIp.blank());
     EXPECT_EQ(dialog.userName, "");
     EXPECT_EQ(dialog.port, "8000abc");  // the port is kept for the next add
@@ -105,7 +110,7 @@ TEST_F(DevaddTest, DuplicatesAndAFullTable) {
     dialog.startIp = Ipv4Fields::of(10, 0, 0, 1);
     dialog.password = "pw";
     EXPECT_EQ(dialog.addSingleDevice(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(21));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceAlreadyListed));
     EXPECT_TRUE(dialog.startIp.blank());
     EXPECT_EQ(dialog.password, "");
 
@@ -114,12 +119,12 @@ TEST_F(DevaddTest, DuplicatesAndAFullTable) {
     host.clear();
     dialog.startIp = Ipv4Fields::of(172, 16, 0, 3);
     EXPECT_EQ(dialog.addSingleDevice(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(21, 22));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceAlreadyListed, Msg::DeviceListFull));
     EXPECT_FALSE(dialog.startIp.blank());
     host.clear();
     dialog.startIp = Ipv4Fields::of(9, 9, 9, 9);
     EXPECT_EQ(dialog.addSingleDevice(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(22));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceListFull));
 }
 
 TEST_F(DevaddTest, PresetModeClosesAfterAddOrDuplicate) {
@@ -131,7 +136,7 @@ TEST_F(DevaddTest, PresetModeClosesAfterAddOrDuplicate) {
     EXPECT_EQ(found.type(), devadd::Type::SingleIp);
     EXPECT_EQ(found.add(), Outcome::Refused);
     EXPECT_TRUE(found.closeRequested);
-    EXPECT_THAT(host.numbers(), ElementsAre(21));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceAlreadyListed));
 
     devadd fresh(host, session, *image, &refresh, Ipv4Fields::of(10, 0, 0, 2), 8000);
     EXPECT_EQ(fresh.add(), Outcome::Done);
@@ -164,26 +169,29 @@ TEST_F(DevaddTest, RangeChecksInOrder) {
     dialog.userName = "admin";
     dialog.password = "\x7F";
     dialog.addDeviceRange();
-    EXPECT_THAT(host.numbers(), ElementsAre(7, 8, 9, 10, 31, 11, 13, 16));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::StartIpFieldBlank, Msg::EndIpFieldBlank,
+                            Msg::StartEndIpSameNetwork, Msg::EndIpNotAboveStart, Msg::PortRange,
+                            Msg::UserNameBlank, Msg::UserNameChars, Msg::PasswordChars));
     EXPECT_EQ(image->findFreeDeviceSlot(), 0);
 }
 
 struct RangeCase {
     std::vector<int> present;  // last octets already in the table
     int first, last;
-    int message;
+    Msg message;
     std::vector<int> added;
 };
 
 TEST_F(DevaddTest, RangeMessagesByDuplicates) {
     const RangeCase cases[] = {
-        {{}, 5, 5, 24, {5}},
-        {{2}, 1, 3, 188, {1, 3}},
-        {{1, 2, 3}, 1, 3, 187, {}},
-        {{3}, 1, 3, 188, {1, 2}},
+        {{}, 5, 5, Msg::DevicesAdded, {5}},
+        {{2}, 1, 3, Msg::DevicesAddedExceptRepeats, {1, 3}},
+        {{1, 2, 3}, 1, 3, Msg::DevicesAllListed, {}},
+        {{3}, 1, 3, Msg::DevicesAddedExceptRepeats, {1, 2}},
     };
     for (const RangeCase& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(store::messageNumber(c.message));
         image->zero();
         for (std::size_t i = 0; i < c.present.size(); ++i)
             addDevice(static_cast<int>(i),
@@ -221,7 +229,7 @@ TEST_F(DevaddTest, RangeMeetingTheEndOfTheTable) {
     dialog.startIp = Ipv4Fields::of(10, 2, 2, 1);
     dialog.endIp = Ipv4Fields::of(10, 2, 2, 9);
     EXPECT_EQ(dialog.add(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(189));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DevicesNotAddedListFull));
     EXPECT_EQ(dialog.lastAdded, 2);
     EXPECT_EQ(dialog.startIp, Ipv4Fields::of(10, 2, 2, 1));  // the boxes stay for the user
     EXPECT_EQ(reload()->device(20).ip(), packIp(10, 2, 2, 2));
@@ -232,7 +240,7 @@ TEST_F(DevaddTest, RangeMeetingTheEndOfTheTable) {
     dialog.startIp = Ipv4Fields::of(10, 2, 2, 100);
     dialog.endIp = Ipv4Fields::of(10, 2, 2, 101);
     EXPECT_EQ(dialog.add(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(22));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceListFull));
 }
 
 // The range add as the procedure reads: a free-slot scan and a duplicate scan from slot 0 for

@@ -17,9 +17,7 @@ class DevicesTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);

@@ -8,6 +8,8 @@
 namespace kbcfg::devices {
 namespace {
 
+using store::Msg;
+
 using store::Answer;
 using store::Outcome;
 using store::packIp;
@@ -75,7 +77,7 @@ TEST_F(MandevTest, DeleteNeedsACheckAndAConfirmation) {
     check({1});
     host.answers.push_back(Answer::Cancel);
     EXPECT_EQ(page.deleteCheckedDevices(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(26, 27));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseDevicesToDelete, Msg::ConfirmDeleteDevices));
     EXPECT_FALSE(page.rows[0].checked);
     EXPECT_EQ(image->device(1).inUse(), 1u);
     // Closing the box is no answer: nothing is deleted.
@@ -109,7 +111,7 @@ TEST_F(MandevTest, DeleteRemovesEveryReferenceAndSaves) {
     page.refreshDeviceList();
     check({5, 9});
     ASSERT_EQ(page.deleteCheckedDevices(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(27));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ConfirmDeleteDevices));
     EXPECT_EQ(session.confirmAnswer, 0);
     EXPECT_THAT(listedSlots(), ElementsAre(6));
 
@@ -147,7 +149,7 @@ TEST_F(MandevTest, ModifyTakesAllCheckedRows) {
     for (int s : {4, 8, 12}) image->device(s).setPassword("old");
     page.refreshDeviceList();
     EXPECT_FALSE(page.modifyFlags());
-    EXPECT_THAT(host.numbers(), ElementsAre(29));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseDeviceToModify));
 
     check({12, 4, 8});
     auto flags = page.modifyFlags();
@@ -202,7 +204,9 @@ TEST_F(MandevTest, ModifyRefusals) {
     dialog.modify();
     EXPECT_EQ(dialog.userName, "");
     EXPECT_EQ(dialog.focus, modifydev::Focus::UserName);
-    EXPECT_THAT(host.numbers(), ElementsAre(31, 12, 11, 13, 17, 16));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::PortRange, Msg::UserNameTooLong, Msg::UserNameBlank,
+                            Msg::UserNameChars, Msg::PasswordTooLong, Msg::PasswordChars));
     EXPECT_EQ(refresh, 0);
     EXPECT_EQ(image->device(0).port(), 8000);
 }

@@ -9,6 +9,8 @@
 namespace kbcfg::devices {
 namespace {
 
+using store::Msg;
+
 using kbcfg::testing::FakeDiscovery;
 using kbcfg::testing::FoundRecordBuilder;
 using store::Ipv4Fields;
@@ -172,12 +174,12 @@ TEST_F(VorpdevTest, AnAddressTheBoxCannotShowSelectsNothing) {
     dialog->rowClicked(0);
     EXPECT_TRUE(dialog->detailIp.blank());
     EXPECT_FALSE(dialog->addSelected());
-    EXPECT_THAT(host.numbers(), ElementsAre(93));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseDeviceToAdd));
 }
 
 TEST_F(VorpdevTest, AddOpensPresetAddDeviceAndRefreshesThePage) {
     EXPECT_FALSE(dialog->addSelected());
-    EXPECT_THAT(host.numbers(), ElementsAre(93));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseDeviceToAdd));
     host.clear();
 
     addDevice(0, packIp(198, 51, 100, 7));
@@ -196,7 +198,7 @@ TEST_F(VorpdevTest, AddOpensPresetAddDeviceAndRefreshesThePage) {
         EXPECT_TRUE(add.closeRequested);
     }
     dialog->addDialogClosed();
-    EXPECT_THAT(host.numbers(), ElementsAre(21));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DeviceAlreadyListed));
     EXPECT_EQ(pageRefresh, 1);
 
     dialog->rowClicked(1);
@@ -226,7 +228,7 @@ TEST_F(VorpdevTest, FailedStartShowsMessageAndNeverStops) {
     discovery.startSucceeds = false;
     dialog->shown();
     EXPECT_FALSE(dialog->started);
-    EXPECT_THAT(host.numbers(), ElementsAre(54));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::StartVorpFailed));
     dialog.reset();
     EXPECT_EQ(discovery.starts, 1);
     EXPECT_EQ(discovery.stops, 0);

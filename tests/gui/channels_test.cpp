@@ -68,9 +68,9 @@ class TestChannels : public QObject {
         const int x = header->sectionViewportPosition(section) + header->sectionSize(section) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
-    std::vector<int> shownNumbers() const {
-        std::vector<int> out;
-        for (const auto& s : host->script.shown) out.push_back(s.first);
+    std::vector<store::Msg> shownNumbers() const {
+        std::vector<store::Msg> out;
+        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
         return out;
     }
     // The configuration file as saved.
@@ -122,9 +122,7 @@ class TestChannels : public QObject {
         store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
 
         // admin, op1 with inputs, outputs and walls on two devices, op2 with one input.
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         const char* names[] = {"admin", "op1", "op2"};
         for (int n = 0; n < 3; ++n) {
             image->operatorRecord(n).setInUse(1);
@@ -240,7 +238,8 @@ class TestChannels : public QObject {
         QCOMPARE(child<QLineEdit>("userNameEdit")->text(), QString());
         QTRY_VERIFY(child<QLineEdit>("userNameEdit")->hasFocus());
         listFor("", "inputButton");
-        QCOMPARE(shownNumbers(), (std::vector<int>{14, 60}));
+        QCOMPARE(shownNumbers(),
+                 (std::vector<store::Msg>{store::Msg::ErrorUser, store::Msg::EnterUserNameFirst}));
     }
 
     void operatorsNameIsFixed() {
@@ -304,7 +303,7 @@ class TestChannels : public QObject {
         tick(0);
         child<QLineEdit>("newIndexEdit")->setText(QStringLiteral("3"));
         click("singleButton");
-        QCOMPARE(shownNumbers(), (std::vector<int>{64}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelIndexExists}));
         QCOMPARE(child<QLineEdit>("newIndexEdit")->text(), QString());
         QTRY_VERIFY(child<QLineEdit>("newIndexEdit")->hasFocus());
         QCOMPARE(column(1), (QStringList{"1", "0009", "3"}));
@@ -329,11 +328,11 @@ class TestChannels : public QObject {
         QVERIFY(shownNumbers().empty());
         QTest::keyClick(field, Qt::Key_0);
         QCOMPARE(field->text(), QString());
-        QCOMPARE(shownNumbers(), (std::vector<int>{63}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelIndexRange}));
         // Leading zeros do not make a value large.
         QTest::keyClicks(field, QStringLiteral("0000000012"));
         QCOMPARE(field->text(), QStringLiteral("0000000012"));
-        QCOMPARE(shownNumbers(), (std::vector<int>{63}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelIndexRange}));
     }
 
     void deleteRefillsTheList() {
@@ -341,7 +340,7 @@ class TestChannels : public QObject {
         listFor("op1", "inputButton");
         QSignalSpy resets(page->model(), &QAbstractItemModel::modelReset);
         click("deleteButton");
-        QCOMPARE(shownNumbers(), (std::vector<int>{67}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChooseChannelsToDelete}));
         QCOMPARE(resets.size(), 0);
         QCOMPARE(page->model()->rowCount(), 3);
 
@@ -370,7 +369,7 @@ class TestChannels : public QObject {
         openPage();
         child<QLineEdit>("userNameEdit")->setText(QStringLiteral("op1"));
         click("reportButton");
-        QCOMPARE(shownNumbers(), (std::vector<int>{94}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelReportSaved}));
         const auto bytes = kbcfg::testing::readAll(dir->path() / "op1.txt");
         const std::string text(bytes.begin(), bytes.end());
         QVERIFY(text.find("User op1's input channels' information") != std::string::npos);
@@ -384,7 +383,8 @@ class TestChannels : public QObject {
         // No such user: nothing written, the field cleared.
         child<QLineEdit>("userNameEdit")->setText(QStringLiteral("nobody"));
         click("reportButton");
-        QCOMPARE(shownNumbers(), (std::vector<int>{94, 61}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelReportSaved,
+                                                          store::Msg::UserNotFound}));
         QCOMPARE(child<QLineEdit>("userNameEdit")->text(), QString());
         QVERIFY(!std::filesystem::exists(dir->path() / "nobody.txt"));
     }

@@ -147,9 +147,9 @@ class TestDevices : public QObject {
         if (!c) qFatal("no %s", name);
         return c;
     }
-    std::vector<int> shown() const {
-        std::vector<int> out;
-        for (const auto& s : host->script.shown) out.push_back(s.first);
+    std::vector<store::Msg> shown() const {
+        std::vector<store::Msg> out;
+        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
         return out;
     }
     void addDevice(int slot, std::uint32_t ip, std::uint16_t port = 8000,
@@ -206,9 +206,7 @@ class TestDevices : public QObject {
         image = std::make_unique<store::ConfigImage>();
         discovery = std::make_unique<PacedDiscovery>();
         store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
@@ -369,14 +367,15 @@ class TestDevices : public QObject {
         QAbstractItemModel* m = page->list()->model();
         auto* del = child<QPushButton>(page.get(), "deleteButton");
         del->click();
-        QCOMPARE(shown(), (std::vector<int>{26}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDevicesToDelete}));
 
         const auto before = kbcfg::testing::readAll(dir->path() / "kbCfg.bin");
         check(m, 0);
         check(m, 2);
         host->script.answers.push_back(store::Answer::Cancel);
         del->click();
-        QCOMPARE(shown(), (std::vector<int>{26, 27}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDevicesToDelete,
+                                                   store::Msg::ConfirmDeleteDevices}));
         QCOMPARE(m->rowCount(), 3);
         for (int r = 0; r < 3; ++r) QVERIFY(!checked(m, r));
         QCOMPARE(kbcfg::testing::readAll(dir->path() / "kbCfg.bin"), before);
@@ -385,7 +384,9 @@ class TestDevices : public QObject {
         check(m, 2);
         host->script.answers.push_back(store::Answer::Ok);
         del->click();
-        QCOMPARE(shown(), (std::vector<int>{26, 27, 27}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDevicesToDelete,
+                                                   store::Msg::ConfirmDeleteDevices,
+                                                   store::Msg::ConfirmDeleteDevices}));
         QCOMPARE(session->confirmAnswer, 0);
         QCOMPARE(m->rowCount(), 1);
         QCOMPARE(cell(m, 0, 1), QStringLiteral("3"));
@@ -400,7 +401,7 @@ class TestDevices : public QObject {
         auto page = openPage();
         QAbstractItemModel* m = page->list()->model();
         child<QPushButton>(page.get(), "modifyButton")->click();
-        QCOMPARE(shown(), (std::vector<int>{29}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDeviceToModify}));
         QVERIFY(!page->openDialog());
 
         // Cancel: nothing written and the list is not rebuilt, so the marks stay.
@@ -428,7 +429,7 @@ class TestDevices : public QObject {
         child<QLineEdit>(dialog, "portEdit")->setText(QStringLiteral("1999"));
         child<QLineEdit>(dialog, "passwordEdit")->setText(QStringLiteral("pw1"));
         child<QPushButton>(dialog, "modifyButton")->click();
-        QCOMPARE(shown().back(), 31);
+        QCOMPARE(shown().back(), store::Msg::PortRange);
         QCOMPARE(child<QLineEdit>(dialog, "portEdit")->text(), QStringLiteral("8000"));
         QCOMPARE(child<QLineEdit>(dialog, "passwordEdit")->text(), QStringLiteral("pw1"));
         QVERIFY(dialog->isVisible());
@@ -443,7 +444,7 @@ class TestDevices : public QObject {
         QTest::keyClick(password, Qt::Key_Return);
         QTRY_VERIFY(!page->openDialog());
         QCOMPARE(shown().size(), before + 1);
-        QCOMPARE(shown().back(), 25);
+        QCOMPARE(shown().back(), store::Msg::DeviceModified);
         const auto saved = reload();
         for (int slot : {3, 7}) {
             QCOMPARE(saved->device(slot).port(), 9000);
@@ -482,7 +483,7 @@ class TestDevices : public QObject {
         type("198.51.100.20");
         child<QLineEdit>(dialog, "portEdit")->setText(QStringLiteral("8002"));
         child<QPushButton>(dialog, "addButton")->click();
-        QCOMPARE(shown(), (std::vector<int>{23}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
         QCOMPARE(reload()->device(1).ip(), packIp(198, 51, 100, 20));
         QVERIFY(dialog->isVisible());
         QVERIFY(start->fields().blank());
@@ -501,7 +502,7 @@ class TestDevices : public QObject {
         end->setFields(Ipv4Fields::of(10, 1, 1, 3));
         child<QLineEdit>(dialog, "userNameEdit")->setText(QStringLiteral("admin"));
         child<QPushButton>(dialog, "addButton")->click();
-        QCOMPARE(shown().back(), 24);
+        QCOMPARE(shown().back(), store::Msg::DevicesAdded);
         QVERIFY(start->fields().blank() && end->fields().blank());
 
         child<QPushButton>(dialog, "cancelButton")->click();
@@ -535,19 +536,22 @@ class TestDevices : public QObject {
         password->setFocus();
         QTRY_VERIFY(password->hasFocus());
         QTest::mouseClick(add, Qt::LeftButton);
-        QTRY_COMPARE(shown(), (std::vector<int>{23}));
+        QTRY_COMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
         QTest::qWait(20);
-        QCOMPARE(shown(), (std::vector<int>{23}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
 
         // Tab or Enter from the password box onto Add: one add each (blank address now).
         password->setFocus();
         QTRY_VERIFY(password->hasFocus());
         QTest::keyClick(password, Qt::Key_Tab);
-        QTRY_COMPARE(shown(), (std::vector<int>{23, 6}));
+        QTRY_COMPARE(shown(),
+                     (std::vector<store::Msg>{store::Msg::DeviceAdded, store::Msg::IpFieldBlank}));
         password->setFocus();
         QTRY_VERIFY(password->hasFocus());
         QTest::keyClick(password, Qt::Key_Return);
-        QTRY_COMPARE(shown(), (std::vector<int>{23, 6, 6}));
+        QTRY_COMPARE(shown(),
+                     (std::vector<store::Msg>{store::Msg::DeviceAdded, store::Msg::IpFieldBlank,
+                                              store::Msg::IpFieldBlank}));
         QTest::qWait(20);
         QCOMPARE(shown().size(), std::size_t{3});
         QCOMPARE(reload()->device(1).ip(), packIp(198, 51, 100, 30));
@@ -574,7 +578,7 @@ class TestDevices : public QObject {
         QCOMPARE(child<QLineEdit>(&dialog, "userNameEdit")->text(), QStringLiteral("admin"));
         dialog.show();
         child<QPushButton>(&dialog, "addButton")->click();
-        QCOMPARE(shown(), (std::vector<int>{23}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
         QVERIFY(!dialog.isVisible());  // closes after the add
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(reload()->device(1).port(), 37777);
@@ -590,7 +594,7 @@ class TestDevices : public QObject {
                      QString::number(first));
             dialog.show();
             child<QPushButton>(&dialog, "addButton")->click();
-            QCOMPARE(shown().back(), 23);
+            QCOMPARE(shown().back(), store::Msg::DeviceAdded);
             QCOMPARE(reload()->device(slot).ip(), packIp(first, 1, 1, 1));
         }
     }
@@ -635,7 +639,7 @@ class TestDevices : public QObject {
 
         // Add before any click.
         child<QPushButton>(dialog, "addButton")->click();
-        QCOMPARE(shown(), (std::vector<int>{93}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDeviceToAdd}));
         QVERIFY(!dialog->addDialog());
 
         // A click fills the details; Add opens the preset dialog with that address.
@@ -663,7 +667,7 @@ class TestDevices : public QObject {
         QTRY_COMPARE(m->rowCount(), 4);
         child<QPushButton>(add, "addButton")->click();
         QTRY_VERIFY(!dialog->addDialog());
-        QCOMPARE(shown().back(), 23);
+        QCOMPARE(shown().back(), store::Msg::DeviceAdded);
         QCOMPARE(refresh, 1);
         QVERIFY(dialog->isVisible());
         QCOMPARE(reload()->device(1).ip(), packIp(203, 0, 113, 41));
@@ -673,7 +677,7 @@ class TestDevices : public QObject {
         QVERIFY(dialog->addDialog());
         child<QPushButton>(dialog->addDialog(), "addButton")->click();
         QTRY_VERIFY(!dialog->addDialog());
-        QCOMPARE(shown().back(), 21);
+        QCOMPARE(shown().back(), store::Msg::DeviceAlreadyListed);
         QCOMPARE(reload()->device(2).inUse(), 0u);
 
         // Closing stops the library once; a late report is dropped.
@@ -715,7 +719,7 @@ class TestDevices : public QObject {
         {
             gui::VorpdevView dialog(*context, &refresh);
             dialog.show();
-            QTRY_COMPARE(shown(), (std::vector<int>{54}));
+            QTRY_COMPARE(shown(), (std::vector<store::Msg>{store::Msg::StartVorpFailed}));
             QVERIFY(!dialog.presenter().started);
             QCOMPARE(dialog.list()->model()->rowCount(), 0);
             // Enter is the dialog's OK, held back while the port box is out of range.

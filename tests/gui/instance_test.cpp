@@ -106,7 +106,7 @@ class TestInstance : public QObject {
         kbcfg::store::SessionState session;
         kbcfg::store::ConfigImage image;
         kbcfg::gui::GuiContext context{host, session, image};
-        kbcfg::gui::ModesView modes(context);
+        kbcfg::gui::VarnelDlgView modes(context);
         modes.show();
         // Delivered through the window, as the platform does, so that modality applies.
         const auto press = [&](const QString& way) {
@@ -121,7 +121,7 @@ class TestInstance : public QObject {
         const auto shown = [] {
             QStringList titles;
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && !qobject_cast<kbcfg::gui::ModesView*>(w))
+                if (w->isVisible() && !qobject_cast<kbcfg::gui::VarnelDlgView*>(w))
                     titles << w->windowTitle();
             return titles;
         };
@@ -196,7 +196,7 @@ class TestInstance : public QObject {
         kbcfg::store::ConfigImage image;
         kbcfg::gui::GuiContext context{host, session, image};
         {
-            kbcfg::gui::ModesView modes(context);
+            kbcfg::gui::VarnelDlgView modes(context);
             modes.show();
             modes.openLoginWith(QString::fromStdString(file.string()));
             auto* login = modes.findChild<kbcfg::gui::UserloginView*>();
@@ -211,7 +211,8 @@ class TestInstance : public QObject {
                                 QStringLiteral("/kbCfg.bin"));
             QCOMPARE(modes.findChildren<kbcfg::gui::UserloginView*>().size(), 1);
             QCOMPARE(host.script.shown.size(), size_t(1));
-            QCOMPARE(host.script.shown[0].first, 210);
+            QCOMPARE(host.script.shown[0].first,
+                     kbcfg::store::messageNumber(kbcfg::store::Msg::PathTooLong));
             login->reject();
         }
         kbcfg::gui::deleteParentlessWindows();

@@ -56,9 +56,9 @@ class TestKeyboard : public QObject {
     static T* window(const char* title) {
         return qobject_cast<T*>(QtHost::findWindow(QString::fromLatin1(title)));
     }
-    std::vector<int> shown() {
-        std::vector<int> out;
-        for (const auto& s : host->script.shown) out.push_back(s.first);
+    std::vector<store::Msg> shown() {
+        std::vector<store::Msg> out;
+        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
         host->script.shown.clear();
         return out;
     }
@@ -88,9 +88,7 @@ class TestKeyboard : public QObject {
         store::setConfigPaths(writer, dir->path() / "source" / "kbCfg.bin");
         fs::create_directories(writer.configFolder);
         auto file = std::make_unique<store::ConfigImage>();
-        file->setMagic(store::layout::kMagic);
-        file->setLength(store::layout::kLength);
-        file->setVersion(store::layout::kVersion);
+        file->stampCurrentHeader();
         file->operatorRecord(0).setInUse(1);
         file->operatorRecord(0).setName("admin");
         file->operatorRecord(0).setPassword("pw");
@@ -123,7 +121,8 @@ class TestKeyboard : public QObject {
         // No path yet: asked for before anything else, by both exports.
         click(&dialog, "exportButton");
         click(&dialog, "exportLoginButton");
-        QCOMPARE(shown(), (std::vector<int>{192, 192}));
+        QCOMPARE(shown(),
+                 (std::vector<store::Msg>{store::Msg::ChooseSavePath, store::Msg::ChooseSavePath}));
 
         // A file name of 33 characters is refused; the box keeps what it showed.
         const fs::path good = dir->path() / "kbCfg.bin";
@@ -131,10 +130,10 @@ class TestKeyboard : public QObject {
         click(&dialog, "browseButton");
         host->script.files.push_back(dir->path() / (std::string(29, 'n') + ".bin"));
         click(&dialog, "browseButton");
-        QCOMPARE(shown(), (std::vector<int>{211}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::FileNameTooLong}));
         QCOMPARE(child<QLineEdit>(&dialog, "pathEdit")->text(), QString::fromStdString(good));
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{192}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseSavePath}));
         host->script.files.push_back(good);
         click(&dialog, "browseButton");
         QCOMPARE(session->configPath, good);
@@ -146,35 +145,35 @@ class TestKeyboard : public QObject {
         auto* password = child<QLineEdit>(&dialog, "passwordEdit");
         port->setFocus();
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{5}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::IpBlank}));
         QVERIFY(ip->octetEdit(0)->hasFocus());
 
         ip->setFields({{198, 51, std::nullopt, 2}});
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{6}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::IpFieldBlank}));
         QCOMPARE(ip->fields(), Ipv4Fields{});
 
         fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 2), "1999", "");
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{31}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PortRange}));
         QCOMPARE(port->text(), QString());  // emptied, not reset to 8000
         QVERIFY(port->hasFocus());
 
         fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345678901234567");
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{17}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PasswordTooLong}));
         QCOMPARE(password->text(), QString());
         QVERIFY(sdk->calls.empty());
 
         // A refused login: message 208 and no file.
         password->setText(QStringLiteral("wrong"));
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{208}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::KeyboardLoginFailed}));
         QVERIFY(!fs::exists(good));
 
         password->setText(QStringLiteral("12345"));
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<int>{180}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ExportSucceeded}));
         QCOMPARE(kbcfg::testing::readAll(good), keyboardFile);
         QCOMPARE(sdk->callsStartingWith("Login").back(),
                  std::string("Login 198.51.100.2:8000 admin 12345"));
@@ -212,7 +211,7 @@ class TestKeyboard : public QObject {
     }
 
     void exportAndLoginClosesBehindTheLogin() {
-        gui::ModesView modes(*context);
+        gui::VarnelDlgView modes(*context);
         modes.show();
         QVERIFY(QTest::qWaitForWindowExposed(&modes));
         click(&modes, "remoteButton");
@@ -281,17 +280,17 @@ class TestKeyboard : public QObject {
             gui::ModconfigView dialog(*context);
             dialog.show();
             click(&dialog, "importButton");
-            QCOMPARE(shown(), (std::vector<int>{1}));
+            QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseConfigFileFirst}));
             host->script.files.push_back(file);
             click(&dialog, "browseButton");
             // The dialog stops at a refused login.
             fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 9), "8000", "12345");
             click(&dialog, "importButton");
-            QCOMPARE(shown(), (std::vector<int>{208}));
+            QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::KeyboardLoginFailed}));
             QVERIFY(sdk->callsStartingWith("SetConfigFile").empty());
             fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345");
             click(&dialog, "importButton");
-            QCOMPARE(shown(), (std::vector<int>{178}));
+            QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ImportSucceeded}));
             QCOMPARE(sdk->node(kKeyboard).received, keyboardFile);
         }
 
@@ -311,20 +310,20 @@ class TestKeyboard : public QObject {
         // The page sends regardless of the login and reports the failed send.
         fillKeyboard(importPage, Ipv4Fields::of(198, 51, 100, 9), "8000", "12345");
         click(importPage, "importButton");
-        QCOMPARE(shown(), (std::vector<int>{179}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ImportFailed}));
         fillKeyboard(importPage, Ipv4Fields::of(198, 51, 100, 2), "8000x", "12345");
         click(importPage, "importButton");
-        QCOMPARE(shown(), (std::vector<int>{178}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ImportSucceeded}));
         QCOMPARE(sdk->node(kKeyboard).received, keyboardFile);
         QCOMPARE(session->configPath, file);
 
         // A refused choice keeps the box's text but forgets the file.
         host->script.files.push_back(dir->path() / (std::string(29, 'n') + ".bin"));
         click(importPage, "browseButton");
-        QCOMPARE(shown(), (std::vector<int>{211}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::FileNameTooLong}));
         QCOMPARE(child<QLineEdit>(importPage, "pathEdit")->text(), QString::fromStdString(file));
         click(importPage, "importButton");
-        QCOMPARE(shown(), (std::vector<int>{1}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseConfigFileFirst}));
         QCOMPARE(session->configPath, file);
     }
 
@@ -355,7 +354,7 @@ class TestKeyboard : public QObject {
         kbcfg::testing::writeAll(package, std::vector<std::uint8_t>(4000, 0x5A));
         sdk->node(kKeyboard).upgradeScript = {{2, 0}, {2, 35}, {2, 70}, {1, 100}};
 
-        gui::ModesView modes(*context);
+        gui::VarnelDlgView modes(*context);
         click(&modes, "upgradeButton");
         auto* dialog = window<gui::ModupdataView>("Update Keyboard");
         QVERIFY(dialog);
@@ -372,17 +371,17 @@ class TestKeyboard : public QObject {
         QVERIFY(child<QLabel>(dialog, "notice")->isVisible());
 
         click(dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<int>{50}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseUpdateFileFirst}));
         host->script.files.push_back(package);
         click(dialog, "browseButton");
         QCOMPARE(child<QLineEdit>(dialog, "pathEdit")->text(), QString::fromStdString(package));
         fillKeyboard(dialog, {{198, 51, 100, std::nullopt}}, "8000", "");
         click(dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<int>{6}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::IpFieldBlank}));
         QCOMPARE(child<gui::Ipv4Edit>(dialog, "keyboardIpEdit")->fields(), Ipv4Fields{});
         fillKeyboard(dialog, Ipv4Fields::of(198, 51, 100, 2), "65536", "12345");
         click(dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<int>{31}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PortRange}));
         QVERIFY(sdk->calls.empty());
 
         fillKeyboard(dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345");
@@ -401,7 +400,7 @@ class TestKeyboard : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 3000);
         QCOMPARE(bar->value(), 100);
         QCOMPARE(percent->text(), QStringLiteral("100"));
-        QCOMPARE(shown(), (std::vector<int>{182}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::UpdateSucceeded}));
         QCOMPARE(sdk->callsStartingWith("CloseUpgradeHandle").size(), std::size_t{1});
         QCOMPARE(sdk->callsStartingWith("LogoutEx").size(), std::size_t{1});
         const std::size_t polls = sdk->callsStartingWith("GetUpgradeState").size();
@@ -451,7 +450,7 @@ class TestKeyboard : public QObject {
         host->script.files.push_back(tooSmall);
         click(&dialog, "browseButton");
         click(&dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<int>{209}));
+        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PanelFileIllegal}));
         QCOMPARE(sdk->callsStartingWith("LogoutEx").size(), std::size_t{1});
 
         host->script.files.push_back(program);

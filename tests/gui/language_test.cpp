@@ -39,10 +39,11 @@
 using namespace kbcfg;
 using store::Language;
 using store::MessageCatalogue;
+using store::Msg;
 
 namespace {
 
-QString text(Language language, int n) {
+QString text(Language language, store::Msg n) {
     const MessageCatalogue& table =
         language == Language::Chinese ? MessageCatalogue::chinese() : MessageCatalogue::english();
     return QString::fromStdString(table.text(n));
@@ -99,9 +100,7 @@ class TestLanguage : public QObject {
         image = std::make_unique<store::ConfigImage>();
         sdk = std::make_unique<kbcfg::testing::FakeNetSdk>();
         store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
@@ -119,7 +118,7 @@ class TestLanguage : public QObject {
     }
 
     void everyOpenWindowFollowsAtOnce() {
-        gui::ModesView modes(*context);
+        gui::VarnelDlgView modes(*context);
         modes.show();
         gui::MainView main(*context);
         main.show();
@@ -135,29 +134,32 @@ class TestLanguage : public QObject {
         auto* header = static_cast<gui::CHeaderCtrlCl*>(devices->horizontalHeader());
 
         // Titles, buttons, labels, group boxes, combo-box items and list headers (as drawn).
-        const std::pair<std::function<QString()>, int> shown[] = {
-            {[&] { return main.windowTitle(); }, 73},
-            {[&] { return modes.windowTitle(); }, 74},
-            {[&] { return child<QLabel>(&main, "userLabel")->text(); }, 118},
-            {[&] { return child<QLabel>(&main, "languageLabel")->text(); }, 184},
-            {[&] { return child<QRadioButton>(&main, "chineseRadio")->text(); }, 185},
-            {[&] { return child<QPushButton>(&main, "normalAddButton")->text(); }, 119},
-            {[&] { return child<QGroupBox>(&main, "typeGroup")->title(); }, 157},
-            {[&] { return header->caption(2); }, 76},
+        const std::pair<std::function<QString()>, Msg> shown[] = {
+            {[&] { return main.windowTitle(); }, Msg::TitleMenu},
+            {[&] { return modes.windowTitle(); }, Msg::TitleModes},
+            {[&] { return child<QLabel>(&main, "userLabel")->text(); }, Msg::CurrentUserLabel},
+            {[&] { return child<QLabel>(&main, "languageLabel")->text(); }, Msg::LanguageLabel},
+            {[&] { return child<QRadioButton>(&main, "chineseRadio")->text(); },
+             Msg::ChineseChoice},
+            {[&] { return child<QPushButton>(&main, "normalAddButton")->text(); },
+             Msg::NormalAddButton},
+            {[&] { return child<QGroupBox>(&main, "typeGroup")->title(); }, Msg::ChannelTypeLabel},
+            {[&] { return header->caption(2); }, Msg::Ip},
             {[&] {
                  return child<QTableView>(&main, "userList")
                      ->model()
                      ->headerData(2, Qt::Horizontal)
                      .toString();
              },
-             83},
-            {[&] { return devadd.windowTitle(); }, 101},
-            {[&] { return child<QPushButton>(&devadd, "addButton")->text(); }, 107},
-            {[&] { return child<QComboBox>(&devadd, "typeCombo")->itemText(1); }, 175},
-            {[&] { return child<QLabel>(&devadd, "startIpLabel")->text(); }, 172},
-            {[&] { return child<QComboBox>(&upgrade, "modeCombo")->itemText(0); }, 196},
-            {[&] { return child<QLabel>(&upgrade, "notice")->text(); }, 155},
-            {[&] { return tip.cancelButton()->text(); }, 99},
+             Msg::ColumnOperatorName},
+            {[&] { return devadd.windowTitle(); }, Msg::TitleAddDevice},
+            {[&] { return child<QPushButton>(&devadd, "addButton")->text(); }, Msg::AddButton},
+            {[&] { return child<QComboBox>(&devadd, "typeCombo")->itemText(1); }, Msg::BatchIp},
+            {[&] { return child<QLabel>(&devadd, "startIpLabel")->text(); }, Msg::IpLabel},
+            {[&] { return child<QComboBox>(&upgrade, "modeCombo")->itemText(0); },
+             Msg::FirmwareUpdate},
+            {[&] { return child<QLabel>(&upgrade, "notice")->text(); }, Msg::UpdateNotice},
+            {[&] { return tip.cancelButton()->text(); }, Msg::CancelButton},
         };
         const bool qtChinese = QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
                                              QStringLiteral("/qtbase_zh_CN.qm"));
@@ -165,7 +167,8 @@ class TestLanguage : public QObject {
             QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:") == "Look in:",
                      !qtChinese || language == Language::English);
             for (const auto& [get, n] : shown)
-                QVERIFY2(get() == text(language, n), qPrintable(QString::number(n) + ": " + get()));
+                QVERIFY2(get() == text(language, n),
+                         qPrintable(QString::number(store::messageNumber(n)) + ": " + get()));
             QCOMPARE(child<QRadioButton>(&main, "chineseRadio")->isChecked(),
                      language == Language::Chinese);
             QCOMPARE(child<QRadioButton>(&main, "englishRadio")->isChecked(),
@@ -190,8 +193,8 @@ class TestLanguage : public QObject {
         // A window opened afterwards starts in the language in use, and the program finds its
         // windows by the new titles.
         gui::UseraddView later(*context, &main);
-        QCOMPARE(later.windowTitle(), text(Language::Chinese, 156));
-        QCOMPARE(gui::QtHost::findWindow(text(Language::Chinese, 73)), &main);
+        QCOMPARE(later.windowTitle(), text(Language::Chinese, Msg::TitleAddUser));
+        QCOMPARE(gui::QtHost::findWindow(text(Language::Chinese, Msg::TitleMenu)), &main);
 
         // Switched from elsewhere, the radio buttons follow too.
         gui::switchLanguage(Language::English);
@@ -202,7 +205,7 @@ class TestLanguage : public QObject {
     void theProgressTextSaysWhatARunDoes() {
         MessageCatalogue::setCurrent(Language::Chinese);
         QCOMPARE(gui::probeProgressText({1, 8, "198.51.100.100", 4}, false),
-                 QString::fromUtf8("正在探测 198.51.100.100 等 4 台设备\n已完成 1 / 8 台设备"));
+                 QString::fromUtf8("正在探测 198.51.100.100 及另外 3 台设备\n已完成 1 / 8 台设备"));
         MessageCatalogue::setCurrent(Language::English);
         QCOMPARE(
             gui::probeProgressText({1, 8, "198.51.100.100", 3}, true),
@@ -216,7 +219,7 @@ class TestLanguage : public QObject {
         const QFontMetrics metrics(gui::uiFont(9));
         QString missing;
         for (int n = 0; n < store::kMessageCount; ++n) {
-            const QList<uint> chars = text(Language::Chinese, n).toUcs4();
+            const QList<uint> chars = text(Language::Chinese, static_cast<Msg>(n)).toUcs4();
             if (std::any_of(chars.begin(), chars.end(),
                             [&](uint c) { return c >= 0x20 && !metrics.inFontUcs4(c); }))
                 missing += QString::number(n) + ' ';

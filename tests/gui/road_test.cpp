@@ -63,9 +63,9 @@ class TestRoad : public QObject {
     static T* window(const char* title) {
         return qobject_cast<T*>(QtHost::findWindow(QString::fromLatin1(title)));
     }
-    std::vector<int> shown() {
-        std::vector<int> out;
-        for (const auto& s : host->script.shown) out.push_back(s.first);
+    std::vector<store::Msg> shown() {
+        std::vector<store::Msg> out;
+        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
         host->script.shown.clear();
         return out;
     }
@@ -127,7 +127,7 @@ class TestRoad : public QObject {
     void aTypicalChange() {
         QElapsedTimer clock;
         clock.start();
-        gui::ModesView modes(*context);
+        gui::VarnelDlgView modes(*context);
         modes.show();
         QVERIFY(QTest::qWaitForWindowExposed(&modes));
 
@@ -141,7 +141,7 @@ class TestRoad : public QObject {
         click(exportDialog, "browseButton");
         fillKeyboard(exportDialog);
         click(exportDialog, "exportLoginButton");
-        QCOMPARE(shown(), std::vector<int>{});
+        QCOMPARE(shown(), std::vector<store::Msg>{});
         QVERIFY(fs::exists(file));
 
         auto* login = window<gui::UserloginView>("Login");
@@ -153,7 +153,7 @@ class TestRoad : public QObject {
         gui::MainView* main = nullptr;
         QTRY_VERIFY((main = window<gui::MainView>("Menu")));
         QTRY_VERIFY(!window("Remote Config File"));
-        QCOMPARE(shown(), std::vector<int>{});
+        QCOMPARE(shown(), std::vector<store::Msg>{});
         QCOMPARE(session->loggedInUser, 0);
         main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main));
@@ -173,14 +173,14 @@ class TestRoad : public QObject {
         child<QLineEdit>(add, "userNameEdit")->setText(QStringLiteral("admin"));
         child<QLineEdit>(add, "passwordEdit")->setText(QStringLiteral("12345"));
         click(add, "addButton");
-        QCOMPARE(shown(), std::vector<int>{23});
+        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::DeviceAdded});
         child<QComboBox>(add, "typeCombo")->setCurrentIndex(1);
         child<gui::Ipv4Edit>(add, "startIpEdit")->setFields(Ipv4Fields::of(198, 51, 100, 60));
         child<gui::Ipv4Edit>(add, "endIpEdit")->setFields(Ipv4Fields::of(198, 51, 100, 61));
         child<QLineEdit>(add, "userNameEdit")->setText(QStringLiteral("admin"));
         child<QLineEdit>(add, "passwordEdit")->setText(QStringLiteral("12345"));
         click(add, "addButton");
-        QCOMPARE(shown(), std::vector<int>{24});
+        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::DevicesAdded});
         click(add, "cancelButton");
         QTRY_COMPARE(devices->model()->rowCount(), before + 3);
         for (const char* ip : {"203.0.113.10", "198.51.100.60", "198.51.100.61"})
@@ -197,7 +197,7 @@ class TestRoad : public QObject {
         });
         click(userPage, "addUserButton");
         QVERIFY(*added);
-        QCOMPARE(shown(), std::vector<int>{39});
+        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::UserAdded});
         QTableView* users = userPage->list();
         const int opRow = rowOf(users, 2, "op1");
         QVERIFY(opRow >= 0);
@@ -231,7 +231,7 @@ class TestRoad : public QObject {
         QTRY_VERIFY(*managed);
         QCOMPARE(counts, QStringList({"2", "1", "1"}));  // success, connection, password
         QCOMPARE(assigned, QStringList({"198.51.100.20", "198.51.100.60"}));
-        QCOMPARE(shown(), std::vector<int>{});
+        QCOMPARE(shown(), std::vector<store::Msg>{});
 
         // Channel indexes: one singly, a run in a batch; then the report.
         click(main, "channelsButton");
@@ -244,13 +244,13 @@ class TestRoad : public QObject {
         tick(channels, 0);
         child<QLineEdit>(channelPage, "newIndexEdit")->setText(QStringLiteral("501"));
         click(channelPage, "singleButton");
-        QCOMPARE(shown(), std::vector<int>{});
+        QCOMPARE(shown(), std::vector<store::Msg>{});
         QCOMPARE(rows[0].indexText, std::string("501"));
         tick(channels, 2);
         tick(channels, 5);
         child<QLineEdit>(channelPage, "newIndexEdit")->setText(QStringLiteral("9000"));
         click(channelPage, "batchButton");
-        QCOMPARE(shown(), std::vector<int>{});
+        QCOMPARE(shown(), std::vector<store::Msg>{});
         std::map<int, std::uint32_t> edited{{rows[0].position, 501}};
         for (int r = 2; r <= 5; ++r) {
             QCOMPARE(rows[static_cast<std::size_t>(r)].indexText, std::to_string(9000 + r - 2));
@@ -274,7 +274,7 @@ class TestRoad : public QObject {
         QCOMPARE(child<QLineEdit>(importPage, "pathEdit")->text(), QString::fromStdString(file));
         fillKeyboard(importPage);
         click(importPage, "importButton");
-        QCOMPARE(shown(), std::vector<int>{178});
+        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::ImportSucceeded});
 
         // The keyboard hands out what it was sent: fetch it into another file and load that.
         store::SessionState later;
@@ -288,7 +288,7 @@ class TestRoad : public QObject {
             click(&fetch, "browseButton");
             fillKeyboard(&fetch);
             click(&fetch, "exportButton");
-            QCOMPARE(shown(), std::vector<int>{180});
+            QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::ExportSucceeded});
         }
         QCOMPARE(kbcfg::testing::readAll(again), kbcfg::testing::readAll(file));
         QCOMPARE(store::loadImage(*host, later, *fetchedImage), 0);

@@ -73,9 +73,9 @@ class TestUsers : public QObject {
         if (!c) qFatal("no %s", name);
         return c;
     }
-    std::vector<int> shownNumbers() const {
-        std::vector<int> out;
-        for (const auto& s : host->script.shown) out.push_back(s.first);
+    std::vector<store::Msg> shownNumbers() const {
+        std::vector<store::Msg> out;
+        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
         return out;
     }
     QStringList column(QTableView* list, int c) const {
@@ -148,9 +148,7 @@ class TestUsers : public QObject {
         image = std::make_unique<store::ConfigImage>();
         sdk = std::make_unique<WatchedSdk>();
         store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         const char* names[] = {"admin", "alice", "bob"};
         for (int n = 0; n < 3; ++n) {
             image->operatorRecord(n).setInUse(1);
@@ -244,7 +242,7 @@ class TestUsers : public QObject {
         child<QPushButton>(&page, "addUserButton")->click();
         QVERIFY(*ran);
         QVERIFY(closed);
-        QCOMPARE(shownNumbers(), std::vector<int>({39}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserAdded}));
         QCOMPARE(column(page.list(), 2), QStringList({"alice", "bob", "carol"}));
         auto saved = fileImage();
         QVERIFY(saved);
@@ -264,7 +262,7 @@ class TestUsers : public QObject {
         confirm->setFocus();
         QTRY_VERIFY(confirm->hasFocus());
         QTest::keyClick(confirm, Qt::Key_Tab);
-        QTRY_COMPARE(shownNumbers(), std::vector<int>({13}));
+        QTRY_COMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserNameChars}));
         QVERIFY(add->hasFocus());
         QVERIFY(dialog.isVisible());
         QVERIFY(name->text().isEmpty());
@@ -276,14 +274,14 @@ class TestUsers : public QObject {
         QTRY_VERIFY(confirm->hasFocus());
         QTest::mouseClick(add, Qt::LeftButton);
         QTest::qWait(50);
-        QCOMPARE(shownNumbers(), std::vector<int>({37}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserExists}));
         QVERIFY(dialog.isVisible());
 
         host->script.shown.clear();
         name->setText("dave");
         QTest::mouseClick(add, Qt::LeftButton);
         QTest::qWait(50);
-        QCOMPARE(shownNumbers(), std::vector<int>({39}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserAdded}));
         QVERIFY(!dialog.isVisible());
         QCOMPARE(image->operatorRecord(3).name(), std::string("dave"));
     }
@@ -294,7 +292,7 @@ class TestUsers : public QObject {
         tick(page.list(), 0);
         host->script.answers.push_back(store::Answer::Cancel);
         del->click();
-        QCOMPARE(shownNumbers(), std::vector<int>({40}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ConfirmDeleteUsers}));
         QCOMPARE(page.list()->model()->rowCount(), 2);
         QCOMPARE(page.list()->model()->index(0, 0).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Unchecked));
@@ -303,7 +301,7 @@ class TestUsers : public QObject {
         tick(page.list(), 0);
         host->script.answers.push_back(store::Answer::Ok);
         del->click();
-        QCOMPARE(shownNumbers(), std::vector<int>({40}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ConfirmDeleteUsers}));
         QCOMPARE(column(page.list(), 2), QStringList({"bob"}));
         auto saved = fileImage();
         QVERIFY(saved);
@@ -315,12 +313,12 @@ class TestUsers : public QObject {
         gui::ManuserView page(*context);
         auto* modify = child<QPushButton>(&page, "modifyPasswordButton");
         modify->click();
-        QCOMPARE(shownNumbers(), std::vector<int>({36}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ChooseUserToModify}));
         tick(page.list(), 0);
         tick(page.list(), 1);
         host->script.shown.clear();
         modify->click();
-        QCOMPARE(shownNumbers(), std::vector<int>({35}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ChooseOneUserToModify}));
         QVERIFY(!page.presenter().rows[0].checked);  // the list was rebuilt
 
         host->script.shown.clear();
@@ -336,7 +334,7 @@ class TestUsers : public QObject {
         modify->click();
         QVERIFY(*ran);
         QCOMPARE(shownName, QStringLiteral("bob"));
-        QCOMPARE(shownNumbers(), std::vector<int>({19}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::PasswordModified}));
         QCOMPARE(image->operatorRecord(2).password(), std::string("n3w"));
     }
 
@@ -510,7 +508,7 @@ class TestUsers : public QObject {
         gui::UserdevView dialog(*context, 1);
         tick(dialog.list(false), 1);
         child<QPushButton>(&dialog, "addButton")->click();
-        QCOMPARE(shownNumbers(), std::vector<int>({69}));
+        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::DevicePasswordWrong}));
         QCOMPARE(sdk->progressSeen, QStringList({"none"}));
         QCOMPARE(dialog.list(false)->model()->rowCount(), 3);
         QVERIFY(!QApplication::activeModalWidget());
@@ -555,15 +553,18 @@ class TestUsers : public QObject {
             QCOMPARE(protocol->currentIndex(), 0);
 
             ok->click();
-            QCOMPARE(shownNumbers(), std::vector<int>({5}));
+            QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::IpBlank}));
             address->setFields(store::Ipv4Fields::of(203, 0, 113, 5));
             port->setText("0");
             ok->click();
-            QCOMPARE(shownNumbers(), std::vector<int>({5, 55}));
+            QCOMPARE(shownNumbers(),
+                     std::vector<store::Msg>({store::Msg::IpBlank, store::Msg::StreamPortRange}));
             QCOMPARE(port->text(), QStringLiteral("8000"));
             port->setText("9000x");
             ok->click();
-            QCOMPARE(shownNumbers(), std::vector<int>({5, 55, 56}));
+            QCOMPARE(shownNumbers(),
+                     std::vector<store::Msg>({store::Msg::IpBlank, store::Msg::StreamPortRange,
+                                              store::Msg::StreamBound}));
             QVERIFY(stream->isVisible());
             child<QPushButton>(stream, "cancelButton")->click();
         });

@@ -42,7 +42,7 @@ class TestWalk : public QObject {
     std::unique_ptr<store::SessionState> session;
     std::unique_ptr<store::ConfigImage> image;
     std::unique_ptr<gui::GuiContext> context;
-    std::unique_ptr<gui::ModesView> modes;
+    std::unique_ptr<gui::VarnelDlgView> modes;
     fs::path configFile;
 
     template <class T = QWidget>
@@ -55,9 +55,9 @@ class TestWalk : public QObject {
         if (!c) qFatal("no %s", name);
         return c;
     }
-    std::vector<int> shownNumbers() const {
-        std::vector<int> out;
-        for (const auto& s : host->script.shown) out.push_back(s.first);
+    std::vector<store::Msg> shownNumbers() const {
+        std::vector<store::Msg> out;
+        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
         return out;
     }
 
@@ -103,9 +103,7 @@ class TestWalk : public QObject {
         store::SessionState writer;
         store::setConfigPaths(writer, configFile);
         auto file = std::make_unique<store::ConfigImage>();
-        file->setMagic(store::layout::kMagic);
-        file->setLength(store::layout::kLength);
-        file->setVersion(store::layout::kVersion);
+        file->stampCurrentHeader();
         file->operatorRecord(0).setInUse(1);
         file->operatorRecord(0).setName("admin");
         file->operatorRecord(0).setPassword("pw");
@@ -114,7 +112,7 @@ class TestWalk : public QObject {
         QCOMPARE(store::saveChange(*host, writer, *file), 0);
 
         context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
-        modes = std::make_unique<gui::ModesView>(*context);
+        modes = std::make_unique<gui::VarnelDlgView>(*context);
         modes->show();
         QVERIFY(QTest::qWaitForWindowExposed(modes.get()));
     }
@@ -191,12 +189,14 @@ class TestWalk : public QObject {
         child<QAbstractButton>(main, "otherButton")->click();
         QVERIFY(child<QWidget>(main, "otherPage")->isVisible());
         child<QRadioButton>(main, "chineseRadio")->click();
-        QCOMPARE(main->windowTitle(),
-                 QString::fromStdString(store::MessageCatalogue::chinese().text(73)));
+        QCOMPARE(
+            main->windowTitle(),
+            QString::fromStdString(store::MessageCatalogue::chinese().text(store::Msg::TitleMenu)));
         QCOMPARE(modes->windowTitle(),
-                 QString::fromStdString(store::MessageCatalogue::chinese().text(74)));
+                 QString::fromStdString(
+                     store::MessageCatalogue::chinese().text(store::Msg::TitleModes)));
         child<QRadioButton>(main, "englishRadio")->click();
-        QCOMPARE(store::getMessage(72), std::string("Login"));
+        QCOMPARE(store::getMessage(store::Msg::TitleLogin), std::string("Login"));
         QCOMPARE(main->windowTitle(), QStringLiteral("Menu"));
 
         // While the main window is open, a mode button only brings it to the front.
@@ -282,7 +282,8 @@ class TestWalk : public QObject {
         QCOMPARE(child<QLineEdit>(login, "pathEdit")->text(),
                  QString::fromStdString(configFile.string()));
         child<QPushButton>(login, "loginButton")->click();
-        QCOMPARE(shownNumbers(), (std::vector<int>{1, 20}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChooseConfigFileFirst,
+                                                          store::Msg::ErrorPassword}));
         QCOMPARE(child<QLineEdit>(login, "passwordEdit")->text(), QString());
         QCOMPARE(child<QLineEdit>(login, "userNameEdit")->text(), QStringLiteral("admin"));
         QVERIFY(login->isVisible());
@@ -306,9 +307,9 @@ class TestWalk : public QObject {
 
         // A click on the button takes the focus with the pointer: one attempt, from the click.
         QTest::mouseClick(button, Qt::LeftButton);
-        QTRY_COMPARE(shownNumbers(), (std::vector<int>{20}));
+        QTRY_COMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ErrorPassword}));
         QTest::qWait(20);
-        QCOMPARE(shownNumbers(), (std::vector<int>{20}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ErrorPassword}));
 
         // Tab from the password box onto the button logs in by itself.
         password->setFocus();
@@ -316,7 +317,7 @@ class TestWalk : public QObject {
         password->setText(QStringLiteral("pw"));
         QTest::keyClick(password, Qt::Key_Tab);
         QTRY_VERIFY(window("Menu"));
-        QCOMPARE(shownNumbers(), (std::vector<int>{20}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ErrorPassword}));
         QTRY_VERIFY(!window("Login"));
     }
 
@@ -344,7 +345,7 @@ class TestWalk : public QObject {
         gui::UserloginView* login = openLogin();
         fillIn(login, "admin", "pw");
         child<QPushButton>(login, "loginButton")->click();
-        QCOMPARE(shownNumbers(), (std::vector<int>{3}));
+        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ConfigFileError}));
         // No plain copy, and the lock of the attempt is gone again.
         QVERIFY(!fs::exists(dir->path() / "tem.bin"));
         QVERIFY(!fs::exists(store::lockPathFor(configFile)));
@@ -356,12 +357,13 @@ class TestWalk : public QObject {
     }
 
     void tipBoxButtonsAndAnswers() {
-        gui::TipView plain(store::getMessage(116), false);
+        gui::TipView plain(store::getMessage(store::Msg::ExportAndLoginButton), false);
         QCOMPARE(plain.windowTitle(), QStringLiteral("Tips"));
         QCOMPARE(plain.textLabel()->text(), QStringLiteral("Export & login"));
         QVERIFY(!plain.cancelButton());
         // On a button the catalogue's doubled ampersand is one literal '&', not a mnemonic.
-        QPushButton exportButton(QString::fromStdString(store::getMessage(116)));
+        QPushButton exportButton(
+            QString::fromStdString(store::getMessage(store::Msg::ExportAndLoginButton)));
         QVERIFY(exportButton.shortcut().isEmpty());
         plain.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plain));
@@ -372,7 +374,7 @@ class TestWalk : public QObject {
         plain.hide();
 
         auto answer = [](void (*act)(gui::TipView&)) {
-            gui::TipView box(store::getMessage(27), true);
+            gui::TipView box(store::getMessage(store::Msg::ConfirmDeleteDevices), true);
             QTimer::singleShot(0, &box, [&box, act] { act(box); });
             return box.run();
         };
@@ -386,8 +388,8 @@ class TestWalk : public QObject {
     void cancelOfABackupQuestionShowsItsNoticeOverIt() {
         host->script.active = false;
         store::setConfigPaths(*session, configFile);
-        QStringList expected{QString::fromStdString(store::getMessage(42)),
-                             QString::fromStdString(store::getMessage(43))};
+        QStringList expected{QString::fromStdString(store::getMessage(store::Msg::AskCoverBackup)),
+                             QString::fromStdString(store::getMessage(store::Msg::NotBackedUp))};
         expected.sort();
         for (int mode : {store::kTipBackupAtLogin, store::kTipBackupAtExport}) {
             QStringList seen;  // the boxes on screen while the notice is up
@@ -408,7 +410,7 @@ class TestWalk : public QObject {
                 QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
             });
             user.start();
-            store::askMessage(*host, *session, 42, "kbCfg.bin", mode);
+            store::askMessage(*host, *session, store::Msg::AskCoverBackup, "kbCfg.bin", mode);
             user.stop();
             seen.sort();
             QCOMPARE(seen, expected);
@@ -421,10 +423,12 @@ class TestWalk : public QObject {
         // Escape on a mode-3 question leaves the answer as it was.
         host->script.answers.push_back(store::Answer::Closed);
         session->confirmAnswer = 0;
-        store::askMessage(*host, *session, 27, "", store::kTipConfirm);
+        store::askMessage(*host, *session, store::Msg::ConfirmDeleteDevices, "",
+                          store::kTipConfirm);
         QCOMPARE(session->confirmAnswer, 0);
         host->script.answers.push_back(store::Answer::Ok);
-        store::askMessage(*host, *session, 27, "", store::kTipConfirm);
+        store::askMessage(*host, *session, store::Msg::ConfirmDeleteDevices, "",
+                          store::kTipConfirm);
         QCOMPARE(session->confirmAnswer, 1);
     }
 };

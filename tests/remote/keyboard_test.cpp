@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "remote/config.h"
+#include "remote/mankb.h"
 #include "remote/modconfig.h"
 #include "remote/modupdata.h"
 #include "support/fake_netsdk.h"
@@ -13,6 +14,8 @@
 
 namespace kbcfg::remote {
 namespace {
+
+using store::Msg;
 
 using store::Outcome;
 using ::testing::ElementsAre;
@@ -63,13 +66,15 @@ TEST_F(KeyboardTest, ExportChecksInOrder) {
     dialog.keyboard.password = "\x7F";
     dialog.exportFile();
     EXPECT_EQ(dialog.keyboard.password, "");
-    EXPECT_THAT(host.numbers(), ElementsAre(192, 192, 5, 6, 31, 17, 16));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseSavePath, Msg::ChooseSavePath, Msg::IpBlank,
+                                            Msg::IpFieldBlank, Msg::PortRange, Msg::PasswordTooLong,
+                                            Msg::PasswordChars));
     EXPECT_TRUE(sdk.calls.empty());
 
     host.clear();
     dialog.keyboard.password = "wrong";
     EXPECT_EQ(dialog.exportFile(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(208));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::KeyboardLoginFailed));
     EXPECT_FALSE(std::filesystem::exists(dir / "kbCfg.bin"));
     EXPECT_THAT(sdk.callsStartingWith("Logout"), IsEmpty());
 }
@@ -79,7 +84,7 @@ TEST_F(KeyboardTest, ExportFetchesAsAdmin) {
     ASSERT_TRUE(dialog.usePath(dir / "kbCfg.bin"));
     fillKeyboard(dialog.keyboard);
     ASSERT_EQ(dialog.exportFile(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(180));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ExportSucceeded));
     EXPECT_EQ(kbcfg::testing::readAll(dir / "kbCfg.bin"),
               (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
     // Fetched into a private temporary file beside it, which then takes the file's place.
@@ -97,7 +102,7 @@ TEST_F(KeyboardTest, ExportFetchesAsAdmin) {
     sdk.node(kKeyboard).refuseGetConfig = true;
     host.clear();
     EXPECT_EQ(dialog.exportFile(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(181));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ExportFailed));
 }
 
 TEST_F(KeyboardTest, ExportAndLoginOpensTheLogin) {
@@ -120,7 +125,7 @@ TEST_F(KeyboardTest, ExportAndLoginOpensTheLogin) {
         ASSERT_TRUE(missing.usePath(dir / "gone" / "site.bin"));
         fillKeyboard(missing.keyboard);
         EXPECT_EQ(withLogin ? missing.exportAndLogin() : missing.exportFile(), Outcome::Refused);
-        EXPECT_THAT(host.numbers(), ElementsAre(181));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::ExportFailed));
         EXPECT_FALSE(missing.openLogin);
         EXPECT_THAT(sdk.calls.back(), ::testing::StartsWith("LogoutEx"));
         EXPECT_FALSE(std::filesystem::exists(dir / "gone"));
@@ -139,10 +144,10 @@ TEST_F(KeyboardTest, PathLimits) {
     EXPECT_FALSE(dialog.usePath(dir / std::string(33, 'n')));
     EXPECT_TRUE(session.configPath.empty());
     EXPECT_EQ(dialog.pathField, exact.string());  // the box keeps what it showed
-    EXPECT_THAT(host.numbers(), ElementsAre(210, 211));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PathTooLong, Msg::FileNameTooLong));
     host.clear();
     dialog.exportFile();
-    EXPECT_THAT(host.numbers(), ElementsAre(192));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseSavePath));
 }
 
 // Runs a block in another current folder.
@@ -186,7 +191,7 @@ TEST_F(KeyboardTest, PathLimitsApplyToTheFullPath) {
         // Long as typed, short in full; ".." is taken lexically.
         EXPECT_EQ(choose(dots + "kb.bin"), here / "kb.bin");
         EXPECT_EQ(choose("sub/../kb.bin"), here / "kb.bin");
-        EXPECT_THAT(host.numbers(), ElementsAre(210));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::PathTooLong));
     }
 }
 
@@ -207,12 +212,13 @@ TEST_F(KeyboardTest, ImportFromPageAndDialog) {
     dialog.usePath(edited);
     fillKeyboard(dialog.keyboard);
     dialog.importFile();
-    EXPECT_THAT(host.numbers(), ElementsAre(178, 179, 208));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::ImportSucceeded, Msg::ImportFailed, Msg::KeyboardLoginFailed));
 
     host.clear();
     EXPECT_FALSE(page.importPage.usePath(dir / std::string(33, 'n')));
     page.importPage.importFile();
-    EXPECT_THAT(host.numbers(), ElementsAre(211, 1));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::FileNameTooLong, Msg::ChooseConfigFileFirst));
     EXPECT_EQ(session.configPath, edited);
 }
 
@@ -243,7 +249,8 @@ TEST_F(UpgradeTest, ChecksBeforeTheLogin) {
     dialog.keyboard.port = "65535";
     dialog.keyboard.password = std::string(17, 'p');
     dialog.startUpgrade();
-    EXPECT_THAT(host.numbers(), ElementsAre(50, 5, 31, 31, 17));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseUpdateFileFirst, Msg::IpBlank,
+                                            Msg::PortRange, Msg::PortRange, Msg::PasswordTooLong));
     EXPECT_TRUE(sdk.calls.empty());
 }
 
@@ -251,11 +258,12 @@ TEST_F(UpgradeTest, PackageFilesAreCheckedAfterTheLogin) {
     struct Case {
         int mode;
         std::size_t size;
-        int message;  // 0: accepted
+        std::optional<Msg> message;  // none: accepted
     };
-    for (const Case c : {Case{modupdata::kFirmware, 0, 51}, Case{modupdata::kPanel, 1023, 209},
-                         Case{modupdata::kPanel, 102'401, 209}, Case{modupdata::kPanel, 1024, 0},
-                         Case{modupdata::kPanel, 102'400, 0}}) {
+    for (const Case c : {Case{modupdata::kFirmware, 0, Msg::UpdateFileError},
+                         Case{modupdata::kPanel, 1023, Msg::PanelFileIllegal},
+                         Case{modupdata::kPanel, 102'401, Msg::PanelFileIllegal},
+                         Case{modupdata::kPanel, 1024, {}}, Case{modupdata::kPanel, 102'400, {}}}) {
         SCOPED_TRACE(c.size);
         host.clear();
         sdk.calls.clear();
@@ -263,7 +271,7 @@ TEST_F(UpgradeTest, PackageFilesAreCheckedAfterTheLogin) {
         const Outcome o = dialog.startUpgrade();
         if (c.message) {
             EXPECT_EQ(o, Outcome::Refused);
-            EXPECT_THAT(host.numbers(), ElementsAre(c.message));
+            EXPECT_THAT(host.numbers(), ElementsAre(*c.message));
             EXPECT_EQ(sdk.callsStartingWith("LogoutEx").size(), 1u);
         } else {
             EXPECT_EQ(o, Outcome::Done);
@@ -276,7 +284,7 @@ TEST_F(UpgradeTest, PackageFilesAreCheckedAfterTheLogin) {
     dialog.usePackage(dir / "missing.dav");
     fillKeyboard(dialog.keyboard);
     dialog.startUpgrade();
-    EXPECT_THAT(host.numbers(), ElementsAre(44));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenUpdateFileFailed));
 }
 
 TEST_F(UpgradeTest, FirmwarePollingToSuccess) {
@@ -297,13 +305,16 @@ TEST_F(UpgradeTest, FirmwarePollingToSuccess) {
     EXPECT_TRUE(host.timers.empty());
     EXPECT_EQ(dialog.finished, true);
     EXPECT_TRUE(dialog.updateEnabled());
-    EXPECT_THAT(host.numbers(), ElementsAre(182));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UpdateSucceeded));
     EXPECT_THAT(sdk.callsStartingWith("CloseUpgradeHandle").size(), 1u);
     EXPECT_THAT(sdk.callsStartingWith("LogoutEx").size(), 1u);
 }
 
 TEST_F(UpgradeTest, EndStatesAndTheirMessages) {
-    for (const auto& [state, message] : {std::pair{3, 52}, {4, 53}, {5, 47}, {-1, 52}}) {
+    for (const auto& [state, message] : {std::pair{3, Msg::UpdateFailed},
+                                         {4, Msg::UpdateStatusLost},
+                                         {5, Msg::UpdateLanguageMismatch},
+                                         {-1, Msg::UpdateFailed}}) {
         host.clear();
         sdk.node(kKeyboard).upgradeScript = {{state, 0}};
         ready(modupdata::kFirmware, 100);
@@ -348,7 +359,7 @@ TEST_F(UpgradeTest, PanelRefusals) {
     sdk.node(kKeyboard).refuseEncrypt = false;
     sdk.node(kKeyboard).refuseUpgrade = true;
     dialog.startUpgrade();
-    EXPECT_THAT(host.numbers(), ElementsAre(207, 207));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PanelUpdateFailed, Msg::PanelUpdateFailed));
     EXPECT_TRUE(host.timers.empty());
 }
 

@@ -11,6 +11,8 @@
 namespace kbcfg::shell {
 namespace {
 
+using store::Msg;
+
 using Button = main::Button;
 using Page = main::Page;
 using ::testing::ElementsAre;
@@ -95,17 +97,18 @@ TEST(LanguagePage, ShowsTheTableInUse) {
     EXPECT_EQ(other::chineseCaption(), "Chinese");
     store::MessageCatalogue::setCurrent(store::Language::Chinese);
     EXPECT_EQ(other::choice(), store::Language::Chinese);
-    EXPECT_EQ(other::chineseCaption(), store::MessageCatalogue::chinese().text(185));
+    EXPECT_EQ(other::chineseCaption(),
+              store::MessageCatalogue::chinese().text(store::Msg::ChineseChoice));
     EXPECT_EQ(other::englishCaption(), "ENGLISH");  // the name of the other choice stays
     store::MessageCatalogue::setCurrent(store::Language::English);
     EXPECT_EQ(other::choice(), store::Language::English);
 }
 
 TEST(Tip, DoubledAmpersandShowsOnce) {
-    EXPECT_EQ(displayCaption(store::getMessage(116)), "Export & login");
+    EXPECT_EQ(displayCaption(store::getMessage(Msg::ExportAndLoginButton)), "Export & login");
     EXPECT_EQ(displayCaption("关于 varnel(&A)..."), "关于 varnel(A)...");
     EXPECT_EQ(displayCaption("a&&&&b&"), "a&&b");
-    tip box(store::getMessage(42), true);
+    tip box(store::getMessage(Msg::AskCoverBackup), true);
     EXPECT_EQ(box.text, "A config file is already exist in backup folder,cover?");
     EXPECT_TRUE(box.withCancel);
     EXPECT_EQ(tip::title(), "Tips");

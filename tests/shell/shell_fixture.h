@@ -20,9 +20,7 @@ class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::setConfigPaths(session, dir / "kbCfg.bin");
-        file->setMagic(store::layout::kMagic);
-        file->setLength(store::layout::kLength);
-        file->setVersion(store::layout::kVersion);
+        file->stampCurrentHeader();
         setOperator(0, "admin", "secret");
         setOperator(1, "op_1", "");
         // Sixteen bytes exactly: the field holds no terminating NUL.

@@ -12,6 +12,8 @@
 namespace kbcfg::shell {
 namespace {
 
+using store::Msg;
+
 namespace fs = std::filesystem;
 using store::Outcome;
 using ::testing::ElementsAre;
@@ -60,7 +62,7 @@ TEST_F(LoginTest, EmptyPathIsCheckedFirst) {
     userlogin login = dialog("", std::string(20, 'x'));
     login.path.clear();
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(1));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseConfigFileFirst));
     EXPECT_EQ(session.loggedInUser, -1);
     EXPECT_EQ(login.password, std::string(20, 'x'));
 }
@@ -68,7 +70,7 @@ TEST_F(LoginTest, EmptyPathIsCheckedFirst) {
 TEST_F(LoginTest, UserNameChecks) {
     userlogin blank = dialog("", "secret");
     EXPECT_EQ(blank.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(11));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UserNameBlank));
     EXPECT_EQ(blank.focus, userlogin::Focus::UserName);
     EXPECT_EQ(blank.password, "secret");
 
@@ -76,7 +78,7 @@ TEST_F(LoginTest, UserNameChecks) {
     // Seventeen characters: both fields are emptied, before the password is looked at.
     userlogin tooLong = dialog(std::string(17, 'a'), std::string(17, 'p'));
     EXPECT_EQ(tooLong.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(12));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UserNameTooLong));
     EXPECT_EQ(tooLong.userName, "");
     EXPECT_EQ(tooLong.password, "");
     EXPECT_EQ(tooLong.focus, userlogin::Focus::UserName);
@@ -85,19 +87,19 @@ TEST_F(LoginTest, UserNameChecks) {
     // Sixteen characters pass the check; the file has no such user.
     userlogin sixteen = dialog(std::string(16, 'a'), "x");
     EXPECT_EQ(sixteen.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(14));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
 
     host.clear();
     // Characters are counted, not bytes.
     userlogin wide = dialog("ééééééééééééééé", "x");  // 15 characters, 30 bytes
     EXPECT_EQ(wide.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(14));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
 }
 
 TEST_F(LoginTest, UserNameWithOtherCharactersIsLookedUp) {
     userlogin unknown = dialog("ad-min", "secret");
     EXPECT_EQ(unknown.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(14));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
 
     // Such a name logs in when the file holds it; it is compared in the file's code page.
     setOperator(3, "Zoë-2", "pw");
@@ -112,7 +114,7 @@ TEST_F(LoginTest, UserNameWithOtherCharactersIsLookedUp) {
 TEST_F(LoginTest, PasswordChecks) {
     userlogin tooLong = dialog("admin", std::string(17, 'p'));
     EXPECT_EQ(tooLong.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(17));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PasswordTooLong));
     EXPECT_EQ(tooLong.password, "");
     EXPECT_EQ(tooLong.userName, "admin");
     EXPECT_EQ(tooLong.focus, userlogin::Focus::Password);
@@ -122,13 +124,13 @@ TEST_F(LoginTest, PasswordChecks) {
     // An empty password goes on and fails against a stored one.
     userlogin empty = dialog("admin", "");
     EXPECT_EQ(empty.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(20));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorPassword));
 }
 
 TEST_F(LoginTest, WrongPasswordKeepsTheFoundRecord) {
     userlogin login = dialog("op2", "0123456789abcde");  // one byte short
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(20));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorPassword));
     EXPECT_EQ(session.loggedInUser, 2);
     EXPECT_EQ(login.userName, "op2");
     EXPECT_EQ(login.password, "");
@@ -140,7 +142,7 @@ TEST_F(LoginTest, WrongPasswordKeepsTheFoundRecord) {
 TEST_F(LoginTest, UnknownUserEmptiesBothFields) {
     userlogin login = dialog("nobody", "secret");
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(14));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
     EXPECT_EQ(session.loggedInUser, -1);
     EXPECT_EQ(login.userName, "");
     EXPECT_EQ(login.password, "");
@@ -156,7 +158,7 @@ TEST_F(LoginTest, FailedLoadEmptiesAllFieldsAndKeepsTheWorkingCopy) {
 
     userlogin login = dialog("admin", "secret");
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(3));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ConfigFileError));
     EXPECT_EQ(login.path, "");
     EXPECT_EQ(login.userName, "");
     EXPECT_EQ(login.password, "");
@@ -168,14 +170,14 @@ TEST_F(LoginTest, FailedLoadEmptiesAllFieldsAndKeepsTheWorkingCopy) {
     // The next attempt stops at the empty path.
     login.userName = "admin";
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(1));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseConfigFileFirst));
 }
 
 TEST_F(LoginTest, MissingFileGivesTheOpenMessage) {
     fs::remove(session.configPath);
     userlogin login = dialog("admin", "secret");
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(2));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed));
 }
 
 TEST_F(LoginTest, EveryAttemptReloadsTheFile) {
@@ -192,7 +194,7 @@ TEST_F(LoginTest, DeletedRecordNeverMatches) {
     // The zeroed record 3 has an empty name, and an empty name is refused before the look-up.
     userlogin login = dialog("", "");
     EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(11));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UserNameBlank));
     EXPECT_EQ(session.loggedInUser, -1);
 }
 
@@ -257,7 +259,7 @@ TEST_F(LoginTest, BrowseChoosesBacksUpAndShowsThePath) {
     // A path over the limit: message 210, the field keeps what it showed.
     host.files.push_back(fs::path("/") / std::string(130, 'd') / "kbCfg.bin");
     EXPECT_FALSE(login.browse());
-    EXPECT_THAT(host.numbers(), ElementsAre(210));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PathTooLong));
     EXPECT_EQ(login.path, (dir / "kbCfg.bin").string());
 }
 
@@ -270,7 +272,7 @@ TEST_F(LoginTest, NamedFileKeepsThePathLimits) {
 
     EXPECT_FALSE(login.useConfigFile(fs::path(folder + "f") / name32));
     EXPECT_FALSE(login.useConfigFile(dir / std::string(33, 'n')));
-    EXPECT_THAT(host.numbers(), ElementsAre(210, 211));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PathTooLong, Msg::FileNameTooLong));
     EXPECT_TRUE(session.configPath.empty());
 
     host.clear();
@@ -287,7 +289,7 @@ TEST_F(LoginTest, FileGivenAtStartIsCheckedAndBackedUpLikeABrowsedOne) {
     login.open();
     EXPECT_FALSE(login.openWithFile(dir / std::string(33, 'n')));
     EXPECT_FALSE(login.openWithFile(fs::path("/") / std::string(130, 'd') / "kbCfg.bin"));
-    EXPECT_THAT(host.numbers(), ElementsAre(211, 210));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::FileNameTooLong, Msg::PathTooLong));
     EXPECT_TRUE(login.path.empty());
 
     ASSERT_TRUE(login.openWithFile(dir / "kbCfg.bin"));

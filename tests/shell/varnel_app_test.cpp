@@ -9,6 +9,8 @@
 namespace kbcfg::shell {
 namespace {
 
+using store::Msg;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -59,7 +61,7 @@ TEST(Startup, SecondCopyEndsSilentlyWhenTheFirstRaisedAWindow) {
 
     platform.raised = false;
     EXPECT_EQ(CvarnelApp::start(host, platform), CvarnelApp::Start::End);
-    EXPECT_THAT(host.numbers(), ElementsAre(33));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::AlreadyRunning));
 }
 
 TEST(Startup, RunningCopyPrefersTheMainWindow) {

@@ -16,11 +16,14 @@
 #include "store/checksum.h"
 #include "store/files.h"
 #include "store/messages.h"
+#include "support/failing_writes.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
 namespace kbcfg::store {
 namespace {
+
+using store::Msg;
 
 namespace fs = std::filesystem;
 using kbcfg::testing::readAll;
@@ -35,9 +38,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes scrambledImage(const std::string& admin) {
     auto image = std::make_unique<ConfigImage>();
-    image->setMagic(layout::kMagic);
-    image->setLength(layout::kLength);
-    image->setVersion(layout::kVersion);
+    image->stampCurrentHeader();
     image->operatorRecord(0).setInUse(1);
     image->operatorRecord(0).setName(admin);
     image->updateChecksum();
@@ -91,8 +92,8 @@ TEST_F(FileSafetyTest, OneWriterAtATimeWhicheverPathItUses) {
         setConfigPaths(second, dir / name);
         host.clear();
         EXPECT_EQ(open(second), -1) << name;
-        EXPECT_THAT(host.numbers(), ElementsAre(2));
-        EXPECT_THAT(lastText(), StartsWith(getMessage(2) + "\n"));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed));
+        EXPECT_THAT(lastText(), StartsWith(getMessage(Msg::OpenConfigFailed) + "\n"));
         EXPECT_THAT(lastText(), HasSubstr("process " + std::to_string(::getpid()) + " ("));
     }
     // Readers need no lock.
@@ -145,7 +146,7 @@ TEST_F(FileSafetyTest, PlantedLockFilesAreNeverWrittenThrough) {
         plant();
         host.clear();
         EXPECT_EQ(beginEditSession(host, session), -1);
-        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed));
         EXPECT_EQ(readAll(dir / "victim"), victim);
         EXPECT_EQ(readAll(file()), config);
         fs::remove(lockPathFor(file()));
@@ -171,7 +172,7 @@ TEST_F(FileSafetyTest, ASaveIsRefusedWhenTheFileChangedSinceTheLoad) {
         const Bytes theirs = readAll(file());
         host.clear();
         EXPECT_EQ(saveChange(host, session, *image), -1);
-        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed));
         EXPECT_THAT(lastText(), HasSubstr("changed on disk"));
         EXPECT_EQ(readAll(file()), theirs);
         endEditSession(session);
@@ -195,9 +196,8 @@ TEST_F(FileSafetyTest, SavesRespectTheFilesProtection) {
         EXPECT_EQ(st.st_mode & 07777, mode & 01777);
     }
     // A failed flush of the folder is a failed save.
-    testing::setFolderSyncFault(true);
+    kbcfg::testing::FailingWrites unflushed(std::nullopt, true);
     EXPECT_EQ(saveChange(host, session, *image), -1);
-    testing::setFolderSyncFault(false);
 }
 
 TEST_F(FileSafetyTest, OwnersAreKeptAndOtherUsersCannotTakeAFileOver) {

@@ -9,11 +9,14 @@
 
 #include "store/checksum.h"
 #include "store/loader.h"
+#include "support/failing_writes.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
 namespace kbcfg::store {
 namespace {
+
+using store::Msg;
 
 namespace fs = std::filesystem;
 using kbcfg::testing::readAll;
@@ -26,9 +29,7 @@ using ::testing::IsEmpty;
 // A valid current-layout image with a little content, as plain bytes.
 std::vector<std::uint8_t> plainImage(const std::string& adminName = "admin") {
     auto image = std::make_unique<ConfigImage>();
-    image->setMagic(layout::kMagic);
-    image->setLength(layout::kLength);
-    image->setVersion(layout::kVersion);
+    image->stampCurrentHeader();
     image->operatorRecord(0).setInUse(1);
     image->operatorRecord(0).setName(adminName);
     image->device(17).setInUse(1);
@@ -45,7 +46,6 @@ std::vector<std::uint8_t> scrambled(std::vector<std::uint8_t> bytes) {
 class FilesTest : public ::testing::Test {
   protected:
     void SetUp() override { setConfigPaths(session, dir / "kbCfg.bin"); }
-    void TearDown() override { testing::setWriteFault(std::nullopt); }
 
     // Loads a file holding these plain bytes (scrambled on disk).
     int loadPlain(const std::vector<std::uint8_t>& plain) {
@@ -83,7 +83,7 @@ TEST_F(FilesTest, ScrambleFileRoundTripsAndStopsAtItsLimit) {
 
     EXPECT_EQ(scrambleFile(host, dir / "missing", dir / "x"), -1);
     EXPECT_EQ(scrambleFile(host, dir / "in", dir / "no-such-folder" / "x"), -1);
-    EXPECT_THAT(host.numbers(), ElementsAre(2, 2));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed, Msg::OpenConfigFailed));
 }
 
 TEST_F(FilesTest, LoadsACurrentFileInMemory) {
@@ -117,12 +117,12 @@ TEST_F(FilesTest, DamagedFilesGiveOneMessageAndLeaveTheImageAlone) {
     for (const auto* bad : damaged) {
         host.clear();
         EXPECT_EQ(loadPlain(*bad), -1);
-        EXPECT_THAT(host.numbers(), ElementsAre(3));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::ConfigFileError));
         EXPECT_FALSE(fs::exists(dir / "tem.bin"));
     }
     host.clear();
     EXPECT_EQ(loadPlain({}), -1);
-    EXPECT_THAT(host.numbers(), ElementsAre(3));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ConfigFileError));
     EXPECT_EQ(image->operatorRecord(0).name(), "before");
 }
 
@@ -154,7 +154,8 @@ TEST_F(FilesTest, UnreadableAndSpecialFilesGiveMessage2AtOnce) {
     fs::remove(session.configPath);
     fs::create_symlink("/dev/zero", session.configPath);
     EXPECT_EQ(loadImage(host, session, *image), -1);
-    EXPECT_THAT(host.numbers(), ElementsAre(2, 2, 2, 2));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed, Msg::OpenConfigFailed,
+                                            Msg::OpenConfigFailed, Msg::OpenConfigFailed));
 }
 
 TEST_F(FilesTest, SaveWritesOnlyTheScrambledFileThroughLinks) {
@@ -190,10 +191,11 @@ TEST_F(FilesTest, FailedSaveKeepsTheOldFile) {
     // Fail at the start and in the middle of the scrambled copy.
     for (std::size_t failAt : {std::size_t{0}, layout::kImageSize / 2}) {
         host.clear();
-        testing::setWriteFault(failAt);
-        EXPECT_EQ(saveImage(host, session, *image), -1);
-        testing::setWriteFault(std::nullopt);
-        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        {
+            kbcfg::testing::FailingWrites full(failAt);
+            EXPECT_EQ(saveImage(host, session, *image), -1);
+        }
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed));
         EXPECT_EQ(readAll(session.configPath), before);
     }
     // No half-written temporary file is left in the folder.
@@ -277,14 +279,14 @@ TEST_F(ChooseTest, AnExistingBackupIsReplacedOnlyOnOk) {
     host.files.push_back(file);
     host.answers.push_back(Answer::Cancel);
     ASSERT_TRUE(chooseConfigFile(host, session));
-    EXPECT_THAT(host.numbers(), ElementsAre(42, 43));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::AskCoverBackup, Msg::NotBackedUp));
     EXPECT_EQ(readAll(dir / "Backup" / "site.bin"), std::vector<std::uint8_t>{9});
 
     host.clear();
     host.files.push_back(file);
     host.answers.push_back(Answer::Ok);
     ASSERT_TRUE(chooseConfigFile(host, session));
-    EXPECT_THAT(host.numbers(), ElementsAre(42));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::AskCoverBackup));
     EXPECT_EQ(readAll(dir / "Backup" / "site.bin"), (std::vector<std::uint8_t>{1, 2, 3, 4}));
 }
 
@@ -297,13 +299,13 @@ TEST_F(ChooseTest, PathAndFileNameLimits) {
     host.clear();
     host.files.push_back(pathOfLength(129, 10));
     EXPECT_FALSE(chooseConfigFile(host, session));
-    EXPECT_THAT(host.numbers(), ElementsAre(210));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PathTooLong));
     EXPECT_TRUE(session.configPath.empty());
 
     host.clear();
     host.files.push_back(pathOfLength(100, 33));
     EXPECT_FALSE(chooseConfigFile(host, session));
-    EXPECT_THAT(host.numbers(), ElementsAre(211));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::FileNameTooLong));
     EXPECT_TRUE(session.configPath.empty());
 
     // Characters, not bytes: 40 two-byte characters are a 40-character name.
@@ -321,7 +323,7 @@ TEST_F(ChooseTest, LongBackupPathsUseShortNames) {
     const fs::path file = pathOfLength(122, 20);
     host.files.push_back(file);
     ASSERT_TRUE(chooseConfigFile(host, session));
-    EXPECT_THAT(host.numbers(), ElementsAre(186));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::BackupAsKbCfgBk));
     EXPECT_EQ(readAll(file.parent_path() / "Backup" / "kbCfg.bk"), readAll(file));
 
     const fs::path bk = file.parent_path() / "kbCfg.bk";
@@ -331,7 +333,7 @@ TEST_F(ChooseTest, LongBackupPathsUseShortNames) {
     setConfigPaths(other, bk);
     host.clear();
     backupConfigFile(host, other, "kbCfg.bk", 20);
-    EXPECT_THAT(host.numbers(), ElementsAre(190));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::BackupAsKbBk));
     EXPECT_TRUE(fs::exists(file.parent_path() / "Backup" / "kb.bk"));
 
     // After an export the limit is 260, so the same folder keeps the real name; the earlier
@@ -340,7 +342,7 @@ TEST_F(ChooseTest, LongBackupPathsUseShortNames) {
     writeAll(bk, {5, 5});
     host.answers.push_back(Answer::Ok);
     backupConfigFile(host, other, "kbCfg.bk", kBackupLimitAtExport);
-    EXPECT_THAT(host.numbers(), ElementsAre(42));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::AskCoverBackup));
     EXPECT_EQ(readAll(file.parent_path() / "Backup" / "kbCfg.bk"),
               (std::vector<std::uint8_t>{5, 5}));
 }

@@ -34,9 +34,7 @@ void addChannel(ConfigImage& image, int op, int pos, int slot, std::uint8_t kind
 // operator 1), 3 an encoder nobody has. Operator 2 has the encoder too, with the same indexes.
 void buildClean(ConfigImage& image) {
     image.zero();
-    image.setMagic(kMagic);
-    image.setLength(kLength);
-    image.setVersion(kVersion);
+    image.stampCurrentHeader();
     for (int op = 0; op < 3; ++op) {
         OperatorRecord r = image.operatorRecord(op);
         r.setInUse(1);

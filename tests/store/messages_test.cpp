@@ -13,6 +13,8 @@
 namespace kbcfg::store {
 namespace {
 
+using store::Msg;
+
 using testing::ScriptedHost;
 using testing::TempDir;
 
@@ -54,18 +56,18 @@ bool isValidUtf8(const std::string& s) {
 TEST(MessageCatalogue, EnglishTextsAreExact) {
     const auto& en = MessageCatalogue::english();
     EXPECT_EQ(en.language(), Language::English);
-    EXPECT_EQ(en.text(0), "Please confirm the path of config file!");
-    EXPECT_EQ(en.text(31), "Legal port ranges from 2000 to 65535!");
-    EXPECT_EQ(en.text(53),
+    EXPECT_EQ(en.text(Msg::ConfirmConfigPath), "Please confirm the path of config file!");
+    EXPECT_EQ(en.text(Msg::PortRange), "Legal port ranges from 2000 to 65535!");
+    EXPECT_EQ(en.text(Msg::UpdateStatusLost),
               "Recive data from Keyboard failed,the tool can not get updating status!");
-    EXPECT_EQ(en.text(116), "Export && login");
-    EXPECT_EQ(en.text(127), "Orvanta");
-    EXPECT_EQ(en.text(186),
+    EXPECT_EQ(en.text(Msg::ExportAndLoginButton), "Export && login");
+    EXPECT_EQ(en.text(Msg::ProductHeading), "Orvanta");
+    EXPECT_EQ(en.text(Msg::BackupAsKbCfgBk),
               "Config file backuped as kbCfg.bk,the length of file path is overflowed!");
-    EXPECT_EQ(en.text(199), "Start erase bootloader......");
-    EXPECT_EQ(en.text(210),
+    EXPECT_EQ(en.text(Msg::PanelErasingMore), "Start erase bootloader......");
+    EXPECT_EQ(en.text(Msg::PathTooLong),
               "Filepath'length should be less than 128 and filename'length less than 32!");
-    EXPECT_EQ(en.text(212), "Wall/Scene");
+    EXPECT_EQ(en.text(Msg::ColumnWallScene), "Wall/Scene");
 }
 
 TEST(MessageCatalogue, BothTablesAreCompleteAndWellFormed) {
@@ -74,51 +76,55 @@ TEST(MessageCatalogue, BothTablesAreCompleteAndWellFormed) {
     EXPECT_EQ(zh.language(), Language::Chinese);
     for (int n = 0; n < kMessageCount; ++n) {
         SCOPED_TRACE(n);
-        const std::string& e = en.text(n);
+        const std::string& e = en.text(static_cast<Msg>(n));
         EXPECT_FALSE(e.empty());
         for (char c : e) EXPECT_LT(static_cast<unsigned char>(c), 0x80);
-        EXPECT_FALSE(zh.text(n).empty());
-        EXPECT_TRUE(isValidUtf8(zh.text(n)));
+        EXPECT_FALSE(zh.text(static_cast<Msg>(n)).empty());
+        EXPECT_TRUE(isValidUtf8(zh.text(static_cast<Msg>(n))));
     }
     // The last entry exists and nothing lies beyond it.
     EXPECT_EQ(kMessageCount, 213);
-    EXPECT_FALSE(zh.text(212).empty());
-    EXPECT_TRUE(en.text(213).empty());
-    EXPECT_TRUE(en.text(-1).empty());
-    EXPECT_TRUE(zh.text(kMessageCount).empty());
-    EXPECT_TRUE(getMessage(1000).empty());
+    EXPECT_FALSE(zh.text(Msg::ColumnWallScene).empty());
+    EXPECT_TRUE(en.text(static_cast<Msg>(kMessageCount)).empty());
+    EXPECT_TRUE(en.text(static_cast<Msg>(-1)).empty());
+    EXPECT_TRUE(getMessage(static_cast<Msg>(1000)).empty());
 }
 
 TEST(MessageCatalogue, SharedEnglishTextsKeepTheirOwnEntries) {
     const auto& en = MessageCatalogue::english();
     const auto& zh = MessageCatalogue::chinese();
-    const int pairs[][2] = {{27, 40}, {56, 57}, {58, 59}, {78, 83}, {115, 129}, {146, 147}};
-    for (const auto& p : pairs) EXPECT_EQ(en.text(p[0]), en.text(p[1])) << p[0] << "/" << p[1];
-    EXPECT_NE(zh.text(27), zh.text(40));
-    EXPECT_NE(zh.text(56), zh.text(57));
-    EXPECT_NE(zh.text(58), zh.text(59));
+    const Msg pairs[][2] = {{Msg::ConfirmDeleteDevices, Msg::ConfirmDeleteUsers},
+                            {Msg::StreamBound, Msg::StreamBoundBatch},
+                            {Msg::StreamRemoved, Msg::StreamRemovedBatch},
+                            {Msg::ColumnUserName, Msg::ColumnOperatorName},
+                            {Msg::TitleRemoteConfig, Msg::RemoteConfigButton},
+                            {Msg::TitleTips, Msg::TitleTip}};
+    for (const auto& p : pairs) EXPECT_EQ(en.text(p[0]), en.text(p[1])) << messageNumber(p[0]);
+    EXPECT_NE(zh.text(Msg::ConfirmDeleteDevices), zh.text(Msg::ConfirmDeleteUsers));
+    EXPECT_NE(zh.text(Msg::StreamBound), zh.text(Msg::StreamBoundBatch));
+    EXPECT_NE(zh.text(Msg::StreamRemoved), zh.text(Msg::StreamRemovedBatch));
 }
 
 TEST(MessageCatalogue, ChineseTextsThatAreFixed) {
     const auto& zh = MessageCatalogue::chinese();
-    EXPECT_EQ(zh.text(40), "确定删除所选用户？");
-    EXPECT_EQ(zh.text(45), "升级文件发送失败，请检查网络！");
-    EXPECT_EQ(zh.text(57), "流媒体批量绑定成功!");
-    EXPECT_EQ(zh.text(59), "流媒体批量解除绑定成功!");
-    EXPECT_EQ(zh.text(70), "由于网络原因或设备忙或端口错误, 注册失败!");
-    EXPECT_EQ(zh.text(127), "Orvanta");
-    EXPECT_EQ(zh.text(194), "Orvanta,build20130426");
-    EXPECT_NE(zh.text(116).find("&&"), std::string::npos);
+    EXPECT_EQ(zh.text(Msg::ConfirmDeleteUsers), "确定删除所选用户？");
+    EXPECT_EQ(zh.text(Msg::UpdateSendFailed), "升级文件发送失败，请检查网络！");
+    EXPECT_EQ(zh.text(Msg::StreamBoundBatch), "流媒体批量绑定成功!");
+    EXPECT_EQ(zh.text(Msg::StreamRemovedBatch), "流媒体批量解除绑定成功!");
+    EXPECT_EQ(zh.text(Msg::DeviceNetworkFailed), "由于网络原因或设备忙或端口错误, 注册失败!");
+    EXPECT_EQ(zh.text(Msg::ProductHeading), "Orvanta");
+    EXPECT_EQ(zh.text(Msg::ProductBuild), "Orvanta,build20130426");
+    EXPECT_NE(zh.text(Msg::ExportAndLoginButton).find("&&"), std::string::npos);
 }
 
 TEST(MessageCatalogue, SwitchingKeepsEarlierTextsValid) {
     EXPECT_EQ(&MessageCatalogue::current(), &MessageCatalogue::english());
-    const std::string& before = getMessage(74);
+    const std::string& before = getMessage(Msg::TitleModes);
     MessageCatalogue::setCurrent(Language::Chinese);
-    EXPECT_EQ(&getMessage(74), &MessageCatalogue::chinese().text(74));
+    EXPECT_EQ(&getMessage(Msg::TitleModes), &MessageCatalogue::chinese().text(Msg::TitleModes));
     EXPECT_EQ(before, "Modes");  // a reference fetched before the switch still reads
     MessageCatalogue::setCurrent(Language::English);
-    EXPECT_EQ(&getMessage(74), &before);
+    EXPECT_EQ(&getMessage(Msg::TitleModes), &before);
 }
 
 TEST(MessageCatalogue, LanguageOfLocaleAndEnvironment) {
@@ -172,7 +178,7 @@ TEST(MessageCatalogue, LanguageOfLocaleAndEnvironment) {
 
 TEST(ShowMessage, PassesNumberAndEnglishText) {
     ScriptedHost host;
-    showMessage(host, 23);
+    showMessage(host, Msg::DeviceAdded);
     ASSERT_EQ(host.shown.size(), 1u);
     EXPECT_EQ(host.shown[0].number, 23);
     EXPECT_EQ(host.shown[0].text, "Add device successfully!");
@@ -198,16 +204,16 @@ TEST_F(AskMessage, OkInBackupModeCopiesIntoBackupFolder) {
     std::filesystem::create_directories(backupFolder(session));
     testing::writeAll(backupCopy(), {9, 9});
     host.answers = {Answer::Ok};
-    askMessage(host, session, 42, "kbCfg.bin", kTipBackupAtLogin);
+    askMessage(host, session, Msg::AskCoverBackup, "kbCfg.bin", kTipBackupAtLogin);
     ASSERT_EQ(host.shown.size(), 1u);
-    EXPECT_EQ(host.shown[0].number, 42);
+    EXPECT_EQ(host.numbers(), std::vector<Msg>{Msg::AskCoverBackup});
     EXPECT_TRUE(host.shown[0].question);
     EXPECT_EQ(testing::readAll(backupCopy()), content);
 }
 
 TEST_F(AskMessage, OkCreatesMissingBackupFolder) {
     host.answers = {Answer::Ok};
-    askMessage(host, session, 42, "kbCfg.bin", kTipBackupAtExport);
+    askMessage(host, session, Msg::AskCoverBackup, "kbCfg.bin", kTipBackupAtExport);
     EXPECT_EQ(testing::readAll(backupCopy()), content);
 }
 
@@ -216,8 +222,8 @@ TEST_F(AskMessage, CancelInBackupModeSaysNotBackedUp) {
         SCOPED_TRACE(mode);
         host.clear();
         host.answers = {Answer::Cancel};
-        askMessage(host, session, 42, "kbCfg.bin", mode);
-        EXPECT_EQ(host.numbers(), (std::vector<int>{42, 43}));
+        askMessage(host, session, Msg::AskCoverBackup, "kbCfg.bin", mode);
+        EXPECT_EQ(host.numbers(), (std::vector<Msg>{Msg::AskCoverBackup, Msg::NotBackedUp}));
         EXPECT_FALSE(host.shown[1].question);
         EXPECT_EQ(host.shown[1].text, "The config file is not backed up!");
         EXPECT_FALSE(std::filesystem::exists(backupCopy()));
@@ -230,7 +236,9 @@ TEST_F(AskMessage, ClosingTheBoxDoesNothing) {
         host.clear();
         session.confirmAnswer = 7;
         host.answers = {Answer::Closed};
-        askMessage(host, session, mode == kTipConfirm ? 27 : 42, "kbCfg.bin", mode);
+        askMessage(host, session,
+                   mode == kTipConfirm ? Msg::ConfirmDeleteDevices : Msg::AskCoverBackup,
+                   "kbCfg.bin", mode);
         EXPECT_EQ(host.shown.size(), 1u);
         EXPECT_EQ(session.confirmAnswer, 7);
         EXPECT_FALSE(std::filesystem::exists(backupFolder(session)));
@@ -239,22 +247,41 @@ TEST_F(AskMessage, ClosingTheBoxDoesNothing) {
 
 TEST_F(AskMessage, ConfirmModeRecordsTheAnswer) {
     host.answers = {Answer::Ok};
-    askMessage(host, session, 27, "", kTipConfirm);
+    askMessage(host, session, Msg::ConfirmDeleteDevices, "", kTipConfirm);
     EXPECT_EQ(session.confirmAnswer, 1);
     EXPECT_EQ(host.shown.at(0).text, "Confirm to delete?");
 
     host.answers = {Answer::Cancel};
-    askMessage(host, session, 40, "", kTipConfirm);
+    askMessage(host, session, Msg::ConfirmDeleteUsers, "", kTipConfirm);
     EXPECT_EQ(session.confirmAnswer, 0);
-    EXPECT_EQ(host.numbers(), (std::vector<int>{27, 40}));
+    EXPECT_EQ(host.numbers(),
+              (std::vector<Msg>{Msg::ConfirmDeleteDevices, Msg::ConfirmDeleteUsers}));
     EXPECT_FALSE(std::filesystem::exists(backupFolder(session)));
 }
 
 TEST_F(AskMessage, PlainModeIsASingleOkBox) {
-    askMessage(host, session, 43, "kbCfg.bin", kTipPlain);
+    askMessage(host, session, Msg::NotBackedUp, "kbCfg.bin", kTipPlain);
     ASSERT_EQ(host.shown.size(), 1u);
     EXPECT_FALSE(host.shown[0].question);
     EXPECT_EQ(session.confirmAnswer, 0);
+}
+
+TEST_F(AskMessage, ADecoratorHandsTheWholeQuestionOn) {
+    // The inner host shows the follow-up over its own question; a decorator must not take the
+    // question apart into a plain ask and a message of its own.
+    struct Inner : ScriptedHost {
+        Answer askOkCancelThen(int n, const std::string& text,
+                               const std::function<void(Answer)>& answered) override {
+            ++whole;
+            return ScriptedHost::askOkCancelThen(n, text, answered);
+        }
+        int whole = 0;
+    } inner;
+    ForwardingHost decorator(inner);
+    inner.answers = {Answer::Cancel};
+    askMessage(decorator, session, Msg::AskCoverBackup, "kbCfg.bin", kTipBackupAtLogin);
+    EXPECT_EQ(inner.whole, 1);
+    EXPECT_EQ(inner.numbers(), (std::vector<Msg>{Msg::AskCoverBackup, Msg::NotBackedUp}));
 }
 
 }  // namespace

@@ -24,11 +24,9 @@ using testing::FileContent;
 std::unique_ptr<ConfigImage> decoded(const std::vector<std::uint8_t>& plain) {
     auto image = std::make_unique<ConfigImage>();
     const DecodeResult r = decodeImage(plain, *image);
-    EXPECT_TRUE(r.ok()) << "message " << r.message;
+    EXPECT_TRUE(r.ok()) << r.reason;
     // What convert writes: the current header over the loaded content.
-    image->setMagic(L::kMagic);
-    image->setLength(L::kLength);
-    image->setVersion(L::kVersion);
+    image->stampCurrentHeader();
     image->updateChecksum();
     return image;
 }
@@ -185,9 +183,7 @@ std::unique_ptr<ConfigImage> randomImage(std::mt19937& rng) {
             if (chance(20)) bytes(m.data() + MatrixRecord::kCells + 2, 2);
         }
     }
-    im.setMagic(L::kMagic);
-    im.setLength(L::kLength);
-    im.setVersion(L::kVersion);
+    im.stampCurrentHeader();
     im.updateChecksum();
     return image;
 }
@@ -204,9 +200,7 @@ TEST(TextForm, RandomImagesComeBackByteForByte) {
     // Noise everywhere: every record falls back to its bytes.
     ConfigImage noise;
     for (auto& b : noise.bytes()) b = static_cast<std::uint8_t>(rng());
-    noise.setMagic(L::kMagic);
-    noise.setLength(L::kLength);
-    noise.setVersion(L::kVersion);
+    noise.stampCurrentHeader();
     noise.updateChecksum();
     EXPECT_EQ(firstDifference(noise, *roundTrip(noise)), -1);
 }

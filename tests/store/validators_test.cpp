@@ -9,52 +9,52 @@ namespace kbcfg::store {
 namespace {
 
 TEST(Validators, UserName) {
-    EXPECT_EQ(checkUserName("admin_01"), 0);
-    EXPECT_EQ(checkUserName(std::string(16, 'a')), 0);
-    EXPECT_EQ(checkUserName(std::string(17, 'a')), 1);
-    EXPECT_EQ(checkUserName(std::string(17, '!')), 1);  // length is judged first
-    EXPECT_EQ(checkUserName(""), 3);
-    EXPECT_EQ(checkUserName("a b"), 2);
-    EXPECT_EQ(checkUserName("a-b"), 2);
-    EXPECT_EQ(checkUserName("\xC3\xA9"), 2);  // é is not an ASCII letter
+    EXPECT_EQ(checkUserName("admin_01"), Check::Ok);
+    EXPECT_EQ(checkUserName(std::string(16, 'a')), Check::Ok);
+    EXPECT_EQ(checkUserName(std::string(17, 'a')), Check::TooLong);
+    EXPECT_EQ(checkUserName(std::string(17, '!')), Check::TooLong);  // length is judged first
+    EXPECT_EQ(checkUserName(""), Check::Empty);
+    EXPECT_EQ(checkUserName("a b"), Check::BadCharacter);
+    EXPECT_EQ(checkUserName("a-b"), Check::BadCharacter);
+    EXPECT_EQ(checkUserName("\xC3\xA9"), Check::BadCharacter);  // é is not an ASCII letter
     // Sixteen two-byte characters are sixteen characters.
     std::string accented;
     for (int i = 0; i < 16; ++i) accented += "\xC3\xA9";
-    EXPECT_EQ(checkUserName(accented), 2);
-    EXPECT_EQ(checkUserName(accented + "x"), 1);
+    EXPECT_EQ(checkUserName(accented), Check::BadCharacter);
+    EXPECT_EQ(checkUserName(accented + "x"), Check::TooLong);
 }
 
 TEST(Validators, Password) {
-    EXPECT_EQ(checkPassword(" ~pass word!"), 0);
-    EXPECT_EQ(checkPassword(std::string(16, '~')), 0);
-    EXPECT_EQ(checkPassword(std::string(17, 'p')), 1);
-    EXPECT_EQ(checkPassword(""), 3);
-    EXPECT_EQ(checkPassword("tab\there"), 2);
-    EXPECT_EQ(checkPassword("\x7F"), 2);
-    EXPECT_EQ(checkPassword("caf\xC3\xA9"), 2);
+    EXPECT_EQ(checkPassword(" ~pass word!"), Check::Ok);
+    EXPECT_EQ(checkPassword(std::string(16, '~')), Check::Ok);
+    EXPECT_EQ(checkPassword(std::string(17, 'p')), Check::TooLong);
+    EXPECT_EQ(checkPassword(""), Check::Empty);
+    EXPECT_EQ(checkPassword("tab\there"), Check::BadCharacter);
+    EXPECT_EQ(checkPassword("\x7F"), Check::BadCharacter);
+    EXPECT_EQ(checkPassword("caf\xC3\xA9"), Check::BadCharacter);
 }
 
 TEST(Validators, Port) {
-    EXPECT_EQ(checkPort("", kDevicePort), 1);
-    EXPECT_EQ(checkPort("1999", kDevicePort), 1);
-    EXPECT_EQ(checkPort("2000", kDevicePort), 0);
-    EXPECT_EQ(checkPort("65535", kDevicePort), 0);
-    EXPECT_EQ(checkPort("65536", kDevicePort), 1);
-    EXPECT_EQ(checkPort("8000abc", kDevicePort), 0);  // read up to the first non-digit
-    EXPECT_EQ(checkPort("abc", kDevicePort), 1);
-    EXPECT_EQ(checkPort("99999999999999", kDevicePort), 1);
-    EXPECT_EQ(checkPort("1", kStreamPort), 0);
-    EXPECT_EQ(checkPort("0", kStreamPort), 1);
-    EXPECT_EQ(checkPort("554", kStreamPort), 0);
-    EXPECT_EQ(checkPort("65536", kStreamPort), 1);
+    EXPECT_EQ(checkPort("", PortKind::Device), Check::OutOfRange);
+    EXPECT_EQ(checkPort("1999", PortKind::Device), Check::OutOfRange);
+    EXPECT_EQ(checkPort("2000", PortKind::Device), Check::Ok);
+    EXPECT_EQ(checkPort("65535", PortKind::Device), Check::Ok);
+    EXPECT_EQ(checkPort("65536", PortKind::Device), Check::OutOfRange);
+    EXPECT_EQ(checkPort("8000abc", PortKind::Device), Check::Ok);  // read up to the first non-digit
+    EXPECT_EQ(checkPort("abc", PortKind::Device), Check::OutOfRange);
+    EXPECT_EQ(checkPort("99999999999999", PortKind::Device), Check::OutOfRange);
+    EXPECT_EQ(checkPort("1", PortKind::Stream), Check::Ok);
+    EXPECT_EQ(checkPort("0", PortKind::Stream), Check::OutOfRange);
+    EXPECT_EQ(checkPort("554", PortKind::Stream), Check::Ok);
+    EXPECT_EQ(checkPort("65536", PortKind::Stream), Check::OutOfRange);
 }
 
 TEST(Validators, Digits) {
-    EXPECT_EQ(checkDigits(""), 2);
-    EXPECT_EQ(checkDigits("00012"), 0);
-    EXPECT_EQ(checkDigits("12a"), 1);
-    EXPECT_EQ(checkDigits("-5"), 1);
-    EXPECT_EQ(checkDigits(" 5"), 1);
+    EXPECT_EQ(checkDigits(""), Check::Empty);
+    EXPECT_EQ(checkDigits("00012"), Check::Ok);
+    EXPECT_EQ(checkDigits("12a"), Check::BadCharacter);
+    EXPECT_EQ(checkDigits("-5"), Check::BadCharacter);
+    EXPECT_EQ(checkDigits(" 5"), Check::BadCharacter);
 }
 
 TEST(Validators, ReadNumber) {

@@ -63,10 +63,10 @@ class ScriptedHost : public store::Host {
             task();
         }
     }
-    // The message numbers shown so far, in order.
-    std::vector<int> numbers() const {
-        std::vector<int> out;
-        for (const auto& s : shown) out.push_back(s.number);
+    // The catalogue messages shown so far, in order (a resource text shows as -1).
+    std::vector<store::Msg> numbers() const {
+        std::vector<store::Msg> out;
+        for (const auto& s : shown) out.push_back(static_cast<store::Msg>(s.number));
         return out;
     }
     void clear() { shown.clear(); }

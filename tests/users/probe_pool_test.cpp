@@ -42,9 +42,7 @@ Site randomSite(std::mt19937& rng) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     Site site;
     store::ConfigImage& image = *site.image;
-    image.setMagic(store::layout::kMagic);
-    image.setLength(store::layout::kLength);
-    image.setVersion(store::layout::kVersion);
+    image.stampCurrentHeader();
     for (int op = 0; op <= 3; ++op) {
         image.operatorRecord(op).setInUse(1);
         image.operatorRecord(op).setName(op == 0 ? "admin" : "op" + std::to_string(op));
@@ -110,7 +108,7 @@ Site randomSite(std::mt19937& rng) {
 
 struct RunResult {
     Outcome outcome;
-    std::vector<int> messages;
+    std::vector<store::Msg> messages;
     RunCounters counters;
     bool showResult;
     bool cancelled;
@@ -177,7 +175,7 @@ TEST(ProbePool, ParallelRunsLeaveWhatASequentialRunLeaves) {
         std::mt19937 rng(seed);
         const Site site = randomSite(rng);
         const RunResult want = assign(site, 0, dir / "one.bin", *shared);
-        filled += std::count(want.messages.begin(), want.messages.end(), 71) > 0;
+        filled += std::count(want.messages.begin(), want.messages.end(), store::Msg::UserDeviceListFull) > 0;
         failed += want.counters.connectError + want.counters.passwordError > 0;
         for (int jobs : {1, 3, 8}) {
             SCOPED_TRACE(jobs);

@@ -8,13 +8,17 @@
 #include <memory>
 
 #include "store/files.h"
+#include "support/failing_writes.h"
 #include "support/fake_netsdk.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
+#include "users/udinfo.h"
 #include "users/userdev.h"
 
 namespace kbcfg::users {
 namespace {
+
+using store::Msg;
 
 using store::Outcome;
 using ::testing::ElementsAre;
@@ -23,9 +27,7 @@ class ProbeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         for (int op = 1; op <= 3; ++op) {
@@ -242,11 +244,12 @@ TEST_F(ProbeTest, AFailedSaveEndsTheRunAsFailed) {
         userdev dialog(host, session, *image, sdk, 2);
         dialog.refreshUserDeviceLists();
         dialog.headerClicked(false, 0);
-        store::testing::setWriteFault(0);
-        const Outcome outcome = dialog.assignCheckedDevices();
-        store::testing::setWriteFault(std::nullopt);
+        const Outcome outcome = [&] {
+            kbcfg::testing::FailingWrites full(0);
+            return dialog.assignCheckedDevices();
+        }();
         EXPECT_EQ(outcome, Outcome::Refused);
-        EXPECT_THAT(host.numbers(), ElementsAre(2));
+        EXPECT_THAT(host.numbers(), ElementsAre(Msg::OpenConfigFailed));
         EXPECT_FALSE(dialog.showResult);
         EXPECT_EQ(dialog.counters.success, 0);
         EXPECT_EQ(fileBefore(), before);
@@ -266,14 +269,15 @@ TEST_F(ProbeTest, LoginFailuresAndAFullList) {
     EXPECT_TRUE(host.shown.empty());
     probe(1, 0, 1);
     probe(1, 1, 1);
-    EXPECT_THAT(host.numbers(), ElementsAre(69, 70));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DevicePasswordWrong, Msg::DeviceNetworkFailed));
     EXPECT_EQ(run.passwordError, 2);  // a single device's failure is told and counted
     EXPECT_EQ(run.connectError, 2);
 
     device(2, 75, 1);
     for (int i = 0; i < store::layout::kUserDeviceCount; ++i) image->setUserDevice(3, i, 5);
     EXPECT_EQ(probe(3, 2), ProbeResult::StopRun);
-    EXPECT_THAT(host.numbers(), ElementsAre(69, 70, 71));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::DevicePasswordWrong, Msg::DeviceNetworkFailed,
+                                            Msg::UserDeviceListFull));
     EXPECT_TRUE(entries(3, 2).empty());
 }
 
@@ -327,7 +331,7 @@ TEST_F(ProbeTest, AssignRunWithResultCounts) {
     EXPECT_EQ(result.passwordText(), "1");
     ASSERT_EQ(dialog.right.size(), 1u);
     EXPECT_EQ(dialog.left.size(), 2u);
-    EXPECT_THAT(host.numbers(), ElementsAre(96));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseDeviceFirst));
 
     // Assigned to operator 1, still offered to operator 2.
     userdev other(host, session, *image, sdk, 2);
@@ -349,7 +353,7 @@ TEST_F(ProbeTest, RemoveTakesEverythingOfTheDevice) {
     image->channel(1, 0).setMatrixLink(1);
     host.clear();
     EXPECT_EQ(dialog.removeCheckedDevicesFromUser(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(26));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseDevicesToDelete));
     dialog.right[0].checked = true;
     ASSERT_EQ(dialog.removeCheckedDevicesFromUser(), Outcome::Done);
     EXPECT_TRUE(entries(1, 0).empty());
@@ -373,7 +377,7 @@ TEST_F(ProbeTest, StreamNeedsInputs) {
     host.clear();
     dialog.right[1].checked = true;  // the decoder
     EXPECT_FALSE(dialog.openStreamBinding());
-    EXPECT_THAT(host.numbers(), ElementsAre(97));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::NoStreamDevice));
     dialog.headerClicked(true, 0);
     auto request = dialog.openStreamBinding();
     ASSERT_TRUE(request);

@@ -14,6 +14,8 @@
 namespace kbcfg::users {
 namespace {
 
+using store::Msg;
+
 using store::Answer;
 using store::Outcome;
 using ::testing::ElementsAre;
@@ -22,9 +24,7 @@ class UsersTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->setMagic(store::layout::kMagic);
-        image->setLength(store::layout::kLength);
-        image->setVersion(store::layout::kVersion);
+        image->stampCurrentHeader();
         image->operatorRecord(0).setInUse(1);
         image->operatorRecord(0).setName("admin");
         for (int op = 1; op <= 3; ++op) {
@@ -71,7 +71,10 @@ TEST_F(UsersTest, AddUserChecksInOrder) {
     EXPECT_THAT(last, ElementsAre("", "", ""));
     image->operatorRecord(2).setName("ghost");  // a free record's leftover name counts
     EXPECT_EQ(add("ghost", "", ""), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(12, 11, 13, 18, 17, 16, 37, 37));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::UserNameTooLong, Msg::UserNameBlank, Msg::UserNameChars,
+                            Msg::PasswordsDiffer, Msg::PasswordTooLong, Msg::PasswordChars,
+                            Msg::UserExists, Msg::UserExists));
     EXPECT_FALSE(lastClosed);
 }
 
@@ -83,7 +86,8 @@ TEST_F(UsersTest, AddUserFillsFreeRecordsThenRefuses) {
     ASSERT_EQ(add("third", "x", "x"), Outcome::Done);
     EXPECT_EQ(add("fourth", "", ""), Outcome::Refused);
     EXPECT_TRUE(lastClosed);
-    EXPECT_THAT(host.numbers(), ElementsAre(39, 39, 39, 38));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::UserAdded, Msg::UserAdded, Msg::UserAdded, Msg::UserListFull));
 
     auto saved = reload();
     EXPECT_EQ(saved->operatorRecord(1).name(), std::string(16, 'a'));
@@ -114,7 +118,8 @@ TEST_F(UsersTest, ListAndDeleteAsAdministrator) {
     image->matrix(1, 0).setDeviceSlot(3);
     page.rows[0].checked = page.rows[2].checked = true;
     ASSERT_EQ(page.deleteCheckedUsers(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(41, 40, 40));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseUsersToDelete, Msg::ConfirmDeleteUsers,
+                                            Msg::ConfirmDeleteUsers));
     ASSERT_EQ(page.rows.size(), 1u);
     EXPECT_EQ(page.rows[0].position, 2);
     auto saved = reload();
@@ -137,7 +142,7 @@ TEST_F(UsersTest, PasswordTargetsAndDoubleClick) {
     EXPECT_FALSE(page.passwordTarget());
     page.headerClicked(0);
     EXPECT_FALSE(page.passwordTarget());
-    EXPECT_THAT(host.numbers(), ElementsAre(36, 35));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChooseUserToModify, Msg::ChooseOneUserToModify));
     EXPECT_FALSE(page.rows[0].checked);  // refreshed after 35
     page.rows[1].checked = true;
     auto target = page.passwordTarget();
@@ -175,7 +180,8 @@ TEST_F(UsersTest, ModifyPassword) {
     dialog.newPassword = dialog.confirm = "";
     ASSERT_EQ(dialog.modifyPassword(), Outcome::Done);
     EXPECT_TRUE(dialog.closeRequested);
-    EXPECT_THAT(host.numbers(), ElementsAre(18, 17, 16, 19));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PasswordsDiffer, Msg::PasswordTooLong,
+                                            Msg::PasswordChars, Msg::PasswordModified));
     auto saved = reload();
     for (std::size_t i = 0; i < 16; ++i)
         EXPECT_EQ(saved->operatorRecord(1).data()[store::OperatorRecord::kPassword + i], 0);
@@ -224,14 +230,16 @@ TEST_F(StreamTest, SingleBindAndRemove) {
         dialog.applyStreamBinding();
         EXPECT_EQ(dialog.port, "8000");
     }
-    EXPECT_THAT(host.numbers(), ElementsAre(5, 5, 6, 55, 55, 55));
+    EXPECT_THAT(host.numbers(),
+                ElementsAre(Msg::IpBlank, Msg::IpBlank, Msg::IpFieldBlank, Msg::StreamPortRange,
+                            Msg::StreamPortRange, Msg::StreamPortRange));
     EXPECT_EQ(viaStreamCount(1), 0);
 
     host.clear();
     dialog.port = "554rtsp";
     dialog.protocol = 1;
     ASSERT_EQ(dialog.applyStreamBinding(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(56));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::StreamBound));
     auto saved = reload();
     EXPECT_EQ(saved->stream(1, 4).enabled(), 1);
     EXPECT_EQ(saved->stream(1, 4).serverPort(), 554);
@@ -263,12 +271,12 @@ TEST_F(StreamTest, BatchBindsEveryListedDevice) {
     EXPECT_EQ(dialog.protocol, 0);
     dialog.address = store::Ipv4Fields::of(198, 51, 100, 1);
     ASSERT_EQ(dialog.applyStreamBinding(), Outcome::Done);
-    EXPECT_THAT(host.numbers(), ElementsAre(57));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::StreamBoundBatch));
     EXPECT_EQ(viaStreamCount(2), 8);
     EXPECT_EQ(viaStreamCount(1), 0);
     dialog.toggleStreamEnable();
     dialog.applyStreamBinding();
-    EXPECT_THAT(host.numbers(), ElementsAre(57, 59));
+    EXPECT_THAT(host.numbers(), ElementsAre(Msg::StreamBoundBatch, Msg::StreamRemovedBatch));
     EXPECT_EQ(viaStreamCount(2), 0);
 }
 
