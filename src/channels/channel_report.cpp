@@ -16,7 +16,6 @@ using store::Outcome;
 
 namespace {
 
-
 const char* const kRuleA =
     "\t----------------------------------------------------------------------------------------"
     "------\r\n";
@@ -85,7 +84,8 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     // and an interrupted report never leaves half a file.
     store::AtomicFile file(path, store::LinkPolicy::Replace);
     if (!file.ok()) {
-        store::showMessage(host_, store::Msg::ChannelReportCreateFailed, path.string() + ": " + file.error());
+        store::showMessage(host_, store::Msg::ChannelReportCreateFailed,
+                           path.string() + ": " + file.error());
         return Outcome::Refused;
     }
     std::string text;
@@ -224,7 +224,8 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
                    gap.channelsLeftOut, gap.channelsLeftOut == 1 ? "" : "s"));
 
     if (!file.write(text.data(), text.size()) || !file.commit()) {
-        store::showMessage(host_, store::Msg::ChannelReportCreateFailed, path.string() + ": " + file.error());
+        store::showMessage(host_, store::Msg::ChannelReportCreateFailed,
+                           path.string() + ": " + file.error());
         sdk.cleanup();
         return Outcome::Refused;
     }

@@ -7,13 +7,13 @@
 
 #include "cli/change_summary.h"
 #include "cli/csv.h"
-#include "store/csv.h"
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "cli/text_options.h"
 #include "devices/devadd.h"
 #include "devices/mandev.h"
 #include "devices/modifydev.h"
+#include "store/csv.h"
 #include "store/messages.h"
 
 namespace kbcfg::cli {

@@ -219,7 +219,8 @@ Outcome devadd::addDeviceRange() {
     if (!saved) return Outcome::Refused;
     if (full) {
         tableFull = true;
-        store::showMessage(host_, lastAdded == 0 ? store::Msg::DeviceListFull : store::Msg::DevicesNotAddedListFull);
+        store::showMessage(host_, lastAdded == 0 ? store::Msg::DeviceListFull
+                                                 : store::Msg::DevicesNotAddedListFull);
         return lastAdded == 0 ? Outcome::Refused : Outcome::Done;
     }
     if (duplicates == 0) {

@@ -12,7 +12,8 @@ mandev::mandev(store::Host& host, store::SessionState& session, store::ConfigIma
     : host_(host), session_(session), image_(image) {}
 
 std::vector<std::string> mandev::columnCaptions() {
-    return {"", store::getMessage(store::Msg::ColumnDeviceIndex), store::getMessage(store::Msg::Ip), store::getMessage(store::Msg::ColumnPort),
+    return {"", store::getMessage(store::Msg::ColumnDeviceIndex), store::getMessage(store::Msg::Ip),
+            store::getMessage(store::Msg::ColumnPort),
             store::getMessage(store::Msg::ColumnUserName)};
 }
 

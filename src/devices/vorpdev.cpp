@@ -17,8 +17,14 @@ namespace kbcfg::devices {
 
 namespace {
 using store::Msg;
-constexpr Msg kColumnCaptions[] = {Msg::ColumnDeviceType, Msg::Ip, Msg::ColumnPort, Msg::ColumnDeviceSeries, Msg::ColumnSubnetMask, Msg::ColumnMac, Msg::ColumnChannel, Msg::ColumnSoftVersion, Msg::ColumnDspVersion, Msg::ColumnStartTime};
-constexpr Msg kDetailLabels[] = {Msg::DeviceSeriesCaption, Msg::SoftVersionCaption, Msg::SubnetMaskCaption, Msg::Ip, Msg::ColumnPort, Msg::MacCaption};
+constexpr Msg kColumnCaptions[] = {Msg::ColumnDeviceType, Msg::Ip,
+                                   Msg::ColumnPort,       Msg::ColumnDeviceSeries,
+                                   Msg::ColumnSubnetMask, Msg::ColumnMac,
+                                   Msg::ColumnChannel,    Msg::ColumnSoftVersion,
+                                   Msg::ColumnDspVersion, Msg::ColumnStartTime};
+constexpr Msg kDetailLabels[] = {Msg::DeviceSeriesCaption, Msg::SoftVersionCaption,
+                                 Msg::SubnetMaskCaption,   Msg::Ip,
+                                 Msg::ColumnPort,          Msg::MacCaption};
 }  // namespace
 
 namespace trace {

@@ -11,8 +11,6 @@ namespace kbcfg::shell {
 
 using store::Outcome;
 
-
-
 bool passwordMatches(const store::OperatorRecord& record, const std::string& ansiPassword) {
     std::string_view typed = ansiPassword;
     typed = typed.substr(0, typed.find('\0'));

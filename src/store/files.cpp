@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 std::size_t pathChars(const fs::path& p) {
     return codePointCount(p.native());
 }

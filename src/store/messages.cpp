@@ -537,16 +537,16 @@ void showMessage(Host& host, Msg id, const std::string& detail) {
                      detail.empty() ? getMessage(id) : getMessage(id) + "\n" + detail);
 }
 
-void askMessage(Host& host, SessionState& session, Msg id, const std::string& argument,
-                int mode) {
+void askMessage(Host& host, SessionState& session, Msg id, const std::string& argument, int mode) {
     if (mode != kTipBackupAtLogin && mode != kTipBackupAtExport && mode != kTipConfirm) {
         showMessage(host, id);
         return;
     }
-    const Answer answer = host.askOkCancelThen(messageNumber(id), getMessage(id), [&](Answer given) {
-        // The notice comes up over the question; both close once it has been read.
-        if (mode != kTipConfirm && given == Answer::Cancel) showMessage(host, Msg::NotBackedUp);
-    });
+    const Answer answer =
+        host.askOkCancelThen(messageNumber(id), getMessage(id), [&](Answer given) {
+            // The notice comes up over the question; both close once it has been read.
+            if (mode != kTipConfirm && given == Answer::Cancel) showMessage(host, Msg::NotBackedUp);
+        });
     if (answer == Answer::Closed) return;
     if (mode == kTipConfirm) {
         session.confirmAnswer = answer == Answer::Ok ? 1 : 0;

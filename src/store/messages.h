@@ -69,7 +69,6 @@ inline constexpr int kTipConfirm = 3;         // OK/Cancel answer into session.c
 // modes 1 and 2 copy the configuration file named by `argument` (in session.configFolder) into
 // the backup folder on OK, and on Cancel show message 43; mode 3 sets session.confirmAnswer to 1
 // on OK and 0 on Cancel. Closing the box does nothing.
-void askMessage(Host& host, SessionState& session, Msg id, const std::string& argument,
-                int mode);
+void askMessage(Host& host, SessionState& session, Msg id, const std::string& argument, int mode);
 
 }  // namespace kbcfg::store

@@ -12,7 +12,8 @@ manuser::manuser(store::Host& host, store::SessionState& session, store::ConfigI
     : host_(host), session_(session), image_(image) {}
 
 std::vector<std::string> manuser::columnCaptions() {
-    return {"", store::getMessage(store::Msg::ColumnUserIndex), store::getMessage(store::Msg::ColumnOperatorName)};
+    return {"", store::getMessage(store::Msg::ColumnUserIndex),
+            store::getMessage(store::Msg::ColumnOperatorName)};
 }
 
 void manuser::refreshUserList() {

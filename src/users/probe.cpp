@@ -264,7 +264,8 @@ ProbeResult applyDeviceAnswers(store::Host& host, store::SessionState& session,
             // A single device's failure is told by a message instead of the result dialog, but
             // counted all the same: the run's counts are what its callers report.
             if (counters.checked == 1)
-                store::showMessage(host, passwordWrong ? store::Msg::DevicePasswordWrong : store::Msg::DeviceNetworkFailed);
+                store::showMessage(host, passwordWrong ? store::Msg::DevicePasswordWrong
+                                                       : store::Msg::DeviceNetworkFailed);
             ++(passwordWrong ? counters.passwordError : counters.connectError);
             return ProbeResult::GoOn;
         }

@@ -21,7 +21,8 @@ std::string userdev::title() {
 }
 
 std::vector<std::string> userdev::columnCaptions() {
-    return {"", store::getMessage(store::Msg::ColumnDeviceIndex), store::getMessage(store::Msg::Ip), store::getMessage(store::Msg::ColumnPort)};
+    return {"", store::getMessage(store::Msg::ColumnDeviceIndex), store::getMessage(store::Msg::Ip),
+            store::getMessage(store::Msg::ColumnPort)};
 }
 
 void userdev::refreshUserDeviceLists() {

@@ -175,7 +175,8 @@ TEST(ProbePool, ParallelRunsLeaveWhatASequentialRunLeaves) {
         std::mt19937 rng(seed);
         const Site site = randomSite(rng);
         const RunResult want = assign(site, 0, dir / "one.bin", *shared);
-        filled += std::count(want.messages.begin(), want.messages.end(), store::Msg::UserDeviceListFull) > 0;
+        filled += std::count(want.messages.begin(), want.messages.end(),
+                             store::Msg::UserDeviceListFull) > 0;
         failed += want.counters.connectError + want.counters.passwordError > 0;
         for (int jobs : {1, 3, 8}) {
             SCOPED_TRACE(jobs);
