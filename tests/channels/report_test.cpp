@@ -4,10 +4,8 @@
 #include <memory>
 
 #include "channels/userchan.h"
-#include "store/files.h"
 #include "support/fake_netsdk.h"
-#include "support/scripted_host.h"
-#include "support/temp_dir.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::channels {
 namespace {
@@ -36,23 +34,11 @@ std::string pad(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : s + sp(static_cast<int>(width - s.size()));
 }
 
-class ReportTest : public ::testing::Test {
+class ReportTest : public testing::FreshConfig {
   protected:
-    void SetUp() override {
-        store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->stampCurrentHeader();
-        image->operatorRecord(0).setInUse(1);
-        image->operatorRecord(0).setName("admin");
-        image->operatorRecord(1).setInUse(1);
-        image->operatorRecord(1).setName("op1");
-        for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
-    }
+    void seed() override { addOperator(1, "op1"); }
     testing::FakeNetSdk::Node& device(int slot, const std::string& name) {
-        store::DeviceRecord dev = image->device(slot);
-        dev.setInUse(1);
-        dev.setIp(store::packIp(198, 51, 100, static_cast<std::uint8_t>(slot)));
-        dev.setPort(8000);
-        dev.setUserName("admin");
+        addDevice(slot, store::packIp(198, 51, 100, static_cast<std::uint8_t>(slot)));
         auto& node = sdk.node("198.51.100." + std::to_string(slot));
         std::vector<std::uint8_t> answer(VYX_DEVICE_NAME_SIZE, 0);
         std::copy(name.begin(), name.end(), answer.begin() + 4);
@@ -79,10 +65,8 @@ class ReportTest : public ::testing::Test {
         userchan page(host, session, *image);
         page.userNameField = user;
         last = page.writeChannelReport(sdk);
-        return kbcfg::testing::readAll(dir / (user + ".txt")).empty() ? std::string() : [&] {
-            auto b = kbcfg::testing::readAll(dir / (user + ".txt"));
-            return std::string(b.begin(), b.end());
-        }();
+        const auto b = kbcfg::testing::readAll(dir / (user + ".txt"));
+        return std::string(b.begin(), b.end());
     }
     static std::string emptyReport() {
         return "\tUser op1's input channels' information\r\n\r\n" + kHeading1 + kRuleA +
@@ -91,11 +75,7 @@ class ReportTest : public ::testing::Test {
                kHeading3 + kRuleB;
     }
 
-    kbcfg::testing::TempDir dir;
-    kbcfg::testing::ScriptedHost host;
     kbcfg::testing::FakeNetSdk sdk;
-    store::SessionState session;
-    std::unique_ptr<store::ConfigImage> image = std::make_unique<store::ConfigImage>();
     Outcome last = Outcome::Refused;
 };
 

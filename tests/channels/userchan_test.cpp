@@ -7,9 +7,7 @@
 #include <memory>
 #include <random>
 
-#include "store/files.h"
-#include "support/scripted_host.h"
-#include "support/temp_dir.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::channels {
 namespace {
@@ -20,23 +18,12 @@ using store::Outcome;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-class UserchanTest : public ::testing::Test {
+class UserchanTest : public testing::FreshConfig {
   protected:
-    void SetUp() override {
-        store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->stampCurrentHeader();
-        image->operatorRecord(0).setInUse(1);
-        image->operatorRecord(0).setName("admin");
-        image->operatorRecord(1).setInUse(1);
-        image->operatorRecord(1).setName("op1");
-        image->operatorRecord(2).setInUse(1);
-        image->operatorRecord(2).setName("op2");
-        for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
-        store::DeviceRecord dev = image->device(3);
-        dev.setInUse(1);
-        dev.setIp(store::packIp(198, 51, 100, 3));
-        dev.setPort(8000);
-        ASSERT_EQ(store::saveChange(host, session, *image), 0);
+    void seed() override {
+        addOperator(1, "op1");
+        addOperator(2, "op2");
+        addDevice(3, store::packIp(198, 51, 100, 3));
     }
 
     void addEntry(int op, int pos, std::uint32_t index, std::uint8_t kind, std::uint16_t number,
@@ -61,11 +48,6 @@ class UserchanTest : public ::testing::Test {
         page.showChannelList(ChannelListKind::Input);
         return page;
     }
-
-    kbcfg::testing::TempDir dir;
-    kbcfg::testing::ScriptedHost host;
-    store::SessionState session;
-    std::unique_ptr<store::ConfigImage> image = std::make_unique<store::ConfigImage>();
 };
 
 TEST_F(UserchanTest, ListsFilterByKindAndLiveDevice) {
@@ -182,46 +164,39 @@ TEST_F(UserchanTest, SingleChangeOnWallsWritesTheEntry) {
     EXPECT_EQ(image->channel(1, 4).index(), 44u);
 }
 
-std::vector<std::string> strings(std::initializer_list<int> values) {
+std::vector<std::string> strings(const std::vector<int>& values) {
     std::vector<std::string> out;
     for (int v : values) out.push_back(std::to_string(v));
     return out;
 }
 
 TEST_F(UserchanTest, BatchWorkedExamples) {
-    {
-        userchan page = inputList({1, 2, 3, 4, 5});
-        page.rows[2].checked = true;
-        page.newIndexField = "2";
-        ASSERT_EQ(page.changeIndexBatch(), Outcome::Done);
-        EXPECT_THAT(shown(page), ElementsAreArray(strings({1, 2, 3, 4, 5})));
-    }
-    image->clearOperatorTables(1);
-    {
-        userchan page = inputList({10, 20, 30, 40});
-        page.rows[0].checked = page.rows[1].checked = true;
-        page.newIndexField = "30";
-        page.changeIndexBatch();
-        EXPECT_THAT(shown(page), ElementsAreArray(strings({30, 31, 30, 40})));
-        EXPECT_EQ(image->channel(1, 1).index(), 31u);
-    }
-    image->clearOperatorTables(1);
-    {
-        userchan page = inputList({6, 5, 9});
-        page.rows[2].checked = true;
-        page.newIndexField = "5";
-        page.changeIndexBatch();
-        EXPECT_THAT(shown(page), ElementsAreArray(strings({6, 5, 7})));
-    }
-    image->clearOperatorTables(1);
-    host.clear();
-    {
-        userchan page = inputList({1, 2, 3});
-        page.rows[0].checked = true;
-        page.newIndexField = "99999998";
-        page.changeIndexBatch();
-        EXPECT_THAT(shown(page), ElementsAreArray(strings({99999998, 99999999, 3})));
-        EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChannelsNotModified));
+    struct Case {
+        std::vector<std::uint32_t> indexes;
+        std::vector<std::size_t> checked;
+        std::string newIndex;
+        std::vector<int> after;
+        std::vector<Msg> messages;
+    };
+    const Case cases[] = {
+        {{1, 2, 3, 4, 5}, {2}, "2", {1, 2, 3, 4, 5}, {}},
+        {{10, 20, 30, 40}, {0, 1}, "30", {30, 31, 30, 40}, {}},
+        {{6, 5, 9}, {2}, "5", {6, 5, 7}, {}},
+        {{1, 2, 3}, {0}, "99999998", {99999998, 99999999, 3}, {Msg::ChannelsNotModified}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.newIndex);
+        image->clearOperatorTables(1);
+        host.clear();
+        userchan page = inputList(c.indexes);
+        for (std::size_t row : c.checked) page.rows[row].checked = true;
+        page.newIndexField = c.newIndex;
+        EXPECT_EQ(page.changeIndexBatch(), Outcome::Done);
+        EXPECT_THAT(shown(page), ElementsAreArray(strings(c.after)));
+        for (std::size_t pos = 0; pos < c.indexes.size(); ++pos)
+            EXPECT_EQ(std::to_string(image->channel(1, static_cast<int>(pos)).index()),
+                      strings(c.after)[pos]);
+        EXPECT_EQ(host.numbers(), c.messages);
     }
 }
 

@@ -24,6 +24,7 @@
 #include "store/bytes.h"
 #include "store/checksum.h"
 #include "store/config_image.h"
+#include "store/fresh_image.h"
 #include "store/loader.h"
 #include "support/cli_runner.h"
 #include "support/legacy_files.h"
@@ -50,25 +51,16 @@ Bytes plainBytes(const store::ConfigImage& image) {
 // A current-layout image with something in every kind of record, and patterned opaque regions so
 // that any truncation changes the checksum.
 void buildPopulated(store::ConfigImage& image) {
-    image.zero();
-    image.stampCurrentHeader();
+    store::makeFreshImage(image, "admin", "0123456789abcdef");  // full width, no NUL
     for (std::size_t i = 0; i < layout::kKeyboardParamsSize; ++i)
         image.bytes()[layout::kKeyboardParams + i] = static_cast<std::uint8_t>(i * 7 + 1);
     for (std::size_t i = layout::kReservedTail; i < layout::kImageSize; ++i)
         image.bytes()[i] = static_cast<std::uint8_t>(i * 13 + 5);
 
-    auto admin = image.operatorRecord(0);
-    admin.setInUse(1);
-    admin.setName("admin");
-    admin.setPassword("0123456789abcdef");  // full width, no NUL
     auto op1 = image.operatorRecord(1);
     op1.setInUse(1);
     op1.setName("night_shift");
     op1.setPassword("pw1");
-    for (int op = 1; op <= 3; ++op) {
-        image.clearOperatorTables(op);
-        image.resetOperatorDevices(op);
-    }
 
     auto d0 = image.device(0);
     d0.setInUse(1);

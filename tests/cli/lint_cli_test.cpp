@@ -11,28 +11,22 @@
 
 #include "store/checksum.h"
 #include "store/config_image.h"
+#include "store/fresh_image.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace kbcfg::testing {
 namespace {
 
-namespace layout = store::layout;
 using ::testing::HasSubstr;
 
 // Operator 1 with device 0 and one input channel; what `seed` changes comes on top.
 fs::path writeFile(const TempDir& dir, const std::string& name,
                    const std::function<void(store::ConfigImage&)>& seed) {
     auto image = std::make_unique<store::ConfigImage>();
-    image->stampCurrentHeader();
-    for (int op = 0; op < 2; ++op) {
-        image->operatorRecord(op).setInUse(1);
-        image->operatorRecord(op).setName(op == 0 ? "admin" : "op1");
-    }
-    for (int op = 1; op < layout::kOperatorCount; ++op) {
-        image->clearOperatorTables(op);
-        image->resetOperatorDevices(op);
-    }
+    store::makeFreshImage(*image, "admin", "");
+    image->operatorRecord(1).setInUse(1);
+    image->operatorRecord(1).setName("op1");
     store::DeviceRecord d = image->device(0);
     d.setInUse(1);
     d.setIp(store::packIp(198, 51, 100, 10));

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "devices_fixture.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::devices {
 namespace {
@@ -16,7 +16,7 @@ using store::Outcome;
 using store::packIp;
 using ::testing::ElementsAre;
 
-class DevaddTest : public DevicesTest {
+class DevaddTest : public testing::FreshConfig {
   protected:
     int refresh = 0;
     devadd dialog{host, session, *image, &refresh};

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "devices/modifydev.h"
-#include "devices_fixture.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::devices {
 namespace {
@@ -15,7 +15,7 @@ using store::Outcome;
 using store::packIp;
 using ::testing::ElementsAre;
 
-class MandevTest : public DevicesTest {
+class MandevTest : public testing::FreshConfig {
   protected:
     mandev page{host, session, *image};
 

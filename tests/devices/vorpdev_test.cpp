@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 
 #include "devices/devadd.h"
-#include "devices_fixture.h"
 #include "support/fake_netsdk.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::devices {
 namespace {
@@ -19,10 +19,10 @@ using store::packIp;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class VorpdevTest : public DevicesTest {
+class VorpdevTest : public testing::FreshConfig {
   protected:
     void SetUp() override {
-        DevicesTest::SetUp();
+        FreshConfig::SetUp();
         dialog->trace = [this](const std::string& line) { traces.push_back(line); };
         dialog->observer = [this](vorpdev::Change c, std::size_t row) {
             changes.emplace_back(c, row);

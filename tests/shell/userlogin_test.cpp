@@ -5,9 +5,9 @@
 
 #include <fstream>
 
-#include "shell/shell_fixture.h"
 #include "store/checksum.h"
 #include "store/config_lock.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::shell {
 namespace {
@@ -19,17 +19,27 @@ using store::Outcome;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class LoginTest : public ShellTest {
+class LoginTest : public testing::FreshConfig {
   protected:
+    void seed() override {
+        addOperator(0, "admin", "secret");
+        addOperator(1, "op_1");
+        // Sixteen bytes exactly: the field holds no terminating NUL.
+        addOperator(2, "op2", "0123456789abcdef");
+        // Record 3 is free: all zero.
+    }
     // A dialog with the file already chosen.
     userlogin dialog(const std::string& name, const std::string& password) {
-        userlogin login(host, session, *image);
+        userlogin login(host, session, *loaded);
         login.open();
         login.path = session.configPath.string();
         login.userName = name;
         login.password = password;
         return login;
     }
+
+    // The image a login loads the file into.
+    std::unique_ptr<store::ConfigImage> loaded = std::make_unique<store::ConfigImage>();
 };
 
 TEST_F(LoginTest, AdministratorLogsIn) {
@@ -39,7 +49,7 @@ TEST_F(LoginTest, AdministratorLogsIn) {
     EXPECT_EQ(session.loggedInUser, 0);
     EXPECT_EQ(session.currentUserName, "admin");
     EXPECT_TRUE(login.openMainWindow);
-    EXPECT_EQ(image->operatorRecord(2).name(), "op2");
+    EXPECT_EQ(loaded->operatorRecord(2).name(), "op2");
     // No plain copy on disk; the file stays locked for the session.
     EXPECT_FALSE(fs::exists(dir / "tem.bin"));
     ASSERT_TRUE(session.editLock);
@@ -67,87 +77,60 @@ TEST_F(LoginTest, EmptyPathIsCheckedFirst) {
     EXPECT_EQ(login.password, std::string(20, 'x'));
 }
 
-TEST_F(LoginTest, UserNameChecks) {
-    userlogin blank = dialog("", "secret");
-    EXPECT_EQ(blank.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UserNameBlank));
-    EXPECT_EQ(blank.focus, userlogin::Focus::UserName);
-    EXPECT_EQ(blank.password, "secret");
-
-    host.clear();
-    // Seventeen characters: both fields are emptied, before the password is looked at.
-    userlogin tooLong = dialog(std::string(17, 'a'), std::string(17, 'p'));
-    EXPECT_EQ(tooLong.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UserNameTooLong));
-    EXPECT_EQ(tooLong.userName, "");
-    EXPECT_EQ(tooLong.password, "");
-    EXPECT_EQ(tooLong.focus, userlogin::Focus::UserName);
-
-    host.clear();
-    // Sixteen characters pass the check; the file has no such user.
-    userlogin sixteen = dialog(std::string(16, 'a'), "x");
-    EXPECT_EQ(sixteen.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
-
-    host.clear();
-    // Characters are counted, not bytes.
-    userlogin wide = dialog("ééééééééééééééé", "x");  // 15 characters, 30 bytes
-    EXPECT_EQ(wide.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
+// Each refusal: its message, what the fields keep, where the focus goes and which record the
+// session is left on.
+TEST_F(LoginTest, RefusalsEmptyFieldsAndMoveTheFocus) {
+    using F = userlogin::Focus;
+    const std::string p17(17, 'p');
+    struct Case {
+        std::string name, password;
+        Msg message;
+        std::string nameAfter, passwordAfter;
+        F focus;
+        int loggedIn;
+    };
+    const Case cases[] = {
+        {"", "secret", Msg::UserNameBlank, "", "secret", F::UserName, -1},
+        // The zeroed record 3 has an empty name, and an empty name is refused before the look-up.
+        {"", "", Msg::UserNameBlank, "", "", F::UserName, -1},
+        // Seventeen characters: both fields are emptied, before the password is looked at.
+        {std::string(17, 'a'), p17, Msg::UserNameTooLong, "", "", F::UserName, -1},
+        // Sixteen pass the check; characters are counted, not bytes (15 characters, 30 bytes).
+        {std::string(16, 'a'), "x", Msg::ErrorUser, "", "", F::UserName, -1},
+        {"ééééééééééééééé", "x", Msg::ErrorUser, "", "", F::UserName, -1},
+        {"ad-min", "secret", Msg::ErrorUser, "", "", F::UserName, -1},
+        {"nobody", "secret", Msg::ErrorUser, "", "", F::UserName, -1},
+        {"admin", p17, Msg::PasswordTooLong, "admin", "", F::Password, -1},
+        // A wrong password keeps the found record; an empty one goes on and fails too.
+        {"admin", "", Msg::ErrorPassword, "admin", "", F::Password, 0},
+        {"op2", "0123456789abcde", Msg::ErrorPassword, "op2", "", F::Password, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " / " + c.password);
+        session = {};
+        store::setConfigPaths(session, dir / "kbCfg.bin");
+        host.clear();
+        userlogin login = dialog(c.name, c.password);
+        EXPECT_EQ(login.login(), Outcome::Refused);
+        EXPECT_THAT(host.numbers(), ElementsAre(c.message));
+        EXPECT_EQ(login.userName, c.nameAfter);
+        EXPECT_EQ(login.password, c.passwordAfter);
+        EXPECT_EQ(login.focus, c.focus);
+        EXPECT_EQ(session.loggedInUser, c.loggedIn);
+        EXPECT_EQ(login.path, session.configPath.string());
+        EXPECT_FALSE(login.openMainWindow);
+        EXPECT_TRUE(session.currentUserName.empty());
+    }
 }
 
 TEST_F(LoginTest, UserNameWithOtherCharactersIsLookedUp) {
-    userlogin unknown = dialog("ad-min", "secret");
-    EXPECT_EQ(unknown.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
-
     // Such a name logs in when the file holds it; it is compared in the file's code page.
-    setOperator(3, "Zoë-2", "pw");
-    writeFile();
-    host.clear();
+    addOperator(3, "Zoë-2", "pw");
+    save();
     userlogin zoe = dialog("Zoë-2", "pw");
     EXPECT_EQ(zoe.login(), Outcome::Done);
     EXPECT_EQ(session.loggedInUser, 3);
     EXPECT_EQ(session.currentUserName, "Zoë-2");
-}
-
-TEST_F(LoginTest, PasswordChecks) {
-    userlogin tooLong = dialog("admin", std::string(17, 'p'));
-    EXPECT_EQ(tooLong.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::PasswordTooLong));
-    EXPECT_EQ(tooLong.password, "");
-    EXPECT_EQ(tooLong.userName, "admin");
-    EXPECT_EQ(tooLong.focus, userlogin::Focus::Password);
-    EXPECT_EQ(session.loggedInUser, -1);
-
-    host.clear();
-    // An empty password goes on and fails against a stored one.
-    userlogin empty = dialog("admin", "");
-    EXPECT_EQ(empty.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorPassword));
-}
-
-TEST_F(LoginTest, WrongPasswordKeepsTheFoundRecord) {
-    userlogin login = dialog("op2", "0123456789abcde");  // one byte short
-    EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorPassword));
-    EXPECT_EQ(session.loggedInUser, 2);
-    EXPECT_EQ(login.userName, "op2");
-    EXPECT_EQ(login.password, "");
-    EXPECT_EQ(login.focus, userlogin::Focus::Password);
-    EXPECT_FALSE(login.openMainWindow);
-    EXPECT_TRUE(session.currentUserName.empty());
-}
-
-TEST_F(LoginTest, UnknownUserEmptiesBothFields) {
-    userlogin login = dialog("nobody", "secret");
-    EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::ErrorUser));
-    EXPECT_EQ(session.loggedInUser, -1);
-    EXPECT_EQ(login.userName, "");
-    EXPECT_EQ(login.password, "");
-    EXPECT_EQ(login.focus, userlogin::Focus::UserName);
-    EXPECT_EQ(login.path, session.configPath.string());
 }
 
 TEST_F(LoginTest, FailedLoadEmptiesAllFieldsAndKeepsTheWorkingCopy) {
@@ -183,19 +166,11 @@ TEST_F(LoginTest, MissingFileGivesTheOpenMessage) {
 TEST_F(LoginTest, EveryAttemptReloadsTheFile) {
     userlogin login = dialog("admin", "changed");
     EXPECT_EQ(login.login(), Outcome::Refused);
-    setOperator(0, "admin", "changed");
-    writeFile();
+    addOperator(0, "admin", "changed");
+    save();
     login.password = "changed";
     EXPECT_EQ(login.login(), Outcome::Done);
-    EXPECT_EQ(image->operatorRecord(0).password(), "changed");
-}
-
-TEST_F(LoginTest, DeletedRecordNeverMatches) {
-    // The zeroed record 3 has an empty name, and an empty name is refused before the look-up.
-    userlogin login = dialog("", "");
-    EXPECT_EQ(login.login(), Outcome::Refused);
-    EXPECT_THAT(host.numbers(), ElementsAre(Msg::UserNameBlank));
-    EXPECT_EQ(session.loggedInUser, -1);
+    EXPECT_EQ(loaded->operatorRecord(0).password(), "changed");
 }
 
 TEST(PasswordMatches, IsBoundedBySixteenBytesAndTheFirstNul) {
@@ -214,14 +189,14 @@ TEST(PasswordMatches, IsBoundedBySixteenBytesAndTheFirstNul) {
 
 TEST_F(LoginTest, ModeTwoPrefillsThePathAndLocksBrowsing) {
     session.mode = 2;
-    userlogin fromExport(host, session, *image);
+    userlogin fromExport(host, session, *loaded);
     fromExport.open();
     EXPECT_EQ(fromExport.path, session.configPath.string());
     EXPECT_FALSE(fromExport.browseEnabled);
     EXPECT_EQ(fromExport.focus, userlogin::Focus::UserName);
     EXPECT_EQ(session.mode, 1);
 
-    userlogin again(host, session, *image);
+    userlogin again(host, session, *loaded);
     again.open();
     EXPECT_TRUE(again.browseEnabled);
     EXPECT_EQ(again.path, "");
@@ -243,7 +218,7 @@ TEST_F(LoginTest, LeavingThePasswordForTheLoginButtonLogsInOnce) {
 }
 
 TEST_F(LoginTest, BrowseChoosesBacksUpAndShowsThePath) {
-    userlogin login(host, session, *image);
+    userlogin login(host, session, *loaded);
     login.open();
     host.files.push_back(session.configPath);
     EXPECT_TRUE(login.browse());
@@ -264,7 +239,7 @@ TEST_F(LoginTest, BrowseChoosesBacksUpAndShowsThePath) {
 }
 
 TEST_F(LoginTest, NamedFileKeepsThePathLimits) {
-    userlogin login(host, session, *image);
+    userlogin login(host, session, *loaded);
     const std::string name32(32, 'n');
     std::string folder = "/" + std::string(128 - 2 - name32.size(), 'f');
     EXPECT_TRUE(login.useConfigFile(fs::path(folder) / name32));
@@ -285,7 +260,7 @@ TEST_F(LoginTest, NamedFileKeepsThePathLimits) {
 }
 
 TEST_F(LoginTest, FileGivenAtStartIsCheckedAndBackedUpLikeABrowsedOne) {
-    userlogin login(host, session, *image);
+    userlogin login(host, session, *loaded);
     login.open();
     EXPECT_FALSE(login.openWithFile(dir / std::string(33, 'n')));
     EXPECT_FALSE(login.openWithFile(fs::path("/") / std::string(130, 'd') / "kbCfg.bin"));
@@ -302,7 +277,7 @@ TEST_F(LoginTest, FileGivenAtStartIsCheckedAndBackedUpLikeABrowsedOne) {
 
     // From "Export && login" the exported file is kept.
     session.mode = 2;
-    userlogin fromExport(host, session, *image);
+    userlogin fromExport(host, session, *loaded);
     fromExport.open();
     EXPECT_FALSE(fromExport.openWithFile(dir / "other.bin"));
     EXPECT_EQ(fromExport.path, (dir / "kbCfg.bin").string());
@@ -310,7 +285,7 @@ TEST_F(LoginTest, FileGivenAtStartIsCheckedAndBackedUpLikeABrowsedOne) {
 
 TEST_F(LoginTest, ClosingBringsTheModeDialogBackUnlessTheMainWindowIsOpen) {
     host.windows = {"Modes", "Menu"};
-    userlogin login(host, session, *image);
+    userlogin login(host, session, *loaded);
     login.closed();
     EXPECT_THAT(host.raised, IsEmpty());
 

@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "shell/shell_fixture.h"
 #include "shell/varnel_dlg.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::shell {
 namespace {
@@ -86,7 +86,7 @@ TEST(Startup, FileForTheRunningCopyOpensTheLoginUnlessAMainWindowIsOpen) {
     EXPECT_THAT(host.raised, ElementsAre("Menu"));
 }
 
-class ModesTest : public ShellTest {};
+using ModesTest = testing::FreshConfig;
 
 TEST_F(ModesTest, EachButtonOpensItsWorkArea) {
     CvarnelDlg modes(host, session);

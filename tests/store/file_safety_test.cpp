@@ -15,6 +15,7 @@
 
 #include "store/checksum.h"
 #include "store/files.h"
+#include "store/fresh_image.h"
 #include "store/messages.h"
 #include "support/failing_writes.h"
 #include "support/scripted_host.h"
@@ -38,10 +39,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes scrambledImage(const std::string& admin) {
     auto image = std::make_unique<ConfigImage>();
-    image->stampCurrentHeader();
-    image->operatorRecord(0).setInUse(1);
-    image->operatorRecord(0).setName(admin);
-    image->updateChecksum();
+    makeFreshImage(*image, admin, "");
     Bytes bytes(image->bytes().begin(), image->bytes().end());
     scrambleBytes(bytes);
     return bytes;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "store/checksum.h"
+#include "store/fresh_image.h"
 #include "store/loader.h"
 #include "support/failing_writes.h"
 #include "support/scripted_host.h"
@@ -29,9 +30,7 @@ using ::testing::IsEmpty;
 // A valid current-layout image with a little content, as plain bytes.
 std::vector<std::uint8_t> plainImage(const std::string& adminName = "admin") {
     auto image = std::make_unique<ConfigImage>();
-    image->stampCurrentHeader();
-    image->operatorRecord(0).setInUse(1);
-    image->operatorRecord(0).setName(adminName);
+    makeFreshImage(*image, adminName, "");
     image->device(17).setInUse(1);
     image->device(17).setPort(8000);
     image->updateChecksum();

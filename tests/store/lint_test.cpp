@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "store/fresh_image.h"
+
 namespace kbcfg::store {
 namespace {
 
@@ -33,16 +35,10 @@ void addChannel(ConfigImage& image, int op, int pos, int slot, std::uint8_t kind
 // Operators 1 and 2 in use, 3 free. Devices: 0 encoder, 1 decoder, 2 matrix device (all with
 // operator 1), 3 an encoder nobody has. Operator 2 has the encoder too, with the same indexes.
 void buildClean(ConfigImage& image) {
-    image.zero();
-    image.stampCurrentHeader();
-    for (int op = 0; op < 3; ++op) {
-        OperatorRecord r = image.operatorRecord(op);
-        r.setInUse(1);
-        r.setName("user" + std::to_string(op));
-    }
-    for (int op = 1; op <= 3; ++op) {
-        image.clearOperatorTables(op);
-        image.resetOperatorDevices(op);
+    makeFreshImage(image, "user0", "");
+    for (int op = 1; op < 3; ++op) {
+        image.operatorRecord(op).setInUse(1);
+        image.operatorRecord(op).setName("user" + std::to_string(op));
     }
     addDevice(image, 0, packIp(198, 51, 100, 10));
     addDevice(image, 1, packIp(198, 51, 100, 11));

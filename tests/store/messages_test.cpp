@@ -199,71 +199,61 @@ class AskMessage : public ::testing::Test {
     const std::vector<std::uint8_t> content{1, 2, 3, 0, 255, 7};
 };
 
-TEST_F(AskMessage, OkInBackupModeCopiesIntoBackupFolder) {
-    // An older backup of the same name is replaced.
-    std::filesystem::create_directories(backupFolder(session));
-    testing::writeAll(backupCopy(), {9, 9});
-    host.answers = {Answer::Ok};
-    askMessage(host, session, Msg::AskCoverBackup, "kbCfg.bin", kTipBackupAtLogin);
-    ASSERT_EQ(host.shown.size(), 1u);
-    EXPECT_EQ(host.numbers(), std::vector<Msg>{Msg::AskCoverBackup});
-    EXPECT_TRUE(host.shown[0].question);
-    EXPECT_EQ(testing::readAll(backupCopy()), content);
-}
-
-TEST_F(AskMessage, OkCreatesMissingBackupFolder) {
-    host.answers = {Answer::Ok};
-    askMessage(host, session, Msg::AskCoverBackup, "kbCfg.bin", kTipBackupAtExport);
-    EXPECT_EQ(testing::readAll(backupCopy()), content);
-}
-
-TEST_F(AskMessage, CancelInBackupModeSaysNotBackedUp) {
-    for (int mode : {kTipBackupAtLogin, kTipBackupAtExport}) {
-        SCOPED_TRACE(mode);
+// Each mode and answer: what is shown, whether the file is copied into the backup folder (made
+// when missing, an older copy replaced), and the answer a confirmation records.
+TEST_F(AskMessage, EachModeAndAnswer) {
+    using V = std::vector<Msg>;
+    const Msg cover = Msg::AskCoverBackup, del = Msg::ConfirmDeleteDevices,
+              users = Msg::ConfirmDeleteUsers, notBacked = Msg::NotBackedUp;
+    const int login = kTipBackupAtLogin, exportMode = kTipBackupAtExport;
+    struct Case {
+        int mode;
+        Msg msg;
+        Answer answer;
+        V shown;
+        bool backedUp;
+        int confirm;  // 7: left as it was
+        std::string lastText = "";
+        bool olderCopy = false;
+    };
+    const Case cases[] = {
+        {login, cover, Answer::Ok, V{cover}, true, 7, "", true},
+        {exportMode, cover, Answer::Ok, V{cover}, true, 7},
+        {login, cover, Answer::Cancel, V{cover, notBacked}, false, 7,
+         "The config file is not backed up!"},
+        {exportMode, cover, Answer::Cancel, V{cover, notBacked}, false, 7},
+        // Closing the box does nothing.
+        {login, cover, Answer::Closed, V{cover}, false, 7},
+        {exportMode, cover, Answer::Closed, V{cover}, false, 7},
+        {kTipConfirm, del, Answer::Closed, V{del}, false, 7},
+        {kTipConfirm, del, Answer::Ok, V{del}, false, 1, "Confirm to delete?"},
+        {kTipConfirm, users, Answer::Cancel, V{users}, false, 0},
+        // A single OK box.
+        {kTipPlain, notBacked, Answer::Cancel, V{notBacked}, false, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        std::filesystem::remove_all(backupFolder(session));
+        if (c.olderCopy) {
+            std::filesystem::create_directories(backupFolder(session));
+            testing::writeAll(backupCopy(), {9, 9});
+        }
         host.clear();
-        host.answers = {Answer::Cancel};
-        askMessage(host, session, Msg::AskCoverBackup, "kbCfg.bin", mode);
-        EXPECT_EQ(host.numbers(), (std::vector<Msg>{Msg::AskCoverBackup, Msg::NotBackedUp}));
-        EXPECT_FALSE(host.shown[1].question);
-        EXPECT_EQ(host.shown[1].text, "The config file is not backed up!");
-        EXPECT_FALSE(std::filesystem::exists(backupCopy()));
-    }
-}
-
-TEST_F(AskMessage, ClosingTheBoxDoesNothing) {
-    for (int mode : {kTipBackupAtLogin, kTipBackupAtExport, kTipConfirm}) {
-        SCOPED_TRACE(mode);
-        host.clear();
+        host.answers = {c.answer};
         session.confirmAnswer = 7;
-        host.answers = {Answer::Closed};
-        askMessage(host, session,
-                   mode == kTipConfirm ? Msg::ConfirmDeleteDevices : Msg::AskCoverBackup,
-                   "kbCfg.bin", mode);
-        EXPECT_EQ(host.shown.size(), 1u);
-        EXPECT_EQ(session.confirmAnswer, 7);
-        EXPECT_FALSE(std::filesystem::exists(backupFolder(session)));
+        askMessage(host, session, c.msg, "kbCfg.bin", c.mode);
+        ASSERT_EQ(host.numbers(), c.shown);
+        EXPECT_EQ(host.shown[0].question, c.mode != kTipPlain);
+        EXPECT_FALSE(c.shown.size() > 1 && host.shown[1].question);
+        if (!c.lastText.empty()) {
+            EXPECT_EQ(host.shown.back().text, c.lastText);
+        }
+        EXPECT_EQ(session.confirmAnswer, c.confirm);
+        if (c.backedUp)
+            EXPECT_EQ(testing::readAll(backupCopy()), content);
+        else
+            EXPECT_FALSE(std::filesystem::exists(backupFolder(session)));
     }
-}
-
-TEST_F(AskMessage, ConfirmModeRecordsTheAnswer) {
-    host.answers = {Answer::Ok};
-    askMessage(host, session, Msg::ConfirmDeleteDevices, "", kTipConfirm);
-    EXPECT_EQ(session.confirmAnswer, 1);
-    EXPECT_EQ(host.shown.at(0).text, "Confirm to delete?");
-
-    host.answers = {Answer::Cancel};
-    askMessage(host, session, Msg::ConfirmDeleteUsers, "", kTipConfirm);
-    EXPECT_EQ(session.confirmAnswer, 0);
-    EXPECT_EQ(host.numbers(),
-              (std::vector<Msg>{Msg::ConfirmDeleteDevices, Msg::ConfirmDeleteUsers}));
-    EXPECT_FALSE(std::filesystem::exists(backupFolder(session)));
-}
-
-TEST_F(AskMessage, PlainModeIsASingleOkBox) {
-    askMessage(host, session, Msg::NotBackedUp, "kbCfg.bin", kTipPlain);
-    ASSERT_EQ(host.shown.size(), 1u);
-    EXPECT_FALSE(host.shown[0].question);
-    EXPECT_EQ(session.confirmAnswer, 0);
 }
 
 TEST_F(AskMessage, ADecoratorHandsTheWholeQuestionOn) {

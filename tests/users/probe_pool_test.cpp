@@ -9,14 +9,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <thread>
 
 #include "store/files.h"
+#include "store/fresh_image.h"
 #include "support/fake_netsdk.h"
 #include "support/scripted_host.h"
 #include "support/shared_netsdk.h"
@@ -42,13 +41,10 @@ Site randomSite(std::mt19937& rng) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     Site site;
     store::ConfigImage& image = *site.image;
-    image.stampCurrentHeader();
-    for (int op = 0; op <= 3; ++op) {
+    store::makeFreshImage(image, "admin", "");
+    for (int op = 1; op <= 3; ++op) {
         image.operatorRecord(op).setInUse(1);
-        image.operatorRecord(op).setName(op == 0 ? "admin" : "op" + std::to_string(op));
-        if (op == 0) continue;
-        image.clearOperatorTables(op);
-        image.resetOperatorDevices(op);
+        image.operatorRecord(op).setName("op" + std::to_string(op));
     }
     site.op = pick(1, 3);
     const int devices = pick(2, 30);
@@ -147,8 +143,7 @@ RunResult assign(const Site& site, int jobs, const std::filesystem::path& file,
     r.showResult = dialog.showResult;
     r.cancelled = dialog.cancelled;
     r.logins = shared.logins;
-    std::ifstream in(file, std::ios::binary);
-    r.file.assign(std::istreambuf_iterator<char>(in), {});
+    r.file = testing::readAll(file);
     for (int i = 0; i < store::layout::kUserDeviceCount; ++i)
         r.userDevices += image.userDevice(site.op, i) >= 0 && image.userDevice(site.op, i) < 3000;
     return r;

@@ -3,15 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 
-#include "store/files.h"
 #include "support/failing_writes.h"
 #include "support/fake_netsdk.h"
-#include "support/scripted_host.h"
-#include "support/temp_dir.h"
+#include "support/fresh_config.h"
 #include "users/udinfo.h"
 #include "users/userdev.h"
 
@@ -23,32 +19,17 @@ using store::Msg;
 using store::Outcome;
 using ::testing::ElementsAre;
 
-class ProbeTest : public ::testing::Test {
+class ProbeTest : public testing::FreshConfig {
   protected:
-    void SetUp() override {
-        store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->stampCurrentHeader();
-        image->operatorRecord(0).setInUse(1);
-        image->operatorRecord(0).setName("admin");
-        for (int op = 1; op <= 3; ++op) {
-            image->operatorRecord(op).setInUse(1);
-            image->operatorRecord(op).setName("op" + std::to_string(op));
-            image->clearOperatorTables(op);
-            image->resetOperatorDevices(op);
-        }
-        ASSERT_EQ(store::saveChange(host, session, *image), 0);
-        counters.reset();
+    void seed() override {
+        for (int op = 1; op <= 3; ++op) addOperator(op, "op" + std::to_string(op));
     }
 
     // A device in slot `slot` at 198.51.100.<slot> that reports the given type.
     testing::FakeNetSdk::Node& device(int slot, std::uint16_t type, int channels = 0, int first = 1,
                                       int ipChannels = 0) {
-        store::DeviceRecord dev = image->device(slot);
-        dev.setInUse(1);
-        dev.setIp(store::packIp(198, 51, 100, static_cast<std::uint8_t>(slot)));
-        dev.setPort(8000);
-        dev.setUserName("admin");
-        dev.setPassword("pw");
+        addDevice(slot, store::packIp(198, 51, 100, static_cast<std::uint8_t>(slot)))
+            .setPassword("pw");
         auto& node = sdk.node("198.51.100." + std::to_string(slot));
         node.password = "pw";
         node.info.bytes[VYX_LOGIN_CHANNEL_COUNT] = static_cast<std::uint8_t>(channels);
@@ -72,11 +53,7 @@ class ProbeTest : public ::testing::Test {
         return out;
     }
 
-    kbcfg::testing::TempDir dir;
-    kbcfg::testing::ScriptedHost host;
     kbcfg::testing::FakeNetSdk sdk;
-    store::SessionState session;
-    std::unique_ptr<store::ConfigImage> image = std::make_unique<store::ConfigImage>();
     ChannelIndexCounter counters;
     RunCounters run;
 };
@@ -219,10 +196,7 @@ TEST_F(ProbeTest, MatrixDevicesGetARecord) {
 }
 
 TEST_F(ProbeTest, AFailedSaveEndsTheRunAsFailed) {
-    const auto fileBefore = [&] {
-        std::ifstream in(session.configPath, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto fileBefore = [&] { return testing::readAll(session.configPath); };
     // Every path that saves: encoder, decoder, other class, matrix with and without a record.
     struct Case {
         std::uint16_t type;
@@ -236,10 +210,10 @@ TEST_F(ProbeTest, AFailedSaveEndsTheRunAsFailed) {
         if (c.matrixRecordsTaken)
             for (int w = 0; w < store::layout::kMatrixCount; ++w)
                 image->matrix(2, w).setDeviceSlot(9);
-        ASSERT_EQ(store::saveChange(host, session, *image), 0);
+        save();
         device(0, c.type, 2);
         device(1, 75, 2);
-        const std::string before = fileBefore();
+        const auto before = fileBefore();
         host.clear();
         userdev dialog(host, session, *image, sdk, 2);
         dialog.refreshUserDeviceLists();

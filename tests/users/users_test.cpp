@@ -3,9 +3,7 @@
 
 #include <memory>
 
-#include "store/files.h"
-#include "support/scripted_host.h"
-#include "support/temp_dir.h"
+#include "support/fresh_config.h"
 #include "users/manuser.h"
 #include "users/modifyuser.h"
 #include "users/stream.h"
@@ -20,19 +18,8 @@ using store::Answer;
 using store::Outcome;
 using ::testing::ElementsAre;
 
-class UsersTest : public ::testing::Test {
+class UsersTest : public testing::FreshConfig {
   protected:
-    void SetUp() override {
-        store::setConfigPaths(session, dir / "kbCfg.bin");
-        image->stampCurrentHeader();
-        image->operatorRecord(0).setInUse(1);
-        image->operatorRecord(0).setName("admin");
-        for (int op = 1; op <= 3; ++op) {
-            image->clearOperatorTables(op);
-            image->resetOperatorDevices(op);
-        }
-        ASSERT_EQ(store::saveChange(host, session, *image), 0);
-    }
     Outcome add(const std::string& name, const std::string& pw, const std::string& confirm) {
         useradd dialog(host, session, *image);
         dialog.name = name;
@@ -43,16 +30,7 @@ class UsersTest : public ::testing::Test {
         lastClosed = dialog.closeRequested;
         return o;
     }
-    std::unique_ptr<store::ConfigImage> reload() {
-        auto loaded = std::make_unique<store::ConfigImage>();
-        EXPECT_EQ(store::loadImage(host, session, *loaded), 0);
-        return loaded;
-    }
 
-    kbcfg::testing::TempDir dir;
-    kbcfg::testing::ScriptedHost host;
-    store::SessionState session;
-    std::unique_ptr<store::ConfigImage> image = std::make_unique<store::ConfigImage>();
     std::vector<std::string> last;
     bool lastClosed = false;
 };
