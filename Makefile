@@ -7,7 +7,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: all deps configure build run screenshots test install package check-asan check-tsan \
-	check-nogui bench fuzz format format-check clean
+	check-nogui bench fuzz format format-check tidy clean
 
 all: build
 
@@ -88,6 +88,10 @@ format: deps
 # Fails, naming each place, when a file is not formatted as .clang-format says (make format).
 format-check: deps
 	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
+# clang-tidy over src/ as .clang-tidy says, with the flags of the build; any finding fails.
+tidy: build
+	@python3 scripts/tidy $(BUILD) $(JOBS)
 
 clean:
 	@rm -rf $(BUILD) build-asan build-tsan build-fuzz build-nogui

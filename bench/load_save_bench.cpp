@@ -57,7 +57,7 @@ bool decodeInMemory(const std::vector<std::uint8_t>& scrambled, store::ConfigIma
     std::vector<std::uint8_t> plain(scrambled);
     store::scrambleBytes(plain);
     const std::uint32_t length = store::getU32(plain.data() + 8);
-    if (store::ImageChecksum(plain, length) != store::getU32(plain.data() + 4)) return false;
+    if (store::imageChecksum(plain, length) != store::getU32(plain.data() + 4)) return false;
     std::memcpy(image.bytes().data(), plain.data(), store::layout::kImageSize);
     return true;
 }

@@ -169,7 +169,7 @@ extern "C" int KBCFG_FUZZ_ENTRY(const std::uint8_t* data, std::size_t size) {
     }
     const std::span<const std::uint8_t> bytes(t.file);
     if (reseal)
-        store::putU32(file + 4, headerEdited ? store::ImageChecksum(bytes, store::getU32(file + 8))
+        store::putU32(file + 4, headerEdited ? store::imageChecksum(bytes, store::getU32(file + 8))
                                              : resealed);
 
     if (kIndexBases)

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 16) return 0;
     std::vector<std::uint8_t> repaired(data, data + size);
     const std::uint32_t length = getU32(repaired.data() + 8);
-    putU32(repaired.data() + 4, ImageChecksum(repaired, length));
+    putU32(repaired.data() + 4, imageChecksum(repaired, length));
     const DecodeResult result = decodeImage(repaired, *image);
     // Whatever the input, a successful load yields a current image whose checksum holds.
     if (result.ok() && (image->version() != layout::kVersion || image->magic() != layout::kMagic ||

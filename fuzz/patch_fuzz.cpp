@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.resize(file.size() - cut);
     if (reseal && file.size() >= 16) {
         const std::uint32_t length = store::getU32(file.data() + 8);
-        store::putU32(file.data() + 4, store::ImageChecksum(file, length));
+        store::putU32(file.data() + 4, store::imageChecksum(file, length));
     }
     const store::DecodeResult result = store::decodeImage(file, *image);
     if (result.ok() && (image->version() != store::layout::kVersion ||

@@ -1,6 +1,8 @@
 // The channel report: three sections (inputs, outputs, TV walls and scenes) of fixed-width text
 // lines ending in CR LF, with names fetched from each channel's device.
 
+#include "channels/channel_report.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -21,6 +23,21 @@ const char* const kRuleA =
     "------\r\n";
 const char* const kRuleB =
     "\t------------------------------------------------------------------------------------\r\n";
+const char* const kSectionGap = "\r\n\r\n\r\n";
+const char* const kInputHeading =
+    "\tChannel Index  Channel Name       Device Name     Channel NO.     Device IP        "
+    "Device Port\r\n";
+const char* const kOutputHeading =
+    "\tChannel Index  Channel NO.     Device Name           Device IP          Device "
+    "Port\r\n";
+const char* const kWallHeading =
+    "\tChannel Index  Channel NO.     Device Name            Device IP          Device "
+    "Port\r\n";
+
+// The report's sections in the order they are written, by ReportContent::Section.
+constexpr ChannelListKind kSectionKinds[] = {ChannelListKind::Input, ChannelListKind::Output,
+                                             ChannelListKind::WallScene};
+constexpr int kSectionCount = 3;
 
 // printf into a string of whatever length the fields need: values are never cut.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -48,32 +65,229 @@ bool safeFileName(const std::string& name) {
            name.find_first_of("/\\") == std::string::npos;
 }
 
-std::string outputName(const store::ChannelEntry& e) {
+// ---- The text --------------------------------------------------------------------------------
+
+std::string outputName(const ReportLine& line) {
     static constexpr const char* kPorts[] = {"BNC %d", "VGA %d", "HDMI %d", "DVI %d"};
-    if (e.outputPort() < 4) return format(kPorts[e.outputPort()], e.number() - e.portFirst() + 1);
-    return format("%d", e.number());
+    if (line.outputPort >= 0 && line.outputPort < 4)
+        return format(kPorts[line.outputPort], line.number - line.portFirst + 1);
+    return format("%d", line.number);
 }
 
+std::string wallOrSceneName(const ReportLine& line) {
+    return format(line.kind == store::kScene ? "Scene %d" : "TV-Wall %d", line.number);
+}
+
+std::string inputSection(const ReportContent& content) {
+    std::string text =
+        format("\tUser %s's input channels' information\r\n\r\n", content.operatorName.c_str());
+    text += kInputHeading;
+    text += kRuleA;
+    for (const ReportLine& l : content.sections[ReportContent::kInputs]) {
+        text += format("\t%-6d         %-16s   %-16s  %-3d           %-16s  %d\r\n", l.index,
+                       l.channelName.c_str(), l.deviceName.c_str(), l.number, l.ip.c_str(), l.port);
+        text += kRuleA;
+    }
+    return text;
+}
+
+// The output and the wall/scene sections share their columns; only the name column differs.
+std::string namedSection(const std::string& title, const char* heading,
+                         const std::vector<ReportLine>& lines,
+                         std::string (*nameOf)(const ReportLine&)) {
+    std::string text = title + heading + kRuleB;
+    for (const ReportLine& l : lines) {
+        text += format("\t%-6d         %-10s      %-17s     %-16s    %d\r\n", l.index,
+                       nameOf(l).c_str(), l.deviceName.c_str(), l.ip.c_str(), l.port);
+        text += kRuleB;
+    }
+    return text;
+}
+
+// ---- The devices -----------------------------------------------------------------------------
+
+// The logins of one report run. Each device is logged in to once, when its first channel is
+// asked about, and a device whose login failed is not asked again. Whatever is still open when
+// the run ends, however it ends, is logged out: those are devices whose last channels fell in a
+// section cut short.
+class DeviceLogins {
+  public:
+    DeviceLogins(remote::NetSdk& sdk, const store::ConfigImage& image)
+        : sdk_(sdk), image_(image), ids_(store::layout::kDeviceCount, kNotYet) {}
+    ~DeviceLogins() {
+        for (const int id : ids_)
+            if (id >= 0) sdk_.logout(id);
+    }
+    DeviceLogins(const DeviceLogins&) = delete;
+    DeviceLogins& operator=(const DeviceLogins&) = delete;
+
+    // The device's login id, logging in on first use; negative when it cannot be asked.
+    int open(int slot) {
+        int& id = ids_[static_cast<std::size_t>(slot)];
+        if (id == kNotYet) {
+            const store::DeviceRecord dev = image_.device(slot);
+            remote::LoginInfo info;
+            id = sdk_.login(store::toAnsi(store::formatIp(dev.ip())), dev.port(), dev.userName(),
+                            dev.password(), info);
+            if (id < 0) id = kFailed;
+        }
+        return id;
+    }
+
+    // After the device's last channel in the report.
+    void close(int slot) {
+        int& id = ids_[static_cast<std::size_t>(slot)];
+        if (id >= 0) sdk_.logout(id);
+        id = kDone;
+    }
+
+  private:
+    static constexpr int kNotYet = -3, kDone = -2, kFailed = -1;
+    remote::NetSdk& sdk_;
+    const store::ConfigImage& image_;
+    std::vector<int> ids_;  // by device slot
+};
+
+struct Collected {
+    ReportContent content;
+    std::vector<userchan::ReportGap> gaps;  // in the order the devices failed
+};
+
+// Walks the operator's listed channels section by section, asking each channel's device for its
+// name (command 100) and, for inputs, the channel's name (command 200).
+class ReportQuery {
+  public:
+    ReportQuery(const store::ConfigImage& image, int op, remote::NetSdk& sdk)
+        : image_(image), op_(op), sdk_(sdk), logins_(sdk, image) {
+        planLogouts();
+    }
+
+    Collected run() {
+        for (int section = 0; section < kSectionCount; ++section) collectSection(section);
+        return std::move(out_);
+    }
+
+  private:
+    static int step(int section, int pos) { return section * store::layout::kChannelCount + pos; }
+
+    // Where each device's last channel comes, so that its login ends right after it.
+    void planLogouts() {
+        for (int section = 0; section < kSectionCount; ++section)
+            for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+                const store::ChannelEntry e = image_.channel(op_, pos);
+                if (entryListed(image_, e, kSectionKinds[section]))
+                    lastStep_[static_cast<std::size_t>(e.deviceSlot())] = step(section, pos);
+            }
+    }
+
+    // A device that cannot be asked costs its own channel in the input section, and the rest
+    // of the section in the others.
+    void collectSection(int section) {
+        const ChannelListKind kind = kSectionKinds[section];
+        for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
+            const store::ChannelEntry e = image_.channel(op_, pos);
+            if (!entryListed(image_, e, kind) || ask(e, section, pos)) continue;
+            if (section == ReportContent::kInputs) {
+                leaveOut(e.deviceSlot(), 1);
+                continue;
+            }
+            int rest = 0;
+            for (int later = pos; later < store::layout::kChannelCount; ++later)
+                rest += entryListed(image_, image_.channel(op_, later), kind);
+            leaveOut(e.deviceSlot(), rest);
+            return;
+        }
+    }
+
+    // Adds the entry's line with its device's answers; false when the device cannot be asked.
+    bool ask(const store::ChannelEntry& e, int section, int pos) {
+        const int slot = e.deviceSlot();
+        const int id = logins_.open(slot);
+        if (id < 0) return false;
+        const store::DeviceRecord dev = image_.device(slot);
+        ReportLine line;
+        line.index = static_cast<std::int32_t>(e.index());
+        line.kind = e.kind();
+        line.number = e.number();
+        line.outputPort = e.outputPort();
+        line.portFirst = e.portFirst();
+        line.ip = store::formatIp(dev.ip());
+        line.port = static_cast<int>(dev.port());
+        std::uint32_t returned = 0;
+        std::vector<std::uint8_t> deviceAnswer(VYX_DEVICE_NAME_SIZE, 0);
+        sdk_.getDeviceConfig(id, VYX_CMD_DEVICE_NAME, e.number(), deviceAnswer, returned);
+        line.deviceName = nameField(deviceAnswer);
+        if (section == ReportContent::kInputs) {
+            std::vector<std::uint8_t> channelAnswer(VYX_CHANNEL_NAME_SIZE, 0);
+            sdk_.getDeviceConfig(id, VYX_CMD_CHANNEL_NAME, e.number(), channelAnswer, returned);
+            line.channelName = nameField(channelAnswer);
+        }
+        if (lastStep_[static_cast<std::size_t>(slot)] == step(section, pos)) logins_.close(slot);
+        out_.content.sections[static_cast<std::size_t>(section)].push_back(std::move(line));
+        return true;
+    }
+
+    void leaveOut(int slot, int channels) {
+        int& gap = gapOf_[static_cast<std::size_t>(slot)];
+        if (gap < 0) {
+            const store::DeviceRecord dev = image_.device(slot);
+            gap = static_cast<int>(out_.gaps.size());
+            out_.gaps.push_back({slot, store::formatIp(dev.ip()), static_cast<int>(dev.port()), 0});
+        }
+        out_.gaps[static_cast<std::size_t>(gap)].channelsLeftOut += channels;
+    }
+
+    const store::ConfigImage& image_;
+    const int op_;
+    remote::NetSdk& sdk_;
+    DeviceLogins logins_;
+    std::vector<int> lastStep_ = std::vector<int>(store::layout::kDeviceCount, -1);
+    std::vector<int> gapOf_ = std::vector<int>(store::layout::kDeviceCount, -1);
+    Collected out_;
+};
+
+// The library's init and cleanup around a report run, cleanup on every way out.
+class SdkSession {
+  public:
+    explicit SdkSession(remote::NetSdk& sdk) : sdk_(sdk) { sdk_.init(); }
+    ~SdkSession() { sdk_.cleanup(); }
+    SdkSession(const SdkSession&) = delete;
+    SdkSession& operator=(const SdkSession&) = delete;
+
+  private:
+    remote::NetSdk& sdk_;
+};
+
 }  // namespace
+
+std::string formatChannelReport(const ReportContent& content) {
+    const char* const name = content.operatorName.c_str();
+    return inputSection(content) + kSectionGap +
+           namedSection(format("\tUser %s's output channels' information\r\n\r\n", name),
+                        kOutputHeading, content.sections[ReportContent::kOutputs], outputName) +
+           kSectionGap +
+           namedSection(format("\tUser %s's TV-Wall/Scenes' information\r\n\r\n", name),
+                        kWallHeading, content.sections[ReportContent::kWallsAndScenes],
+                        wallOrSceneName);
+}
+
+std::optional<int> userchan::reportOperator() {
+    if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) return session_.loggedInUser;
+    if (userNameField.empty()) {
+        store::showMessage(host_, store::Msg::EnterUserNameFirst);
+        return std::nullopt;
+    }
+    return resolveListedOperator(false);
+}
 
 Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
     reportPath.clear();
     reportGaps.clear();
-    int op = 0;
-    if (session_.loggedInUser >= 1 && session_.loggedInUser <= 3) {
-        op = session_.loggedInUser;
-    } else {
-        if (userNameField.empty()) {
-            store::showMessage(host_, store::Msg::EnterUserNameFirst);
-            return Outcome::Refused;
-        }
-        const std::optional<int> found = resolveListedOperator(false);
-        if (!found) return Outcome::Refused;
-        op = *found;
-    }
+    const std::optional<int> op = reportOperator();
+    if (!op) return Outcome::Refused;
     // The file is named after the record the look-up found, never after raw typed text, and a
     // name that would leave the configuration folder is refused.
-    const std::string ansiName = image_.operatorRecord(op).name();
+    const std::string ansiName = image_.operatorRecord(*op).name();
     const std::string fileName = store::fromAnsi(ansiName);
     if (!safeFileName(fileName)) {
         store::showMessage(host_, store::Msg::ChannelReportCreateFailed);
@@ -88,134 +302,11 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
                            path.string() + ": " + file.error());
         return Outcome::Refused;
     }
-    std::string text;
-    auto put = [&](const std::string& line) { text += line; };
 
-    sdk.init();
-    // Each device is logged in to once per run, when its first channel is reported, and logged
-    // out after its last; a device whose login failed is not asked again. The device name comes
-    // with command 100 and, for inputs, the channel name with command 200.
-    static constexpr ChannelListKind kSections[] = {ChannelListKind::Input, ChannelListKind::Output,
-                                                    ChannelListKind::WallScene};
-    auto step = [](int section, int pos) { return section * store::layout::kChannelCount + pos; };
-    std::vector<int> lastStep(store::layout::kDeviceCount, -1);
-    for (int section = 0; section < 3; ++section)
-        for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
-            const store::ChannelEntry e = image_.channel(op, pos);
-            if (entryListed(image_, e, kSections[section]))
-                lastStep[static_cast<std::size_t>(e.deviceSlot())] = step(section, pos);
-        }
-    constexpr int kNotYet = -3, kDone = -2, kFailed = -1;
-    std::vector<int> handles(store::layout::kDeviceCount, kNotYet);
-    std::vector<int> gapOf(store::layout::kDeviceCount, -1);
-    auto leaveOut = [&](int slot, int channels) {
-        auto& gap = gapOf[static_cast<std::size_t>(slot)];
-        if (gap < 0) {
-            const store::DeviceRecord dev = image_.device(slot);
-            gap = static_cast<int>(reportGaps.size());
-            reportGaps.push_back(
-                {slot, store::formatIp(dev.ip()), static_cast<int>(dev.port()), 0});
-        }
-        reportGaps[static_cast<std::size_t>(gap)].channelsLeftOut += channels;
-    };
-
-    struct Device {
-        bool ok = false;
-        std::string name;
-        std::string channelName;
-    };
-    auto query = [&](const store::ChannelEntry& e, int section, int pos) {
-        Device d;
-        const int slot = e.deviceSlot();
-        int& id = handles[static_cast<std::size_t>(slot)];
-        if (id == kNotYet) {
-            const store::DeviceRecord dev = image_.device(slot);
-            remote::LoginInfo info;
-            id = sdk.login(store::toAnsi(store::formatIp(dev.ip())), dev.port(), dev.userName(),
-                           dev.password(), info);
-            if (id < 0) id = kFailed;
-        }
-        if (id < 0) return d;
-        d.ok = true;
-        std::uint32_t returned = 0;
-        std::vector<std::uint8_t> deviceAnswer(VYX_DEVICE_NAME_SIZE, 0);
-        sdk.getDeviceConfig(id, VYX_CMD_DEVICE_NAME, e.number(), deviceAnswer, returned);
-        d.name = nameField(deviceAnswer);
-        if (section == 0) {
-            std::vector<std::uint8_t> channelAnswer(VYX_CHANNEL_NAME_SIZE, 0);
-            sdk.getDeviceConfig(id, VYX_CMD_CHANNEL_NAME, e.number(), channelAnswer, returned);
-            d.channelName = nameField(channelAnswer);
-        }
-        if (lastStep[static_cast<std::size_t>(slot)] == step(section, pos)) {
-            sdk.logout(id);
-            id = kDone;
-        }
-        return d;
-    };
-    auto address = [&](const store::ChannelEntry& e) {
-        return store::formatIp(image_.device(e.deviceSlot()).ip());
-    };
-    auto port = [&](const store::ChannelEntry& e) {
-        return static_cast<int>(image_.device(e.deviceSlot()).port());
-    };
-
-    put(format("\tUser %s's input channels' information\r\n\r\n", ansiName.c_str()));
-    put("\tChannel Index  Channel Name       Device Name     Channel NO.     Device IP        "
-        "Device Port\r\n");
-    put(kRuleA);
-    for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
-        const store::ChannelEntry e = image_.channel(op, pos);
-        if (!entryListed(image_, e, ChannelListKind::Input)) continue;
-        const Device d = query(e, 0, pos);
-        if (!d.ok) {
-            leaveOut(e.deviceSlot(), 1);
-            continue;
-        }
-        put(format("\t%-6d         %-16s   %-16s  %-3d           %-16s  %d\r\n",
-                   static_cast<std::int32_t>(e.index()), d.channelName.c_str(), d.name.c_str(),
-                   e.number(), address(e).c_str(), port(e)));
-        put(kRuleA);
-    }
-    put("\r\n\r\n\r\n");
-
-    auto section = [&](int number, auto nameOf) {
-        const ChannelListKind kind = kSections[number];
-        for (int pos = 0; pos < store::layout::kChannelCount; ++pos) {
-            const store::ChannelEntry e = image_.channel(op, pos);
-            if (!entryListed(image_, e, kind)) continue;
-            const Device d = query(e, number, pos);
-            if (!d.ok) {
-                // The rest of the section is left out, and counted against this device.
-                int rest = 0;
-                for (int later = pos; later < store::layout::kChannelCount; ++later)
-                    rest += entryListed(image_, image_.channel(op, later), kind);
-                leaveOut(e.deviceSlot(), rest);
-                return;
-            }
-            put(format("\t%-6d         %-10s      %-17s     %-16s    %d\r\n",
-                       static_cast<std::int32_t>(e.index()), nameOf(e).c_str(), d.name.c_str(),
-                       address(e).c_str(), port(e)));
-            put(kRuleB);
-        }
-    };
-    put(format("\tUser %s's output channels' information\r\n\r\n", ansiName.c_str()));
-    put("\tChannel Index  Channel NO.     Device Name           Device IP          Device "
-        "Port\r\n");
-    put(kRuleB);
-    section(1, outputName);
-    put("\r\n\r\n\r\n");
-
-    put(format("\tUser %s's TV-Wall/Scenes' information\r\n\r\n", ansiName.c_str()));
-    put("\tChannel Index  Channel NO.     Device Name            Device IP          Device "
-        "Port\r\n");
-    put(kRuleB);
-    section(2, [](const store::ChannelEntry& e) {
-        return format(e.kind() == store::kScene ? "Scene %d" : "TV-Wall %d", e.number());
-    });
-
-    // Logins still open belong to devices whose last channels fell in a section cut short.
-    for (const int id : handles)
-        if (id >= 0) sdk.logout(id);
+    const SdkSession library(sdk);
+    Collected found = ReportQuery(image_, *op, sdk).run();
+    found.content.operatorName = ansiName;
+    reportGaps = std::move(found.gaps);
     // One message per failing device, naming it and what it cost the report.
     for (const ReportGap& gap : reportGaps)
         store::showMessage(
@@ -223,15 +314,14 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
             format("%s:%d (slot %d): %d channel%s left out", gap.ip.c_str(), gap.port, gap.slot,
                    gap.channelsLeftOut, gap.channelsLeftOut == 1 ? "" : "s"));
 
+    const std::string text = formatChannelReport(found.content);
     if (!file.write(text.data(), text.size()) || !file.commit()) {
         store::showMessage(host_, store::Msg::ChannelReportCreateFailed,
                            path.string() + ": " + file.error());
-        sdk.cleanup();
         return Outcome::Refused;
     }
     reportPath = path;
     store::showMessage(host_, store::Msg::ChannelReportSaved);
-    sdk.cleanup();
     return Outcome::Done;
 }
 

@@ -86,6 +86,9 @@ class userchan {
 
   private:
     void untickAll();
+    // The operator a report is about: the logged-in one, else the one named in the name field;
+    // nullopt after its message.
+    std::optional<int> reportOperator();
     store::Host& host_;
     store::SessionState& session_;
     store::ConfigImage& image_;

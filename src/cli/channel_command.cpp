@@ -248,11 +248,11 @@ class ReportCommand : public ChannelBase {
 }  // namespace
 
 ChannelCommand::ChannelCommand() : CommandGroup("channel", "An operator's channels") {
-    add(std::make_unique<ListCommand>(login));
-    add(std::make_unique<SetIndexCommand>(login));
-    add(std::make_unique<RenumberCommand>(login));
-    add(std::make_unique<DeleteCommand>(login));
-    add(std::make_unique<ReportCommand>(login));
+    add(std::make_unique<ListCommand>(login_));
+    add(std::make_unique<SetIndexCommand>(login_));
+    add(std::make_unique<RenumberCommand>(login_));
+    add(std::make_unique<DeleteCommand>(login_));
+    add(std::make_unique<ReportCommand>(login_));
 }
 
 }  // namespace kbcfg::cli

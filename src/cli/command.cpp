@@ -8,16 +8,16 @@
 namespace kbcfg::cli {
 
 namespace {
-TerminalHost* failuresHost = nullptr;
+TerminalHost* g_failuresHost = nullptr;
 }  // namespace
 
 void collectFailuresIn(TerminalHost* host) {
-    failuresHost = host;
+    g_failuresHost = host;
 }
 
 void reportFailure(const std::string& what) {
     std::cerr << "kbcfg: " << what << std::endl;
-    if (failuresHost) failuresHost->failure(what);
+    if (g_failuresHost) g_failuresHost->failure(what);
 }
 
 Command::Command(std::string name, std::string description)

@@ -17,11 +17,11 @@ class CommandGroup : public Command {
         : Command(std::move(name), std::move(description)), withLogin_(withLogin) {}
     void setup(CLI::App& app) final;
     int run(Context& ctx) final;
-    LoginOptions* loginOptions() final { return withLogin_ ? &login : nullptr; }
+    LoginOptions* loginOptions() final { return withLogin_ ? &login_ : nullptr; }
 
   protected:
     void add(std::unique_ptr<Command> command) { children_.push_back(std::move(command)); }
-    LoginOptions login;
+    LoginOptions login_;
 
   private:
     bool withLogin_;

@@ -11,7 +11,7 @@ namespace {
 
 // What may follow an option, or stand in a positional place.
 struct Value {
-    enum Kind { None, Text, File, Folder, Choice } kind = None;
+    enum Kind { kNone, kText, kFile, kFolder, kChoice } kind = kNone;
     std::vector<std::string> choices;
 };
 
@@ -41,16 +41,16 @@ Value::Kind pathKind(const CLI::Option& opt) {
     std::istringstream help(lower(opt.get_description()));
     std::string word;
     help >> word;
-    if (word == "folder") return Value::Folder;
+    if (word == "folder") return Value::kFolder;
     for (int i = 0; i < 3 && !word.empty(); ++i, word.clear(), help >> word)
-        if (word == "file") return Value::File;
+        if (word == "file") return Value::kFile;
     for (const std::string& name : opt.get_lnames()) {
         const bool fileish = name == "file" || name == "output" || name == "base" ||
                              name == "inventory" ||
                              (name.size() > 5 && name.compare(name.size() - 5, 5, "-file") == 0);
-        if (fileish) return Value::File;
+        if (fileish) return Value::kFile;
     }
-    return Value::Text;
+    return Value::kText;
 }
 
 Value valueOf(const CLI::Option& opt) {
@@ -62,7 +62,7 @@ Value valueOf(const CLI::Option& opt) {
     const auto close = type.find('}', open);
     if (open != std::string::npos && close != std::string::npos &&
         type.find("->") == std::string::npos) {
-        v.kind = Value::Choice;
+        v.kind = Value::kChoice;
         std::stringstream items(type.substr(open + 1, close - open - 1));
         for (std::string item; std::getline(items, item, ',');) v.choices.push_back(item);
         return v;
@@ -70,13 +70,13 @@ Value valueOf(const CLI::Option& opt) {
     // Every text argument in a positional place is a file (FILE, IN, OUT, CSV, BACKUP).
     const bool positional = opt.get_lnames().empty() && opt.get_snames().empty();
     if (type == "FOLDER" || type == "DIR")
-        v.kind = Value::Folder;
+        v.kind = Value::kFolder;
     else if (type == "FILE" || type == "PATH")
-        v.kind = Value::File;
+        v.kind = Value::kFile;
     else if (type.rfind("TEXT", 0) != 0)
-        v.kind = Value::Text;
+        v.kind = Value::kText;
     else
-        v.kind = positional ? Value::File : pathKind(opt);
+        v.kind = positional ? Value::kFile : pathKind(opt);
     return v;
 }
 
@@ -85,7 +85,7 @@ void collect(const CLI::App& app, const std::string& path, std::vector<Node>& no
     node.path = path;
     for (const CLI::Option* opt : app.get_options()) {
         if (opt->get_positional() && opt->get_lnames().empty() && opt->get_snames().empty()) {
-            if (node.positional.kind == Value::None) node.positional = valueOf(*opt);
+            if (node.positional.kind == Value::kNone) node.positional = valueOf(*opt);
             continue;
         }
         Node::Opt o;
@@ -128,15 +128,15 @@ std::string shQuoted(const std::string& text) {
 // The value kind as the bash script reads it: "file", "folder", "text" or "choice a b c".
 std::string bashKind(const Value& v) {
     switch (v.kind) {
-        case Value::File:
+        case Value::kFile:
             return "file";
-        case Value::Folder:
+        case Value::kFolder:
             return "folder";
-        case Value::Text:
+        case Value::kText:
             return "text";
-        case Value::Choice:
+        case Value::kChoice:
             return "choice " + joined(v.choices);
-        case Value::None:
+        case Value::kNone:
             break;
     }
     return "";
@@ -160,13 +160,13 @@ void writeBash(std::ostream& out, const std::vector<Node>& nodes) {
            "__kbcfg_value() {\n    case \"$1|$2\" in\n";
     for (const Node& n : nodes)
         for (const auto& o : n.options)
-            if (o.value.kind != Value::None)
+            if (o.value.kind != Value::kNone)
                 for (const auto& name : o.names)
                     out << "        \"" << n.path << "|" << name << "\") echo \""
                         << bashKind(o.value) << "\" ;;\n";
     out << "    esac\n}\n__kbcfg_positional() {\n    case \"$1\" in\n";
     for (const Node& n : nodes)
-        if (n.positional.kind != Value::None)
+        if (n.positional.kind != Value::kNone)
             out << "        \"" << n.path << "\") echo \"" << bashKind(n.positional) << "\" ;;\n";
     // One candidate a line (mapfile), so that a file name with a space stays one candidate;
     // readline quotes it (-o filenames).
@@ -229,15 +229,15 @@ std::string zshFunction(const std::string& path) {
 // What _arguments completes for a value: ":message:action".
 std::string zshAction(const Value& v, const std::string& message) {
     switch (v.kind) {
-        case Value::File:
+        case Value::kFile:
             return ":" + message + ":_files";
-        case Value::Folder:
+        case Value::kFolder:
             return ":" + message + ":_files -/";
-        case Value::Choice:
+        case Value::kChoice:
             return ":" + message + ":(" + joined(v.choices) + ")";
-        case Value::Text:
+        case Value::kText:
             return ":" + message + ": ";
-        case Value::None:
+        case Value::kNone:
             break;
     }
     return "";
@@ -257,7 +257,7 @@ std::vector<std::string> zshSpecs(const Node::Opt& o) {
     std::vector<std::string> specs;
     for (const std::string& name : o.names) {
         // --file=: the value after "=" or as the next word; -f+: stuck on or the next word.
-        const std::string takes = o.value.kind == Value::None ? "" : name.size() == 2 ? "+" : "=";
+        const std::string takes = o.value.kind == Value::kNone ? "" : name.size() == 2 ? "+" : "=";
         specs.push_back(
             shQuoted(group + name + takes + "[" + help + "]" + zshAction(o.value, message)));
     }
@@ -279,7 +279,7 @@ void writeZsh(std::ostream& out, const std::vector<Node>& nodes) {
             for (const std::string& spec : zshSpecs(o)) out << " \\\n        " << spec;
         if (!n.subcommands.empty())
             out << " \\\n        '1: :->command' \\\n        '*:: :->argument' && ret=0\n";
-        else if (n.positional.kind != Value::None)
+        else if (n.positional.kind != Value::kNone)
             out << " \\\n        " << shQuoted("*" + zshAction(n.positional, "argument")) << "\n";
         else
             out << "\n";
@@ -326,7 +326,7 @@ void writeFish(std::ostream& out, const std::vector<Node>& nodes) {
     out << "\nset -g __kbcfg_valued";
     for (const Node& n : nodes)
         for (const auto& o : n.options)
-            if (o.value.kind != Value::None)
+            if (o.value.kind != Value::kNone)
                 for (const auto& name : o.names) out << " " << fishQuoted(n.path + "|" + name);
     // clang-format off
     out << R"FISH(
@@ -357,15 +357,15 @@ end
             out << "complete -c kbcfg -n " << cond;
             if (!o.shortName.empty()) out << " -s " << o.shortName;
             if (!o.longName.empty()) out << " -l " << o.longName;
-            if (o.value.kind == Value::File) out << " -r -F";
-            if (o.value.kind == Value::Folder) out << " -x -a '(__fish_complete_directories)'";
-            if (o.value.kind == Value::Text) out << " -x";
-            if (o.value.kind == Value::Choice)
+            if (o.value.kind == Value::kFile) out << " -r -F";
+            if (o.value.kind == Value::kFolder) out << " -x -a '(__fish_complete_directories)'";
+            if (o.value.kind == Value::kText) out << " -x";
+            if (o.value.kind == Value::kChoice)
                 out << " -x -a " << fishQuoted(joined(o.value.choices));
             out << " -d " << fishQuoted(o.help) << '\n';
         }
-        if (n.positional.kind == Value::File) out << "complete -c kbcfg -n " << cond << " -F\n";
-        if (n.positional.kind == Value::Choice)
+        if (n.positional.kind == Value::kFile) out << "complete -c kbcfg -n " << cond << " -F\n";
+        if (n.positional.kind == Value::kChoice)
             out << "complete -c kbcfg -n " << cond << " -a "
                 << fishQuoted(joined(n.positional.choices)) << '\n';
     }

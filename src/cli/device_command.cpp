@@ -350,12 +350,12 @@ class ImportCsvCommand : public LoginCommand {
 }  // namespace
 
 DeviceCommand::DeviceCommand() : CommandGroup("device", "The device table (administrator only)") {
-    add(std::make_unique<ListCommand>(login));
-    add(std::make_unique<AddCommand>(login));
-    add(std::make_unique<AddRangeCommand>(login));
-    add(std::make_unique<ModifyCommand>(login));
-    add(std::make_unique<DeleteCommand>(login));
-    add(std::make_unique<ImportCsvCommand>(login));
+    add(std::make_unique<ListCommand>(login_));
+    add(std::make_unique<AddCommand>(login_));
+    add(std::make_unique<AddRangeCommand>(login_));
+    add(std::make_unique<ModifyCommand>(login_));
+    add(std::make_unique<DeleteCommand>(login_));
+    add(std::make_unique<ImportCsvCommand>(login_));
 }
 
 }  // namespace kbcfg::cli

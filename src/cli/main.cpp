@@ -141,63 +141,51 @@ std::optional<std::string> strayCommandWord(CLI::App& app, CLI::App*& parent) {
     return std::nullopt;
 }
 
-int runApp(int argc, char** argv) {
-    // Only the catalogue messages change language; scripts judge the exit status and the
-    // message numbers of --json, which are the same in both.
-    store::MessageCatalogue::setCurrent(store::commandLineLanguage(store::processEnvironment()));
-    CLI::App app{"Configuration files of the network control keyboard", "kbcfg"};
-    app.set_version_flag("--version", "kbcfg " KBCFG_VERSION);
-    app.require_subcommand(0, 1);
+const char* const kFooter =
+    "'kbcfg help COMMAND...' shows the same as 'kbcfg COMMAND... --help'.\n"
+    "\n"
+    "Examples:\n"
+    "  kbcfg -f site.bin -u admin -p secret device list   log in to a file, list devices\n"
+    "  kbcfg export-json site.bin -o site.json            the file as JSON, to edit\n"
+    "  kbcfg build site.json new.bin --base site.bin      back to a file, with the\n"
+    "                                                     passwords of site.bin\n"
+    "  KBCFG_PASSWORD=k kbcfg fleet export --inventory site.csv --output /srv/kb\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  refused or failed: anything asked that was not done, including some devices\n"
+    "     of an assignment or lines of an import\n"
+    "  2  usage error\n"
+    "\n"
+    "Environment:\n"
+    "  KBCFG_LANG  Language of the tool's messages: en or zh (default: the locale, from\n"
+    "              LC_ALL, LC_MESSAGES or LANG; zh* is Chinese). Usage errors and this\n"
+    "              help stay in English.\n";
 
-    const auto commands = allCommands();
-    std::map<CLI::App*, Command*> bySubcommand;
-    for (const auto& command : commands) {
-        CLI::App* sub = app.add_subcommand(command->name(), command->description());
-        command->setup(*sub);
-        bySubcommand[sub] = command.get();
+// "kbcfg help device add" is "kbcfg device add --help". The exit status when a word names no
+// command.
+std::optional<int> rewriteHelp(CLI::App& app, std::vector<std::string>& args) {
+    if (args.size() < 2 || args[1] != "help") return std::nullopt;
+    args.erase(args.begin() + 1);
+    CLI::App* parent = &app;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        CLI::App* sub = nullptr;
+        for (CLI::App* candidate : parent->get_subcommands([](CLI::App*) { return true; }))
+            if (candidate->check_name(args[i])) sub = candidate;
+        if (!sub) return unknownCommand(parent, args[i]);
+        parent = sub;
     }
-    // Set after the commands, which would inherit it.
-    app.footer(
-        "'kbcfg help COMMAND...' shows the same as 'kbcfg COMMAND... --help'.\n"
-        "\n"
-        "Examples:\n"
-        "  kbcfg -f site.bin -u admin -p secret device list   log in to a file, list devices\n"
-        "  kbcfg export-json site.bin -o site.json            the file as JSON, to edit\n"
-        "  kbcfg build site.json new.bin --base site.bin      back to a file, with the\n"
-        "                                                     passwords of site.bin\n"
-        "  KBCFG_PASSWORD=k kbcfg fleet export --inventory site.csv --output /srv/kb\n"
-        "\n"
-        "Exit status:\n"
-        "  0  success\n"
-        "  1  refused or failed: anything asked that was not done, including some devices\n"
-        "     of an assignment or lines of an import\n"
-        "  2  usage error\n"
-        "\n"
-        "Environment:\n"
-        "  KBCFG_LANG  Language of the tool's messages: en or zh (default: the locale, from\n"
-        "              LC_ALL, LC_MESSAGES or LANG; zh* is Chinese). Usage errors and this\n"
-        "              help stay in English.\n");
-    // The login options may also come before the command's name.
-    LoginOptions outerLogin;
-    outerLogin.declare(app);
+    args.push_back("--help");
+    return std::nullopt;
+}
 
-    // "kbcfg help device add" is "kbcfg device add --help".
-    std::vector<std::string> args(argv, argv + argc);
-    if (args.size() >= 2 && args[1] == "help") {
-        args.erase(args.begin() + 1);
-        CLI::App* parent = &app;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            CLI::App* sub = nullptr;
-            for (CLI::App* candidate : parent->get_subcommands([](CLI::App*) { return true; }))
-                if (candidate->check_name(args[i])) sub = candidate;
-            if (!sub) return unknownCommand(parent, args[i]);
-            parent = sub;
-        }
-        args.push_back("--help");
-    }
+// Parses the words and settles where the login options go. The exit status when that ends the
+// run: help, version or a usage error.
+std::optional<int> parseWords(CLI::App& app, std::vector<std::string>& args,
+                              const std::map<CLI::App*, Command*>& bySubcommand,
+                              LoginOptions& outerLogin) {
     std::vector<char*> words;
     for (std::string& arg : args) words.push_back(arg.data());
-
     try {
         app.parse(static_cast<int>(words.size()), words.data());
         if (!app.get_subcommands().empty()) {
@@ -218,20 +206,18 @@ int runApp(int argc, char** argv) {
                 return unknownCommand(parent, *word);
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
     }
+    return std::nullopt;
+}
 
-    const auto chosen = app.get_subcommands();
-    if (chosen.empty()) {
-        std::cerr << app.help();
-        return kExitUsage;
-    }
-
+// Runs the chosen command against the terminal, with --json if asked.
+int runCommand(CLI::App& app, Command& command) {
     TerminalHost host(std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) != 0);
     useJsonIfAsked(app, host);
     Context ctx{host, store::SessionState::instance(), store::ConfigImage::instance()};
     collectFailuresIn(&host);
     int status = kExitFailed;
     try {
-        status = bySubcommand.at(chosen.front())->run(ctx);
+        status = command.run(ctx);
         host.runUntilIdle();
     } catch (const std::exception& e) {
         // The object of --json still comes, with the reason among its errors.
@@ -246,6 +232,39 @@ int runApp(int argc, char** argv) {
         return kExitFailed;
     }
     return status;
+}
+
+int runApp(int argc, char** argv) {
+    // Only the catalogue messages change language; scripts judge the exit status and the
+    // message numbers of --json, which are the same in both.
+    store::MessageCatalogue::setCurrent(store::commandLineLanguage(store::processEnvironment()));
+    CLI::App app{"Configuration files of the network control keyboard", "kbcfg"};
+    app.set_version_flag("--version", "kbcfg " KBCFG_VERSION);
+    app.require_subcommand(0, 1);
+
+    const auto commands = allCommands();
+    std::map<CLI::App*, Command*> bySubcommand;
+    for (const auto& command : commands) {
+        CLI::App* sub = app.add_subcommand(command->name(), command->description());
+        command->setup(*sub);
+        bySubcommand[sub] = command.get();
+    }
+    // Set after the commands, which would inherit it.
+    app.footer(kFooter);
+    // The login options may also come before the command's name.
+    LoginOptions outerLogin;
+    outerLogin.declare(app);
+
+    std::vector<std::string> args(argv, argv + argc);
+    if (const auto status = rewriteHelp(app, args)) return *status;
+    if (const auto status = parseWords(app, args, bySubcommand, outerLogin)) return *status;
+
+    const auto chosen = app.get_subcommands();
+    if (chosen.empty()) {
+        std::cerr << app.help();
+        return kExitUsage;
+    }
+    return runCommand(app, *bySubcommand.at(chosen.front()));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// Words for the coded fields of the image, as info and dump print them: the names the text form
-// uses, and the number itself for a code that has none.
+// Words for the coded fields of the image, as info prints them: the names the text form uses,
+// and the number itself for a code that has none.
 
 #include <cstdint>
 #include <string>
@@ -10,13 +10,11 @@
 namespace kbcfg::cli {
 
 inline std::string kindName(std::uint8_t kind) {
-    const std::string name = store::textform::kindName(kind);
-    return name.empty() ? "kind " + std::to_string(kind) : name;
+    return store::textform::kindLabel(kind);
 }
 
 inline std::string protocolName(std::uint8_t protocol) {
-    const std::string name = store::textform::protocolName(protocol);
-    return name.empty() ? "protocol " + std::to_string(protocol) : name;
+    return store::textform::protocolLabel(protocol);
 }
 
 }  // namespace kbcfg::cli

@@ -23,10 +23,10 @@ void handle(int signal, void (*handler)(int), int flags) {
     ::sigaction(signal, &action, nullptr);
 }
 
-volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t g_stopRequested = 0;
 
 void onFirstInterrupt(int) {
-    stopRequested = 1;
+    g_stopRequested = 1;
     constexpr char kSaid[] = "kbcfg: stopping after the step in hand (Ctrl+C again ends at once)\n";
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
     handle(SIGINT, onTerminationSignal, SA_RESETHAND);
@@ -38,7 +38,7 @@ void cleanUpOnTerminationSignals() {
 }
 
 StopOnInterrupt::StopOnInterrupt() {
-    stopRequested = 0;
+    g_stopRequested = 0;
     handle(SIGINT, onFirstInterrupt, 0);
 }
 
@@ -47,7 +47,7 @@ StopOnInterrupt::~StopOnInterrupt() {
 }
 
 bool StopOnInterrupt::requested() const {
-    return stopRequested != 0;
+    return g_stopRequested != 0;
 }
 
 }  // namespace kbcfg::cli

@@ -416,14 +416,14 @@ class StreamCommand : public UserDevicesBase {
 }  // namespace
 
 UserCommand::UserCommand() : CommandGroup("user", "Operator users and their devices") {
-    add(std::make_unique<ListCommand>(login));
-    add(std::make_unique<AddCommand>(login));
-    add(std::make_unique<DeleteCommand>(login));
-    add(std::make_unique<PasswdCommand>(login));
-    add(std::make_unique<DevicesCommand>(login));
-    add(std::make_unique<AssignCommand>(login));
-    add(std::make_unique<UnassignCommand>(login));
-    add(std::make_unique<StreamCommand>(login));
+    add(std::make_unique<ListCommand>(login_));
+    add(std::make_unique<AddCommand>(login_));
+    add(std::make_unique<DeleteCommand>(login_));
+    add(std::make_unique<PasswdCommand>(login_));
+    add(std::make_unique<DevicesCommand>(login_));
+    add(std::make_unique<AssignCommand>(login_));
+    add(std::make_unique<UnassignCommand>(login_));
+    add(std::make_unique<StreamCommand>(login_));
 }
 
 }  // namespace kbcfg::cli

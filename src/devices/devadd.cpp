@@ -124,36 +124,37 @@ Outcome devadd::addSingleDevice() {
 Outcome devadd::addDeviceRange() {
     lastAdded = 0;
     tableFull = false;
-    if (!startIp.complete()) {
-        store::showMessage(host_, store::Msg::StartIpFieldBlank);
+    if (!rangeFieldsValid()) return Outcome::Refused;
+    const RangeRun run = fillRange();
+    const bool saved = store::saveChange(host_, session_, image_) == 0;
+    userName.clear();
+    password.clear();
+    if (!saved) return Outcome::Refused;
+    return reportRange(run);
+}
+
+bool devadd::rangeFieldsValid() {
+    // A bad address starts the range over.
+    auto refuseRange = [this](store::Msg message) {
+        store::showMessage(host_, message);
         startIp.clear();
         endIp.clear();
         focus = Focus::StartIp;
-        return Outcome::Refused;
-    }
+        return false;
+    };
+    if (!startIp.complete()) return refuseRange(store::Msg::StartIpFieldBlank);
     if (!endIp.complete()) {
         store::showMessage(host_, store::Msg::EndIpFieldBlank);
         endIp.clear();
         focus = Focus::EndIp;
-        return Outcome::Refused;
+        return false;
     }
     const auto& s = startIp.octets;
     const auto& e = endIp.octets;
-    if (s[0] != e[0] || s[1] != e[1] || s[2] != e[2]) {
-        store::showMessage(host_, store::Msg::StartEndIpSameNetwork);
-        startIp.clear();
-        endIp.clear();
-        focus = Focus::StartIp;
-        return Outcome::Refused;
-    }
-    if (*e[3] < *s[3]) {
-        store::showMessage(host_, store::Msg::EndIpNotAboveStart);
-        startIp.clear();
-        endIp.clear();
-        focus = Focus::StartIp;
-        return Outcome::Refused;
-    }
-    if (!portValid()) return Outcome::Refused;
+    if (s[0] != e[0] || s[1] != e[1] || s[2] != e[2])
+        return refuseRange(store::Msg::StartEndIpSameNetwork);
+    if (*e[3] < *s[3]) return refuseRange(store::Msg::EndIpNotAboveStart);
+    if (!portValid()) return false;
     if (const auto check = store::checkUserName(userName); check != store::Check::Ok) {
         store::showMessage(host_, *store::userNameMessage(check));
         if (check != store::Check::Empty) {
@@ -161,15 +162,18 @@ Outcome devadd::addDeviceRange() {
             password.clear();
         }
         focus = Focus::UserName;
-        return Outcome::Refused;
+        return false;
     }
     if (const auto message = store::passwordMessage(store::checkPassword(password))) {
         store::showMessage(host_, *message);
         password.clear();
         focus = Focus::Password;
-        return Outcome::Refused;
+        return false;
     }
+    return true;
+}
 
+devadd::RangeRun devadd::fillRange() {
     // One pass over the table instead of a scan per address: how many records (used or free, so
     // 0.0.0.0 counts while a record is free) hold each address, and a cursor for free slots,
     // which only fill up during the run.
@@ -187,22 +191,22 @@ Outcome devadd::addDeviceRange() {
         return freeCursor < store::layout::kDeviceCount ? freeCursor : -1;
     };
 
+    const auto& s = startIp.octets;
     const int first = *s[3];
-    const int last = *e[3];
-    const int total = last - first + 1;
-    int duplicates = 0;
-    bool full = false;
+    const int last = *endIp.octets[3];
+    RangeRun run;
+    run.total = last - first + 1;
     auto address = [&](int x) {
         return store::packIp(*s[0], *s[1], *s[2], static_cast<std::uint8_t>(x));
     };
     for (int x = first; x <= last; ++x) {
         const int slot = nextFreeSlot();
         if (slot < 0) {
-            full = true;
+            run.full = true;
             break;
         }
         while (x <= last && isHeld(address(x))) {
-            ++duplicates;
+            ++run.duplicates;
             ++x;
         }
         if (x > last) break;
@@ -212,20 +216,20 @@ Outcome devadd::addDeviceRange() {
         ++held[ip];
         ++lastAdded;
     }
+    return run;
+}
 
-    const bool saved = store::saveChange(host_, session_, image_) == 0;
-    userName.clear();
-    password.clear();
-    if (!saved) return Outcome::Refused;
-    if (full) {
+// After a saved run: what it did, and the fields ready for the next range.
+Outcome devadd::reportRange(const RangeRun& run) {
+    if (run.full) {
         tableFull = true;
         store::showMessage(host_, lastAdded == 0 ? store::Msg::DeviceListFull
                                                  : store::Msg::DevicesNotAddedListFull);
         return lastAdded == 0 ? Outcome::Refused : Outcome::Done;
     }
-    if (duplicates == 0) {
+    if (run.duplicates == 0) {
         store::showMessage(host_, store::Msg::DevicesAdded);
-    } else if (duplicates == total) {
+    } else if (run.duplicates == run.total) {
         store::showMessage(host_, store::Msg::DevicesAllListed);
     } else {
         store::showMessage(host_, store::Msg::DevicesAddedExceptRepeats);

@@ -59,8 +59,20 @@ class devadd {
     bool tableFull = false;
 
   private:
+    // What a range add did: addresses in the range, those already listed, whether the table
+    // ran out of free slots.
+    struct RangeRun {
+        int total = 0;
+        int duplicates = 0;
+        bool full = false;
+    };
     void fillSlot(int slot, std::uint32_t ip);
     bool portValid();
+    // The range add's checks, each refusal with its message and its fields cleared.
+    bool rangeFieldsValid();
+    // Writes the range's new addresses into free slots, in memory.
+    RangeRun fillRange();
+    store::Outcome reportRange(const RangeRun& run);
 
     store::Host& host_;
     store::SessionState& session_;

@@ -3,7 +3,7 @@
 
 namespace kbcfg::gui {
 
-QWidget* createChannelPage(GuiContext& context, shell::main&, QWidget* parent) {
+QWidget* createChannelPage(GuiContext& context, shell::MainMenu&, QWidget* parent) {
     return new UserchanView(context, parent);
 }
 

@@ -37,6 +37,24 @@ DevaddView::DevaddView(GuiContext& context, int* refreshFlag, const store::Ipv4F
 }
 
 void DevaddView::build() {
+    setUpWindow();
+    // Created in tab order: the Add button follows the password box.
+    buildFields();
+    buildButtons();
+    layOut(buildGrid());
+
+    // Enter anywhere moves on like Tab.
+    KeyAsTab::enter(this);
+    password_->installEventFilter(this);
+
+    connect(type_, &QComboBox::currentIndexChanged, this, &DevaddView::typeChosen);
+    connect(add_, &QPushButton::clicked, this, &DevaddView::add);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    showState();
+}
+
+void DevaddView::setUpWindow() {
     setObjectName(QStringLiteral("devadd"));
     texts_.title(this, &devadd::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -45,8 +63,9 @@ void DevaddView::build() {
     pal.setColor(QPalette::Window, kDialogColour);
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
+}
 
-    // Created in tab order: the Add button follows the password box.
+void DevaddView::buildFields() {
     type_ = new QComboBox(this);
     type_->setObjectName(QStringLiteral("typeCombo"));
     type_->addItem(QString());
@@ -68,6 +87,9 @@ void DevaddView::build() {
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("passwordEdit"));
     password_->setEchoMode(QLineEdit::Password);
+}
+
+void DevaddView::buildButtons() {
     add_ = texts_.text(new QPushButton(this), Msg::AddButton);
     add_->setObjectName(QStringLiteral("addButton"));
     cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
@@ -76,6 +98,10 @@ void DevaddView::build() {
         b->setAutoDefault(false);
         b->setMinimumWidth(90);
     }
+}
+
+// The labels and the fields beside them, the fields as wide as an address box.
+QGridLayout* DevaddView::buildGrid() {
     startLabel_ = texts_.text(new QLabel(this), [this] {
         return typeChosen_ ? presenter_.startIpLabel() : store::getMessage(Msg::IpLabel);
     });
@@ -103,7 +129,10 @@ void DevaddView::build() {
     for (QWidget* w : {static_cast<QWidget*>(type_), static_cast<QWidget*>(port_),
                        static_cast<QWidget*>(userName_), static_cast<QWidget*>(password_)})
         w->setFixedWidth(fieldWidth);
+    return grid;
+}
 
+void DevaddView::layOut(QGridLayout* grid) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(add_);
@@ -116,16 +145,6 @@ void DevaddView::build() {
     layout->addSpacing(18);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    // Enter anywhere moves on like Tab.
-    KeyAsTab::enter(this);
-    password_->installEventFilter(this);
-
-    connect(type_, &QComboBox::currentIndexChanged, this, &DevaddView::typeChosen);
-    connect(add_, &QPushButton::clicked, this, &DevaddView::add);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-
-    showState();
 }
 
 void DevaddView::changeEvent(QEvent* event) {

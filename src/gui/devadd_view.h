@@ -10,6 +10,7 @@
 #include "gui/language.h"
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -34,7 +35,13 @@ class DevaddView : public QDialog {
     void changeEvent(QEvent* event) override;
 
   private:
+    // Both constructors' set-up, in steps that create the widgets in tab order.
     void build();
+    void setUpWindow();
+    void buildFields();
+    void buildButtons();
+    QGridLayout* buildGrid();
+    void layOut(QGridLayout* grid);
     void retranslate();
     void takeFields();
     void showState();

@@ -3,7 +3,7 @@
 
 namespace kbcfg::gui {
 
-QWidget* createDevicePage(GuiContext& context, shell::main& window, QWidget* parent) {
+QWidget* createDevicePage(GuiContext& context, shell::MainMenu& window, QWidget* parent) {
     auto* page = new MandevView(context, parent);
     // The devices button rebuilds the list each time it is pressed.
     window.refreshDeviceList = [page] { page->refresh(); };

@@ -3,7 +3,7 @@
 
 namespace kbcfg::gui {
 
-QWidget* createKeyboardPage(GuiContext& context, shell::main&, QWidget* parent) {
+QWidget* createKeyboardPage(GuiContext& context, shell::MainMenu&, QWidget* parent) {
     return new MankbView(context, parent);
 }
 

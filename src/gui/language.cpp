@@ -22,15 +22,15 @@ namespace {
 constexpr const char* kKey = "language";
 
 // Qt's own Chinese texts, while Chinese is in use; owned by the application.
-QPointer<QTranslator> qtTexts;
+QPointer<QTranslator> g_qtTexts;
 
 void useQtTexts(store::Language language) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
-    if (qtTexts && language == store::Language::Chinese) return;
-    if (qtTexts) {
-        QCoreApplication::removeTranslator(qtTexts);
-        delete qtTexts;
+    if (g_qtTexts && language == store::Language::Chinese) return;
+    if (g_qtTexts) {
+        QCoreApplication::removeTranslator(g_qtTexts);
+        delete g_qtTexts;
     }
     if (language != store::Language::Chinese) return;
     auto* translator = new QTranslator(app);
@@ -40,7 +40,7 @@ void useQtTexts(store::Language language) {
         delete translator;
         return;
     }
-    qtTexts = translator;
+    g_qtTexts = translator;
 }
 }  // namespace
 

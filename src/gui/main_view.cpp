@@ -21,8 +21,8 @@
 
 namespace kbcfg::gui {
 
-using Button = shell::main::Button;
-using Page = shell::main::Page;
+using Button = shell::MainMenu::Button;
+using Page = shell::MainMenu::Page;
 
 namespace {
 constexpr int kStripHeight = 64;
@@ -50,7 +50,7 @@ void drawTab(ImageButton* button, const TabInfo& tab) {
     button->setAccessibleName(caption);
 }
 
-QWidget* createPage(Page page, GuiContext& context, shell::main& window, QWidget* parent) {
+QWidget* createPage(Page page, GuiContext& context, shell::MainMenu& window, QWidget* parent) {
     switch (page) {
         case Page::Devices:
             return createDevicePage(context, window, parent);
@@ -81,7 +81,7 @@ MainView::MainView(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), context_(context), presenter_(context.host, context.session) {
     setObjectName(QStringLiteral("main"));
     setWindowIcon(pictures::appIcon());
-    texts_.title(this, &shell::main::title);
+    texts_.title(this, &shell::MainMenu::title);
     setMinimumSize(900, 600);
     resize(960, 640);
     setAutoFillBackground(true);
@@ -106,7 +106,7 @@ MainView::MainView(GuiContext& context, QWidget* parent)
         tabs->addWidget(b, 0, Qt::AlignBottom);
     }
     tabs->addStretch();
-    QLabel* userLabel = texts_.text(whiteLabel(QString(), this), &shell::main::userLabel);
+    QLabel* userLabel = texts_.text(whiteLabel(QString(), this), &shell::MainMenu::userLabel);
     userLabel->setObjectName(QStringLiteral("userLabel"));
     tabs->addWidget(userLabel, 0, Qt::AlignVCenter);
     auto* user = new QLineEdit(qs(presenter_.userName), this);
@@ -124,7 +124,7 @@ MainView::MainView(GuiContext& context, QWidget* parent)
     frame->setFrameShape(QFrame::NoFrame);
     stack_ = new QStackedLayout(frame);
     stack_->setContentsMargins(0, 0, 0, 0);
-    for (int i = 0; i < shell::main::kPageCount; ++i) {
+    for (int i = 0; i < shell::MainMenu::kPageCount; ++i) {
         pages_[i] = createPage(static_cast<Page>(i), context_, presenter_, frame);
         stack_->addWidget(pages_[i]);
     }

@@ -1,5 +1,5 @@
 #pragma once
-// The main window (shell::main): the header strip with the tab buttons and the user, and the
+// The main window (shell::MainMenu): the header strip with the tab buttons and the user, and the
 // five pages laid over one frame.
 
 #include <QPixmap>
@@ -22,9 +22,9 @@ class MainView : public QWidget {
     explicit MainView(GuiContext& context, QWidget* parent = nullptr);
     ~MainView() override;
 
-    shell::main& presenter() { return presenter_; }
-    QWidget* page(shell::main::Page page) const { return pages_[static_cast<int>(page)]; }
-    ImageButton* button(shell::main::Button button) const {
+    shell::MainMenu& presenter() { return presenter_; }
+    QWidget* page(shell::MainMenu::Page page) const { return pages_[static_cast<int>(page)]; }
+    ImageButton* button(shell::MainMenu::Button button) const {
         return buttons_[static_cast<int>(button)];
     }
 
@@ -33,15 +33,15 @@ class MainView : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
-    void press(shell::main::Button button);
+    void press(shell::MainMenu::Button button);
     void showState();
     void retranslate();
 
     GuiContext& context_;
-    shell::main presenter_;
+    shell::MainMenu presenter_;
     CatalogueTexts texts_;
-    std::array<QWidget*, shell::main::kPageCount> pages_{};
-    std::array<ImageButton*, shell::main::kPageCount + 1> buttons_{};
+    std::array<QWidget*, shell::MainMenu::kPageCount> pages_{};
+    std::array<ImageButton*, shell::MainMenu::kPageCount + 1> buttons_{};
     QStackedLayout* stack_;
     QPixmap strip_;  // the header picture at the window's width
 };

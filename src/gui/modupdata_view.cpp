@@ -57,14 +57,28 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     : QDialog(parent),
       host_(std::make_unique<TickingHost>(context.host, *this)),
       presenter_(std::make_unique<modupdata>(*host_, context.sdk())) {
+    setUpWindow();
+    // Created in tab order: the fields, then the buttons.
+    QGridLayout* grid = buildFields();
+    buildStatusRows(grid);
+    QLabel* notice = buildNotice();
+    QHBoxLayout* buttons = buildButtons();
+    layOut(grid, notice, buttons);
+    KeyAsTab::enter(this);
+    connectControls();
+    showState();
+}
+
+void ModupdataView::setUpWindow() {
     setObjectName(QStringLiteral("modupdata"));
     texts_.title(this, &modupdata::title);
     setWindowIcon(pictures::appIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     paintKeyboardDialog(this);
+}
 
-    // Created in tab order.
+QGridLayout* ModupdataView::buildFields() {
     mode_ = new QComboBox(this);
     mode_->setObjectName(QStringLiteral("modeCombo"));
     mode_->addItem(QString());
@@ -94,8 +108,11 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     pathRow->addWidget(browse_);
     grid->addLayout(pathRow, 1, 1);
     boxes_ = std::make_unique<KeyboardBoxes>(this, grid, 2, kFieldWidth, texts_);
+    return grid;
+}
 
-    // Two status rows, of which the mode shows one; the hidden one takes no room.
+// Two status rows, of which the mode shows one; the hidden one takes no room.
+void ModupdataView::buildStatusRows(QGridLayout* grid) {
     constexpr int kFirmwareRow = 6, kPanelRow = 7;
     QLabel* firmwareLabel = texts_.text(label(QString(), this), Msg::UpdateStatusLabel);
     firmwareLabel->setObjectName(QStringLiteral("firmwareStatusLabel"));
@@ -131,13 +148,18 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     grid->addWidget(status_, kPanelRow, 1);
     panelRow_[0] = panelLabel;
     panelRow_[1] = status_;
+}
 
+QLabel* ModupdataView::buildNotice() {
     QLabel* notice = texts_.text(label(QString(), this), Msg::UpdateNotice);
     notice->setObjectName(QStringLiteral("notice"));
     QPalette noticePal = notice->palette();
     noticePal.setColor(QPalette::WindowText, QColor(176, 0, 0));
     notice->setPalette(noticePal);
+    return notice;
+}
 
+QHBoxLayout* ModupdataView::buildButtons() {
     update_ = texts_.text(new QPushButton(this), Msg::UpdateButton);
     update_->setObjectName(QStringLiteral("updateButton"));
     cancel_ = texts_.text(new QPushButton(this), Msg::CancelButton);
@@ -153,7 +175,10 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     buttons->addSpacing(16);
     buttons->addWidget(cancel_);
     buttons->addStretch();
+    return buttons;
+}
 
+void ModupdataView::layOut(QGridLayout* grid, QLabel* notice, QHBoxLayout* buttons) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(26, 22, 26, 18);
     layout->addLayout(grid);
@@ -162,15 +187,13 @@ ModupdataView::ModupdataView(GuiContext& context, QWidget* parent)
     layout->addSpacing(14);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
 
-    KeyAsTab::enter(this);
-
+void ModupdataView::connectControls() {
     connect(mode_, &QComboBox::currentIndexChanged, this, &ModupdataView::modeChosen);
     connect(browse_, &QPushButton::clicked, this, &ModupdataView::choosePackage);
     connect(update_, &QPushButton::clicked, this, &ModupdataView::startUpgrade);
     connect(cancel_, &QPushButton::clicked, this, &ModupdataView::reject);
-
-    showState();
 }
 
 ModupdataView::~ModupdataView() = default;

@@ -10,6 +10,8 @@
 #include "remote/modupdata.h"
 
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -34,6 +36,15 @@ class ModupdataView : public QDialog {
 
   private:
     class TickingHost;
+
+    // The constructor's steps, in the order the widgets are created (the tab order).
+    void setUpWindow();
+    QGridLayout* buildFields();
+    void buildStatusRows(QGridLayout* grid);
+    QLabel* buildNotice();
+    QHBoxLayout* buildButtons();
+    void layOut(QGridLayout* grid, QLabel* notice, QHBoxLayout* buttons);
+    void connectControls();
 
     void retranslate();
     void takeFields();

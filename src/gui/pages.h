@@ -10,9 +10,9 @@
 namespace kbcfg::gui {
 
 // Each factory may set the main window's refresh hooks (refreshDeviceList, refreshUserList).
-QWidget* createDevicePage(GuiContext& context, shell::main& window, QWidget* parent);
-QWidget* createUserPage(GuiContext& context, shell::main& window, QWidget* parent);
-QWidget* createChannelPage(GuiContext& context, shell::main& window, QWidget* parent);
-QWidget* createKeyboardPage(GuiContext& context, shell::main& window, QWidget* parent);
+QWidget* createDevicePage(GuiContext& context, shell::MainMenu& window, QWidget* parent);
+QWidget* createUserPage(GuiContext& context, shell::MainMenu& window, QWidget* parent);
+QWidget* createChannelPage(GuiContext& context, shell::MainMenu& window, QWidget* parent);
+QWidget* createKeyboardPage(GuiContext& context, shell::MainMenu& window, QWidget* parent);
 
 }  // namespace kbcfg::gui

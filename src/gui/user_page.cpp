@@ -3,7 +3,7 @@
 
 namespace kbcfg::gui {
 
-QWidget* createUserPage(GuiContext& context, shell::main& window, QWidget* parent) {
+QWidget* createUserPage(GuiContext& context, shell::MainMenu& window, QWidget* parent) {
     auto* page = new ManuserView(context, parent);
     window.refreshUserList = [page] { page->refresh(); };
     return page;

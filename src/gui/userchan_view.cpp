@@ -112,15 +112,34 @@ void ChannelListModel::rowsChanged() {
 
 UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     : QWidget(parent), context_(context), presenter_(context.host, context.session, context.image) {
+    setUpPage();
+    buildList();
+    // The groups at the right, created in tab order.
+    QHBoxLayout* nameRow = buildNameRow();
+    QGroupBox* types = buildTypeGroup();
+    QGroupBox* modify = buildModifyGroup();
+    QGroupBox* erase = buildButtonGroup(store::Msg::ChannelDeleteButton, "deleteGroup",
+                                        store::Msg::ChannelDeleteButton, "deleteButton",
+                                        &UserchanView::deleteChecked);
+    QGroupBox* save =
+        buildButtonGroup(store::Msg::SaveChannelsButton, "saveGroup", store::Msg::SaveChannelsHint,
+                         "reportButton", &UserchanView::writeReport);
+    layOut(nameRow, {types, modify, erase, save});
+    showState();
+}
+
+void UserchanView::setUpPage() {
     setObjectName(QStringLiteral("userchanPage"));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kPageColour);
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
+}
 
-    // The list: a model over the presenter's rows, fixed row heights so that 20,480 rows cost
-    // nothing to lay out, and nothing formatted until it is on the screen.
+// A model over the presenter's rows, fixed row heights so that 20,480 rows cost nothing to lay
+// out, and nothing formatted until it is on the screen.
+void UserchanView::buildList() {
     model_ = new ChannelListModel(presenter_, this);
     list_ = new QTableView(this);
     list_->setObjectName(QStringLiteral("channelList"));
@@ -143,8 +162,9 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
                             style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12 +
                                 list_->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
     sizeColumns(list_, numberWidth_);
+}
 
-    // The groups at the right.
+QHBoxLayout* UserchanView::buildNameRow() {
     auto* nameLabel = texts_.text(new QLabel(this), store::Msg::UserNameLabel);
     userName_ = new QLineEdit(this);
     userName_->setObjectName(QStringLiteral("userNameEdit"));
@@ -152,7 +172,11 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(userName_, 1);
+    return nameRow;
+}
 
+// The three list buttons.
+QGroupBox* UserchanView::buildTypeGroup() {
     QGroupBox* types = group(texts_, store::Msg::ChannelTypeLabel, "typeGroup", this);
     auto* typeButtons = new QVBoxLayout(types);
     struct ListButton {
@@ -169,7 +193,11 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
         connect(pb, &QPushButton::clicked, this, [this, kind] { showList(kind); });
         typeButtons->addWidget(pb);
     }
+    return types;
+}
 
+// The new index and the single and batch changes.
+QGroupBox* UserchanView::buildModifyGroup() {
     QGroupBox* modify = group(texts_, store::Msg::ChannelModifyButton, "modifyGroup", this);
     auto* newIndexLabel = texts_.text(new QLabel(modify), store::Msg::NewIndexLabel);
     newIndex_ = new QLineEdit(modify);
@@ -187,21 +215,29 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     modifyLayout->addLayout(indexRow);
     modifyLayout->addLayout(modifyButtons);
 
-    QGroupBox* erase = group(texts_, store::Msg::ChannelDeleteButton, "deleteGroup", this);
-    QPushButton* remove = button(texts_, store::Msg::ChannelDeleteButton, "deleteButton", erase);
-    (new QVBoxLayout(erase))->addWidget(remove);
+    connect(newIndex_, &QLineEdit::textChanged, this, &UserchanView::newIndexChanged);
+    connect(single, &QPushButton::clicked, this, &UserchanView::changeSingle);
+    connect(batch, &QPushButton::clicked, this, &UserchanView::changeBatch);
+    return modify;
+}
 
-    QGroupBox* save = group(texts_, store::Msg::SaveChannelsButton, "saveGroup", this);
-    QPushButton* report = button(texts_, store::Msg::SaveChannelsHint, "reportButton", save);
-    (new QVBoxLayout(save))->addWidget(report);
+// A group of one button: the deletion, the report.
+QGroupBox* UserchanView::buildButtonGroup(store::Msg caption, const char* name,
+                                          store::Msg buttonCaption, const char* buttonName,
+                                          void (UserchanView::*action)()) {
+    QGroupBox* box = group(texts_, caption, name, this);
+    QPushButton* b = button(texts_, buttonCaption, buttonName, box);
+    (new QVBoxLayout(box))->addWidget(b);
+    connect(b, &QPushButton::clicked, this, action);
+    return box;
+}
 
+// The list on the left, the name row and the groups in a fixed-width column at the right.
+void UserchanView::layOut(QHBoxLayout* nameRow, std::initializer_list<QGroupBox*> groups) {
     auto* side = new QVBoxLayout;
     side->setSpacing(12);
     side->addLayout(nameRow);
-    side->addWidget(types);
-    side->addWidget(modify);
-    side->addWidget(erase);
-    side->addWidget(save);
+    for (QGroupBox* g : groups) side->addWidget(g);
     side->addStretch();
     auto* sideBox = new QWidget(this);
     sideBox->setFixedWidth(kSideWidth);
@@ -213,14 +249,6 @@ UserchanView::UserchanView(GuiContext& context, QWidget* parent)
     layout->setSpacing(12);
     layout->addWidget(list_, 1);
     layout->addWidget(sideBox);
-
-    connect(newIndex_, &QLineEdit::textChanged, this, &UserchanView::newIndexChanged);
-    connect(single, &QPushButton::clicked, this, &UserchanView::changeSingle);
-    connect(batch, &QPushButton::clicked, this, &UserchanView::changeBatch);
-    connect(remove, &QPushButton::clicked, this, &UserchanView::deleteChecked);
-    connect(report, &QPushButton::clicked, this, &UserchanView::writeReport);
-
-    showState();
 }
 
 void UserchanView::takeFields() {

@@ -3,12 +3,15 @@
 // scenes and TV walls, up to 20,480 rows, with index editing, deletion and the text report.
 
 #include <QWidget>
+#include <initializer_list>
 
 #include "channels/userchan.h"
 #include "gui/gui_context.h"
 #include "gui/language.h"
 #include "gui/widgets/check_list_model.h"
 
+class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -61,6 +64,16 @@ class UserchanView : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    // The constructor's steps, in the order the widgets are created (the tab order).
+    void setUpPage();
+    void buildList();
+    QHBoxLayout* buildNameRow();
+    QGroupBox* buildTypeGroup();
+    QGroupBox* buildModifyGroup();
+    QGroupBox* buildButtonGroup(store::Msg caption, const char* name, store::Msg buttonCaption,
+                                const char* buttonName, void (UserchanView::*action)());
+    void layOut(QHBoxLayout* nameRow, std::initializer_list<QGroupBox*> groups);
+
     void retranslate();
     void takeFields();
     void showState();

@@ -110,6 +110,29 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     : QDialog(parent),
       context_(context),
       presenter_(context.host, context.session, context.image, context.sdk(), op) {
+    setUpWindow();
+    // Created in tab order: the lists, then the buttons and the jobs box between them.
+    left_ = buildList(false, "availableList", leftModel_, leftHeader_);
+    right_ = buildList(true, "assignedList", rightModel_, rightHeader_);
+    QVBoxLayout* buttons = buildButtons();
+    addJobsBox(buttons);
+    layOut(buttons);
+
+    connect(add_, &QPushButton::clicked, this, &UserdevView::assign);
+    connect(delete_, &QPushButton::clicked, this, &UserdevView::remove);
+    connect(stream_, &QPushButton::clicked, this, &UserdevView::openStream);
+
+    const bool administrator = presenter_.assignEnabled();
+    add_->setEnabled(administrator);
+    delete_->setEnabled(administrator);
+    jobs_->setEnabled(administrator);
+    left_->setEnabled(administrator);
+
+    presenter_.refreshUserDeviceLists();
+    showState();
+}
+
+void UserdevView::setUpWindow() {
     setObjectName(QStringLiteral("userdev"));
     setWindowTitle(qs(users::userdev::title()));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -117,24 +140,25 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     pal.setColor(QPalette::Window, kBackground);
     setPalette(pal);
     setAutoFillBackground(true);
+}
 
-    auto makeList = [this](bool right, const char* name, UserDeviceListModel*& model,
-                           CHeaderCtrlCl*& header) {
-        auto* list = new QTableView(this);
-        list->setObjectName(QString::fromLatin1(name));
-        model = new UserDeviceListModel(presenter_, right, this);
-        header = model->attach(list);
-        // Rows are ticked, not selected.
-        list->setSelectionMode(QAbstractItemView::NoSelection);
-        styleCheckList(list, users::userdev::kColumnWidths, 4);
-        int width = 2 * list->frameWidth() + 2;
-        for (int c = 0; c < model->columns(); ++c) width += list->columnWidth(c);
-        list->setMinimumSize(width + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 320);
-        return list;
-    };
-    left_ = makeList(false, "availableList", leftModel_, leftHeader_);
-    right_ = makeList(true, "assignedList", rightModel_, rightHeader_);
+// One of the two lists, wide enough for all its columns.
+QTableView* UserdevView::buildList(bool right, const char* name, UserDeviceListModel*& model,
+                                   CHeaderCtrlCl*& header) {
+    auto* list = new QTableView(this);
+    list->setObjectName(QString::fromLatin1(name));
+    model = new UserDeviceListModel(presenter_, right, this);
+    header = model->attach(list);
+    // Rows are ticked, not selected.
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    styleCheckList(list, users::userdev::kColumnWidths, 4);
+    int width = 2 * list->frameWidth() + 2;
+    for (int c = 0; c < model->columns(); ++c) width += list->columnWidth(c);
+    list->setMinimumSize(width + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 320);
+    return list;
+}
 
+QVBoxLayout* UserdevView::buildButtons() {
     auto button = [this](store::Msg caption, const char* name) {
         auto* b = new QPushButton(qs(store::getMessage(caption)), this);
         b->setObjectName(QString::fromLatin1(name));
@@ -153,7 +177,12 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     buttons->addSpacing(28);
     buttons->addWidget(stream_);
     buttons->addStretch();
-    // How many devices a run asks at once; the file comes out the same for every number.
+    return buttons;
+}
+
+// How many devices a run asks at once; the file comes out the same for every number. The
+// number is kept between runs.
+void UserdevView::addJobsBox(QVBoxLayout* buttons) {
     auto* jobsLabel = new QLabel(qs(store::say(store::OwnText::ProbeJobsLabel)), this);
     jobs_ = new QSpinBox(this);
     jobs_->setObjectName(QStringLiteral("jobsBox"));
@@ -167,26 +196,15 @@ UserdevView::UserdevView(GuiContext& context, int op, QWidget* parent)
     });
     buttons->addWidget(jobsLabel);
     buttons->addWidget(jobs_);
+}
 
+void UserdevView::layOut(QVBoxLayout* buttons) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 14);
     layout->setSpacing(14);
     layout->addWidget(left_, 1);
     layout->addLayout(buttons);
     layout->addWidget(right_, 1);
-
-    connect(add_, &QPushButton::clicked, this, &UserdevView::assign);
-    connect(delete_, &QPushButton::clicked, this, &UserdevView::remove);
-    connect(stream_, &QPushButton::clicked, this, &UserdevView::openStream);
-
-    const bool administrator = presenter_.assignEnabled();
-    add_->setEnabled(administrator);
-    delete_->setEnabled(administrator);
-    jobs_->setEnabled(administrator);
-    left_->setEnabled(administrator);
-
-    presenter_.refreshUserDeviceLists();
-    showState();
 }
 
 UserdevView::~UserdevView() = default;

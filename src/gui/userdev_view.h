@@ -14,6 +14,7 @@ class QProgressDialog;
 class QPushButton;
 class QSpinBox;
 class QTableView;
+class QVBoxLayout;
 
 namespace kbcfg::gui {
 
@@ -36,6 +37,14 @@ class UserdevView : public QDialog {
     QSpinBox* jobsBox() const { return jobs_; }
 
   private:
+    // The constructor's steps.
+    void setUpWindow();
+    QTableView* buildList(bool right, const char* name, UserDeviceListModel*& model,
+                          CHeaderCtrlCl*& header);
+    QVBoxLayout* buildButtons();
+    void addJobsBox(QVBoxLayout* buttons);
+    void layOut(QVBoxLayout* buttons);
+
     void showState();
     void assign();
     void remove();

@@ -88,7 +88,7 @@ VarnelDlgView::VarnelDlgView(GuiContext& context, QWidget* parent)
         button->move(centre - button->width() / 2, kButtonTop);
         const auto press = modeButtons[i].press;
         connect(button, &QAbstractButton::clicked, this,
-                [this, press] { open((presenter_.*press)()); });
+                [this, press] { openChosen((presenter_.*press)()); });
 
         QLabel* label = texts_.text(whiteLabel(QString(), uiFont(9), this), text);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -144,7 +144,7 @@ void VarnelDlgView::reject() {
     if (presenter_.mayClose()) QDialog::reject();
 }
 
-void VarnelDlgView::open(shell::CvarnelDlg::Open what) {
+void VarnelDlgView::openChosen(shell::CvarnelDlg::Open what) {
     switch (what) {
         case shell::CvarnelDlg::Open::Nothing:
             break;

@@ -36,7 +36,7 @@ class VarnelDlgView : public QDialog {
     void changeEvent(QEvent* event) override;
 
   private:
-    void open(shell::CvarnelDlg::Open what);
+    void openChosen(shell::CvarnelDlg::Open what);
     void retranslate();
 
     GuiContext& context_;

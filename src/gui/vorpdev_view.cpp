@@ -120,6 +120,16 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
       context_(context),
       presenter_(context.host, context.vorp(), pageRefreshFlag),
       model_(new FoundListModel(presenter_, this)) {
+    setUpWindow();
+    buildList();
+    QGridLayout* details = buildDetails();
+    QHBoxLayout* buttons = buildButtons();
+    layOut(details, buttons);
+    connectPresenter();
+    showState();
+}
+
+void VorpdevView::setUpWindow() {
     setObjectName(QStringLiteral("vorpdev"));
     texts_.title(this, &vorpdev::title);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -128,7 +138,9 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     pal.setColor(QPalette::Window, colour(vorpdev::kDialogBackground));
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
+}
 
+void VorpdevView::buildList() {
     list_ = new QTableView(this);
     list_->setObjectName(QStringLiteral("foundList"));
     header_ = new CHeaderCtrlCl(list_);
@@ -151,7 +163,10 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
     list_->setMinimumSize(640, 320);
+}
 
+// The clicked device's details beside the list.
+QGridLayout* VorpdevView::buildDetails() {
     // Shown, not edited: they look like the disabled address boxes beside them.
     auto readOnly = [this](const char* name) {
         auto* edit = new QLineEdit(this);
@@ -183,7 +198,10 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
         details->addWidget(fields[i], i, 1, Qt::AlignLeft);
     }
     details->setRowStretch(6, 1);
+    return details;
+}
 
+QHBoxLayout* VorpdevView::buildButtons() {
     add_ = texts_.text(new QPushButton(this), &vorpdev::addCaption);
     add_->setObjectName(QStringLiteral("addButton"));
     cancel_ = texts_.text(new QPushButton(this), &vorpdev::cancelCaption);
@@ -197,7 +215,10 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     buttons->addWidget(add_);
     buttons->addSpacing(16);
     buttons->addWidget(cancel_);
+    return buttons;
+}
 
+void VorpdevView::layOut(QGridLayout* details, QHBoxLayout* buttons) {
     auto* right = new QVBoxLayout;
     right->addLayout(details, 1);
     right->addLayout(buttons);
@@ -207,7 +228,9 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     layout->addWidget(list_, 1);
     layout->addLayout(right);
     resize(1020, 440);
+}
 
+void VorpdevView::connectPresenter() {
     presenter_.observer = [this](vorpdev::Change change, std::size_t row) {
         model_->change(change, row);
         if (change == vorpdev::Change::Values) showState();
@@ -223,8 +246,6 @@ VorpdevView::VorpdevView(GuiContext& context, int* pageRefreshFlag, QWidget* par
     });
     connect(add_, &QPushButton::clicked, this, &VorpdevView::add);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-
-    showState();
 }
 
 VorpdevView::~VorpdevView() {

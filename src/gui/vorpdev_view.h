@@ -14,6 +14,8 @@
 #include "gui/gui_context.h"
 #include "gui/language.h"
 
+class QGridLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -76,6 +78,14 @@ class VorpdevView : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The constructor's steps, in the order the widgets are created (the tab order).
+    void setUpWindow();
+    void buildList();
+    QGridLayout* buildDetails();
+    QHBoxLayout* buildButtons();
+    void layOut(QGridLayout* details, QHBoxLayout* buttons);
+    void connectPresenter();
+
     void retranslate();
     void showState();
     void add();

@@ -8,8 +8,8 @@ enum Symbol : std::size_t { kStart, kStop };
 
 // The discovery that receives the library's reports. Guarded, so that a library whose stop does
 // not wait for a callback in progress still cannot call into a discovery that has stopped.
-std::mutex targetLock;
-DynamicDiscovery* target = nullptr;
+std::mutex g_targetLock;
+DynamicDiscovery* g_target = nullptr;
 
 }  // namespace
 
@@ -21,8 +21,8 @@ DynamicDiscovery::~DynamicDiscovery() {
 }
 
 int DynamicDiscovery::onFound(const std::uint8_t* record, void* /*userData*/) {
-    std::lock_guard lock(targetLock);
-    if (target && target->callback_) target->callback_(record);
+    std::lock_guard lock(g_targetLock);
+    if (g_target && g_target->callback_) g_target->callback_(record);
     return 0;
 }
 
@@ -32,14 +32,14 @@ bool DynamicDiscovery::start(Callback onReport) {
     // Without a stop there is no safe end to a discovery: refuse to start it.
     if (!startFn || !library_.symbol(kStop)) return false;
     {
-        std::lock_guard lock(targetLock);
-        if (target) return false;  // another discovery holds the library
+        std::lock_guard lock(g_targetLock);
+        if (g_target) return false;  // another discovery holds the library
         callback_ = std::move(onReport);
-        target = this;
+        g_target = this;
     }
     if (startFn(&DynamicDiscovery::onFound, nullptr) == 0) {
-        std::lock_guard lock(targetLock);
-        target = nullptr;
+        std::lock_guard lock(g_targetLock);
+        g_target = nullptr;
         callback_ = nullptr;
         return false;
     }
@@ -52,8 +52,8 @@ void DynamicDiscovery::stop() {
     running_ = false;
     auto stopFn = reinterpret_cast<decltype(VORP_Stop)*>(library_.symbol(kStop));
     if (stopFn) stopFn();
-    std::lock_guard lock(targetLock);
-    if (target == this) target = nullptr;
+    std::lock_guard lock(g_targetLock);
+    if (g_target == this) g_target = nullptr;
     callback_ = nullptr;
 }
 

@@ -22,7 +22,7 @@ const std::filesystem::path& startFolder() {
     return folder;
 }
 // Taken as the program starts, before main() can change folder.
-[[maybe_unused]] const std::filesystem::path& kStartFolder = startFolder();
+[[maybe_unused]] const std::filesystem::path kStartFolder = startFolder();
 }  // namespace
 
 std::filesystem::path libraryFolder() {

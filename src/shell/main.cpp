@@ -6,26 +6,26 @@
 
 namespace kbcfg::shell {
 
-main::main(store::Host& host, store::SessionState& session)
+MainMenu::MainMenu(store::Host& host, store::SessionState& session)
     : userName(session.currentUserName),
       host_(host),
       session_(session),
       administrator_(session.loggedInUser == 0) {}
 
-std::string main::title() {
+std::string MainMenu::title() {
     return store::getMessage(store::Msg::TitleMenu);
 }
 
-std::string main::userLabel() {
+std::string MainMenu::userLabel() {
     return store::getMessage(store::Msg::CurrentUserLabel);
 }
 
-bool main::enabled(Button button) const {
+bool MainMenu::enabled(Button button) const {
     if (button == Button::Devices || button == Button::Keyboard) return administrator_;
     return true;
 }
 
-void main::press(Button button) {
+void MainMenu::press(Button button) {
     if (!enabled(button)) return;
     switch (button) {
         case Button::Devices:
@@ -51,7 +51,7 @@ void main::press(Button button) {
     }
 }
 
-void main::closed() {
+void MainMenu::closed() {
     store::endEditSession(session_);
     if (!host_.windowExists(store::getMessage(store::Msg::TitleLogin)))
         host_.raiseWindow(store::getMessage(store::Msg::TitleModes));

@@ -11,13 +11,13 @@
 
 namespace kbcfg::shell {
 
-class main {
+class MainMenu {
   public:
     enum class Page { Devices, Users, Channels, Keyboard, Other };
     enum class Button { Devices, Users, Channels, Keyboard, Other, Return };
     static constexpr int kPageCount = 5;
 
-    main(store::Host& host, store::SessionState& session);
+    MainMenu(store::Host& host, store::SessionState& session);
 
     static std::string title();      // "Menu"
     static std::string userLabel();  // "Cur-user:"

@@ -4,8 +4,8 @@
 
 namespace kbcfg::shell {
 
-tip::tip(std::string_view messageText, bool withCancel_)
-    : text(displayCaption(messageText)), withCancel(withCancel_) {}
+tip::tip(std::string_view messageText, bool withCancel)
+    : text(displayCaption(messageText)), withCancel(withCancel) {}
 
 std::string tip::title() {
     return store::getMessage(store::Msg::TitleTips);

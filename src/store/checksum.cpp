@@ -16,7 +16,7 @@ std::uint32_t checksumBytes(std::span<const std::uint8_t> range) {
     return sum;
 }
 
-std::uint32_t ImageChecksum(std::span<const std::uint8_t> file, std::uint32_t length) {
+std::uint32_t imageChecksum(std::span<const std::uint8_t> file, std::uint32_t length) {
     constexpr std::size_t kStart = 12;
     if (file.size() <= kStart) return 0;
     const std::size_t available = file.size() - kStart;

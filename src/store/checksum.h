@@ -13,7 +13,7 @@ std::uint32_t checksumBytes(std::span<const std::uint8_t> range);
 
 // The checksum of an image or older-layout file: `length` bytes from offset 12. A length that
 // reaches past the buffer is cut at its end; callers that must refuse such a file check first.
-std::uint32_t ImageChecksum(std::span<const std::uint8_t> file, std::uint32_t length);
+std::uint32_t imageChecksum(std::span<const std::uint8_t> file, std::uint32_t length);
 
 inline constexpr std::uint32_t kScrambleKey = 0x5A3C9E17;
 // The most bytes a scramble handles; a longer file is processed only up to this length.

@@ -68,7 +68,7 @@ void ConfigImage::zero() {
 }
 
 std::uint32_t ConfigImage::computeChecksum() const {
-    return ImageChecksum(std::span<const std::uint8_t>(buf_.get(), kImageSize), length());
+    return imageChecksum(std::span<const std::uint8_t>(buf_.get(), kImageSize), length());
 }
 
 void ConfigImage::stampCurrentHeader() {

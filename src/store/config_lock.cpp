@@ -113,6 +113,31 @@ void shareWithWriters(int fd, const Subject& subject) {
     if (::fchown(fd, static_cast<uid_t>(-1), subject.st.st_gid) == 0) ::fchmod(fd, 0660);
 }
 
+// Why an existing lock file could not be opened (error: the open's errno, st: what is there).
+std::string cannotOpenText(int error, const struct stat& st, const Subject& subject,
+                           const fs::path& lock, const std::string& configText) {
+    if (error == EACCES && trustworthy(st, subject)) {
+        // A lock file of someone else who may write the file, closed to this user.
+        return configText + " is being edited by user " + printable(userName(st.st_uid)) +
+               " (lock file " + printable(lock.string()) +
+               "); if nobody is editing it, the lock file can be removed.";
+    }
+    if (error == ELOOP || error == EACCES || error == EISDIR)
+        return printable(lock.string()) + " is not a lock file of this tool; remove it to edit " +
+               configText + ".";
+    return "Cannot create the lock file " + printable(lock.string()) + ": " + std::strerror(error);
+}
+
+// "PID PROGRAM", for whoever finds the file locked.
+void writeHolderLine(int fd) {
+    const std::string line =
+        std::to_string(::getpid()) + " " + program_invocation_short_name + "\n";
+    if (::ftruncate(fd, 0) != 0 ||
+        ::pwrite(fd, line.data(), line.size(), 0) != static_cast<ssize_t>(line.size())) {
+        // The lock holds all the same; only the holder's name is missing.
+    }
+}
+
 }  // namespace
 
 fs::path lockPathFor(const fs::path& configPath) {
@@ -151,18 +176,7 @@ std::unique_ptr<ConfigLock> ConfigLock::acquire(const fs::path& configPath, std:
             const int error = errno;
             struct stat st {};
             if (::lstat(lock.c_str(), &st) != 0) continue;
-            if (error == EACCES && trustworthy(st, subject)) {
-                // A lock file of someone else who may write the file, closed to this user.
-                why = configText + " is being edited by user " + printable(userName(st.st_uid)) +
-                      " (lock file " + printable(lock.string()) +
-                      "); if nobody is editing it, the lock file can be removed.";
-            } else if (error == ELOOP || error == EACCES || error == EISDIR) {
-                why = printable(lock.string()) +
-                      " is not a lock file of this tool; remove it to edit " + configText + ".";
-            } else {
-                why = "Cannot create the lock file " + printable(lock.string()) + ": " +
-                      std::strerror(error);
-            }
+            why = cannotOpenText(error, st, subject, lock, configText);
             return nullptr;
         }
         struct stat opened {};
@@ -198,12 +212,7 @@ std::unique_ptr<ConfigLock> ConfigLock::acquire(const fs::path& configPath, std:
             ::close(fd);
             continue;
         }
-        const std::string line =
-            std::to_string(::getpid()) + " " + program_invocation_short_name + "\n";
-        if (::ftruncate(fd, 0) != 0 ||
-            ::pwrite(fd, line.data(), line.size(), 0) != static_cast<ssize_t>(line.size())) {
-            // The lock holds all the same; only the holder's name is missing.
-        }
+        writeHolderLine(fd);
         return std::unique_ptr<ConfigLock>(new ConfigLock(lock, fd));
     }
     why = "Cannot lock " + printable(lock.string()) + ": it keeps changing.";

@@ -123,7 +123,7 @@ bool chooseConfigFile(Host& host, SessionState& session) {
     if (!chosen) return false;
     WaitCursor wait(host);
 
-    const fs::path path = *chosen;
+    const fs::path& path = *chosen;
     if (pathChars(path) > kMaxPathChars) {
         showMessage(host, Msg::PathTooLong);
         session.configPath.clear();

@@ -15,7 +15,7 @@ constexpr int kDeviceSlots = 3840;
 
 // The header every layout shares.
 namespace header {
-constexpr std::size_t kMagic = 0, kChecksum = 4, kLength = 8, kVersion = 12, kSize = 16;
+constexpr std::size_t kMagic = 0, kChecksum = 4, kLength = 8, kVersion = 12;
 }
 
 // KeyboardParams as the older layouts keep them. Bytes 21..23 were not carried before 0x120716.
@@ -345,7 +345,7 @@ bool validOldFile(std::span<const std::uint8_t> old) {
     const std::uint32_t length = getU32(old.data() + header::kLength);
     if (getU32(old.data() + header::kMagic) != layout::kMagic) return false;
     if (length > old.size() - header::kVersion) return false;
-    return ImageChecksum(old, length) == getU32(old.data() + header::kChecksum);
+    return imageChecksum(old, length) == getU32(old.data() + header::kChecksum);
 }
 
 // ---- stage 2 ----
@@ -429,7 +429,7 @@ bool convertToIntermediate(std::uint32_t version, std::span<const std::uint8_t> 
     putU32(out.data() + header::kLength,
            static_cast<std::uint32_t>(inter::kSize - header::kVersion));
     putU32(out.data() + header::kVersion, kV130826);
-    putU32(out.data() + header::kChecksum, ImageChecksum(out, inter::kSize - header::kVersion));
+    putU32(out.data() + header::kChecksum, imageChecksum(out, inter::kSize - header::kVersion));
     return true;
 }
 

@@ -20,7 +20,7 @@ bool headerValid(std::span<const std::uint8_t> buffer) {
     if (getU32(buffer.data() + layout::kMagicOffset) != layout::kMagic) return false;
     const std::uint32_t length = getU32(buffer.data() + layout::kLengthOffset);
     if (length > buffer.size() - layout::kChecksumStart) return false;
-    return getU32(buffer.data() + layout::kChecksumOffset) == ImageChecksum(buffer, length);
+    return getU32(buffer.data() + layout::kChecksumOffset) == imageChecksum(buffer, length);
 }
 
 // "1,724,904": sizes as people read them.

@@ -467,17 +467,17 @@ const MessageCatalogue& MessageCatalogue::chinese() {
 
 namespace {
 // Null until the first switch: English.
-std::atomic<const MessageCatalogue*> currentTable{nullptr};
+std::atomic<const MessageCatalogue*> g_currentTable{nullptr};
 }  // namespace
 
 const MessageCatalogue& MessageCatalogue::current() {
-    const MessageCatalogue* table = currentTable.load(std::memory_order_acquire);
+    const MessageCatalogue* table = g_currentTable.load(std::memory_order_acquire);
     return table ? *table : english();
 }
 
 void MessageCatalogue::setCurrent(Language language) {
-    currentTable.store(language == Language::Chinese ? &chinese() : &english(),
-                       std::memory_order_release);
+    g_currentTable.store(language == Language::Chinese ? &chinese() : &english(),
+                         std::memory_order_release);
 }
 
 const std::string& MessageCatalogue::text(Msg id) const {

@@ -33,16 +33,17 @@ void emptyBySlot32(std::uint8_t* p) {
     putI32(p, -1);
 }
 
-// Record types. The field order is the order of the JSON keys.
+// Record types. The field order is the order of the JSON keys, in the text form and the dump.
 constexpr Field kOperatorFields[] = {
-    {"inUse", FK::U8, OperatorRecord::kInUse, 1},
+    {"inUse", FK::U8, OperatorRecord::kInUse, 1, R::Nothing, false, false, DumpAs::Flag},
     {"reserved1", FK::Bytes, 1, 3, R::Nothing, false, true},
     {"name", FK::Text, OperatorRecord::kName, OperatorRecord::kNameWidth},
     {"password", FK::Text, OperatorRecord::kPassword, OperatorRecord::kPasswordWidth, R::Nothing,
      true, true},
 };
+// The dump lists the devices in use only, so their flag tells nothing there.
 constexpr Field kDeviceFields[] = {
-    {"inUse", FK::U32, DeviceRecord::kInUse, 4},
+    {"inUse", FK::U32, DeviceRecord::kInUse, 4, R::Nothing, false, false, DumpAs::Hidden},
     {"ip", FK::Ipv4, DeviceRecord::kIp, 4},
     {"port", FK::U16, DeviceRecord::kPort, 2},
     {"userName", FK::Text, DeviceRecord::kUserName, DeviceRecord::kUserNameWidth},
@@ -61,11 +62,15 @@ constexpr Field kChannelFields[] = {
     {"index", FK::U32, ChannelEntry::kIndex, 4},
     {"deviceSlot", FK::I16, ChannelEntry::kDeviceSlot, 2, R::DeviceSlot},
     {"kind", FK::ChannelKind, ChannelEntry::kKind, 1},
-    {"number", FK::U16, ChannelEntry::kNumber, 2},
-    {"outputPort", FK::OutputPort, ChannelEntry::kOutputPort, 1, R::Nothing, false, true},
-    {"portFirst", FK::U8, ChannelEntry::kPortFirst, 1, R::Nothing, false, true},
-    {"matrixLink", FK::U8, ChannelEntry::kMatrixLink, 1, R::Nothing, false, true},
-    {"viaStream", FK::U8, ChannelEntry::kViaStream, 1, R::Nothing, false, true},
+    {"number", FK::U16, ChannelEntry::kNumber, 2, R::Nothing, false, false, DumpAs::NumberAndName},
+    {"outputPort", FK::OutputPort, ChannelEntry::kOutputPort, 1, R::Nothing, false, true,
+     DumpAs::Number, kOutputChannel},
+    {"portFirst", FK::U8, ChannelEntry::kPortFirst, 1, R::Nothing, false, true, DumpAs::Value,
+     kOutputChannel},
+    {"matrixLink", FK::U8, ChannelEntry::kMatrixLink, 1, R::Nothing, false, true,
+     DumpAs::MatrixRecord, kInputChannel},
+    {"viaStream", FK::U8, ChannelEntry::kViaStream, 1, R::Nothing, false, true, DumpAs::Flag,
+     kInputChannel},
     {"reserved13", FK::Bytes, 13, 3, R::Nothing, false, true},
 };
 constexpr Field kGroupFields[] = {
@@ -78,7 +83,7 @@ constexpr Field kMatrixFields[] = {
 };
 constexpr Field kStreamFields[] = {
     {"deviceSlot", FK::I32, StreamRecord::kDeviceSlot, 4, R::DeviceSlot},
-    {"enabled", FK::U8, StreamRecord::kEnabled, 1},
+    {"enabled", FK::U8, StreamRecord::kEnabled, 1, R::Nothing, false, false, DumpAs::Flag},
     {"serverIp", FK::Ipv4, StreamRecord::kServerIp, 4},
     {"serverPort", FK::U16, StreamRecord::kServerPort, 2},
     {"protocol", FK::Protocol, StreamRecord::kProtocol, 1},
@@ -87,32 +92,51 @@ constexpr Field kStreamFields[] = {
     {"reserved35", FK::Bytes, 35, 1, R::Nothing, false, true},
 };
 
+// The dump lists all four operator records, each with its flag.
 constexpr RecordType kOperatorType{"record", layout::kOperatorRecordSize, kOperatorFields,
                                    emptyZero};
-constexpr RecordType kDeviceType{"slot", layout::kDeviceRecordSize, kDeviceFields, emptyZero};
-constexpr RecordType kListEntryType{"entry", 2, kListEntryFields, emptyDeviceList};
+constexpr RecordType kDeviceType{"slot", layout::kDeviceRecordSize, kDeviceFields, emptyZero,
+                                 "inUse"};
+constexpr RecordType kListEntryType{"entry", 2, kListEntryFields, emptyDeviceList, "deviceSlot"};
 constexpr RecordType kChannelType{"position", layout::kChannelEntrySize, kChannelFields,
-                                  emptyChannel};
-constexpr RecordType kGroupType{"row", layout::kGroupRowSize, kGroupFields, emptyGroupRow};
-constexpr RecordType kMatrixType{"record", layout::kMatrixRecordSize, kMatrixFields, emptyBySlot32};
-constexpr RecordType kStreamType{"record", layout::kStreamRecordSize, kStreamFields, emptyBySlot32};
+                                  emptyChannel, "deviceSlot"};
+// A row counts while it holds a channel, whatever its parameter.
+constexpr RecordType kGroupType{"row", layout::kGroupRowSize, kGroupFields, emptyGroupRow, "slots"};
+constexpr RecordType kMatrixType{"record", layout::kMatrixRecordSize, kMatrixFields, emptyBySlot32,
+                                 "deviceSlot"};
+constexpr RecordType kStreamType{"record", layout::kStreamRecordSize, kStreamFields, emptyBySlot32,
+                                 "deviceSlot"};
 
 namespace L = layout;
+// The dump lists an operator's stream records right after the device list: stream record n
+// belongs to entry n of the list.
 constexpr Region kRegions[] = {
     {"keyboardParams", nullptr, L::kKeyboardParams, L::kKeyboardParamsSize, false, ""},
-    {"operators", &kOperatorType, L::kOperatorTable, L::kOperatorCount, false, ""},
-    {"devices", &kDeviceType, L::kDeviceTable, L::kDeviceCount, false, ""},
+    {"operators", &kOperatorType, L::kOperatorTable, L::kOperatorCount, false, "", 1},
+    {"devices", &kDeviceType, L::kDeviceTable, L::kDeviceCount, false, "", 2},
     {"reservedWordA", nullptr, L::kReservedWordsA, 4, true, "reserved word A"},
-    {"deviceList", &kListEntryType, L::kUserDeviceList, L::kUserDeviceCount, true, "device list"},
-    {"channels", &kChannelType, L::kChannelTable, L::kChannelCount, true, "channel"},
-    {"inputGroups", &kGroupType, L::kInputGroupTable, L::kGroupRows, true, "input group"},
-    {"outputGroups", &kGroupType, L::kOutputGroupTable, L::kGroupRows, true, "output group"},
+    {"deviceList", &kListEntryType, L::kUserDeviceList, L::kUserDeviceCount, true, "device list", 1,
+     "devices"},
+    {"channels", &kChannelType, L::kChannelTable, L::kChannelCount, true, "channel", 3},
+    {"inputGroups", &kGroupType, L::kInputGroupTable, L::kGroupRows, true, "input group", 4},
+    {"outputGroups", &kGroupType, L::kOutputGroupTable, L::kGroupRows, true, "output group", 5},
     {"reservedBlockB", nullptr, L::kReservedBlockB, L::kReservedBlockBSize, false, ""},
     {"reservedWordC", nullptr, L::kReservedWordsC, 4, true, "reserved word C"},
-    {"matrix", &kMatrixType, L::kMatrixRecords, L::kMatrixCount, true, "matrix record"},
-    {"streams", &kStreamType, L::kStreamRecords, L::kUserDeviceCount, true, "stream record"},
+    {"matrix", &kMatrixType, L::kMatrixRecords, L::kMatrixCount, true, "matrix record", 6},
+    {"streams", &kStreamType, L::kStreamRecords, L::kUserDeviceCount, true, "stream record", 2},
     {"reservedTail", nullptr, L::kReservedTail, L::kImageSize - L::kReservedTail, false, ""},
 };
+
+constexpr bool inUseFieldsExist() {
+    for (const Region& r : kRegions) {
+        if (!r.type || r.type->inUseField.empty()) continue;
+        if (std::none_of(r.type->fields.begin(), r.type->fields.end(),
+                         [&](const Field& f) { return f.name == r.type->inUseField; }))
+            return false;
+    }
+    return true;
+}
+static_assert(inUseFieldsExist());
 
 constexpr std::string_view kOperatorTables = "operatorTables";
 constexpr int kMaxDeviceSlot = L::kDeviceCount - 1;
@@ -1117,6 +1141,16 @@ std::string outputPortName(std::uint8_t port) {
 
 std::string protocolName(std::uint8_t protocol) {
     return protocol == 0 ? "TCP" : protocol == 1 ? "UDP" : "";
+}
+
+std::string kindLabel(std::uint8_t kind) {
+    const std::string name = kindName(kind);
+    return name.empty() ? "kind " + std::to_string(kind) : name;
+}
+
+std::string protocolLabel(std::uint8_t protocol) {
+    const std::string name = protocolName(protocol);
+    return name.empty() ? "protocol " + std::to_string(protocol) : name;
 }
 
 std::string toHex(const std::uint8_t* data, std::size_t size) {

@@ -39,6 +39,19 @@ enum class FieldKind : std::uint8_t {
 // What a number field refers to, for its range check and the diff's labels.
 enum class Refers : std::uint8_t { Nothing, DeviceSlot, ChannelPosition };
 
+// How the dump shows a field. The dump is for reading the records in use, not for building
+// again: flags read true or false, and reserved bytes (FieldKind::Bytes) always stay out.
+enum class DumpAs : std::uint8_t {
+    Value,   // decoded; a code without a name as "kind 9"
+    Number,  // the plain number, also of a coded field
+    Flag,    // true or false
+    Hidden,
+    // A channel's matrix link: "matrixRecord", the bits above bit 0, only while bit 0 is set.
+    MatrixRecord,
+    // A channel's number, then "name": the channel's name as the lists show it.
+    NumberAndName,
+};
+
 struct Field {
     std::string_view name;
     FieldKind kind;
@@ -47,6 +60,10 @@ struct Field {
     Refers refers = Refers::Nothing;
     bool secret = false;    // a password: exported only when asked for
     bool optional = false;  // left out while it holds the empty record's bytes
+    DumpAs dump = DumpAs::Value;
+    // A field that means something for one kind of channel only: the dump shows it only while
+    // the record's ChannelKind field holds this kind. -1: always.
+    std::int16_t dumpOnlyFor = -1;
 };
 
 struct RecordType {
@@ -55,6 +72,9 @@ struct RecordType {
     std::span<const Field> fields;
     // Writes the bytes of an empty record (omitted from the text form).
     void (*makeEmpty)(std::uint8_t* record);
+    // The field that tells the dump a record is in use: while it holds the empty record's bytes
+    // the record is left out, whatever the other fields hold. "": every record is listed.
+    std::string_view inUseField = {};
 };
 
 // One region of the image. Opaque regions (no record type) are carried as hex runs.
@@ -62,9 +82,11 @@ struct Region {
     std::string_view name;  // the JSON key
     const RecordType* type;
     std::size_t offset;
-    int count;                    // records per table; bytes for an opaque region
-    bool perOperator;             // three consecutive tables, operators 1..3
-    std::string_view operatorOf;  // ""; for per-operator regions the table's meaning in labels
+    int count;                       // records per table; bytes for an opaque region
+    bool perOperator;                // three consecutive tables, operators 1..3
+    std::string_view operatorOf;     // ""; for per-operator regions the table's meaning in labels
+    int dumpOrder = 0;               // where the dump lists the region, 1 first; 0: left out
+    std::string_view dumpName = {};  // the dump's key when it is not `name`
 };
 
 // The regions of the image after the header, in image order.
@@ -78,6 +100,9 @@ bool isEmptyRecord(const RecordType& type, const std::uint8_t* record);
 std::string kindName(std::uint8_t kind);
 std::string outputPortName(std::uint8_t port);
 std::string protocolName(std::uint8_t protocol);
+// The same for a reader: a code without a name as "kind 9", "protocol 7".
+std::string kindLabel(std::uint8_t kind);
+std::string protocolLabel(std::uint8_t protocol);
 
 std::string toHex(const std::uint8_t* data, std::size_t size);
 

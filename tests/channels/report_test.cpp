@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "channels/channel_report.h"
 #include "channels/userchan.h"
 #include "support/fake_netsdk.h"
 #include "support/fresh_config.h"
@@ -32,6 +33,22 @@ const std::string kHeading3 = "\tChannel Index" + sp(2) + "Channel NO." + sp(5) 
 
 std::string pad(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : s + sp(static_cast<int>(width - s.size()));
+}
+
+// The report of op1 around the given section bodies.
+std::string reportText(const std::string& inputs, const std::string& outputs,
+                       const std::string& walls) {
+    return "\tUser op1's input channels' information\r\n\r\n" + kHeading1 + kRuleA + inputs +
+           "\r\n\r\n\r\n" + "\tUser op1's output channels' information\r\n\r\n" + kHeading2 +
+           kRuleB + outputs + "\r\n\r\n\r\n" + "\tUser op1's TV-Wall/Scenes' information\r\n\r\n" +
+           kHeading3 + kRuleB + walls;
+}
+
+// A line of the output or the wall/scene section, of a device at port 8000.
+std::string namedLine(const std::string& index, const std::string& name, const std::string& device,
+                      const std::string& ip) {
+    return "\t" + pad(index, 6) + sp(9) + pad(name, 10) + sp(6) + pad(device, 17) + sp(5) +
+           pad(ip, 16) + sp(4) + "8000\r\n" + kRuleB;
 }
 
 class ReportTest : public testing::FreshConfig {
@@ -68,13 +85,6 @@ class ReportTest : public testing::FreshConfig {
         const auto b = kbcfg::testing::readAll(dir / (user + ".txt"));
         return std::string(b.begin(), b.end());
     }
-    static std::string emptyReport() {
-        return "\tUser op1's input channels' information\r\n\r\n" + kHeading1 + kRuleA +
-               "\r\n\r\n\r\n" + "\tUser op1's output channels' information\r\n\r\n" + kHeading2 +
-               kRuleB + "\r\n\r\n\r\n" + "\tUser op1's TV-Wall/Scenes' information\r\n\r\n" +
-               kHeading3 + kRuleB;
-    }
-
     kbcfg::testing::FakeNetSdk sdk;
     Outcome last = Outcome::Refused;
 };
@@ -83,7 +93,7 @@ TEST_F(ReportTest, AnOperatorWithoutChannels) {
     // A link planted at the report's name is replaced by the report, never written through.
     kbcfg::testing::writeAll(dir / "victim", {7});
     std::filesystem::create_symlink("victim", dir / "op1.txt");
-    EXPECT_EQ(report(), emptyReport());
+    EXPECT_EQ(report(), reportText("", "", ""));
     EXPECT_EQ(last, Outcome::Done);
     EXPECT_THAT(host.numbers(), ElementsAre(Msg::ChannelReportSaved));
     EXPECT_THAT(sdk.calls, ElementsAre("Init", "Cleanup"));
@@ -110,16 +120,10 @@ TEST_F(ReportTest, LinesPadButNeverCut) {
                                sp(3) + std::string(32, 'D') + sp(2) + "2  " + sp(11) +
                                pad(ip3, 16) + sp(2) + "8000\r\n" + kRuleA;
     auto line23 = [&](const std::string& index, const std::string& name) {
-        return "\t" + pad(index, 6) + sp(9) + pad(name, 10) + sp(6) + pad("decoder", 17) + sp(5) +
-               pad(ip4, 16) + sp(4) + "8000\r\n" + kRuleB;
+        return namedLine(index, name, "decoder", ip4);
     };
-    const std::string expected =
-        "\tUser op1's input channels' information\r\n\r\n" + kHeading1 + kRuleA + inputs +
-        "\r\n\r\n\r\n" + "\tUser op1's output channels' information\r\n\r\n" + kHeading2 + kRuleB +
-        line23("12", "BNC 2") + line23("13", "3") + "\r\n\r\n\r\n" +
-        "\tUser op1's TV-Wall/Scenes' information\r\n\r\n" + kHeading3 + kRuleB +
-        line23("1", "Scene 5") + line23("2", "TV-Wall 1");
-    EXPECT_EQ(text, expected);
+    EXPECT_EQ(text, reportText(inputs, line23("12", "BNC 2") + line23("13", "3"),
+                               line23("1", "Scene 5") + line23("2", "TV-Wall 1")));
     EXPECT_EQ(sdk.callsStartingWith("GetDeviceConfig 200").size(), 2u);
     EXPECT_EQ(sdk.callsStartingWith("Login").size(), 2u);  // one login per device
 }
@@ -175,6 +179,32 @@ TEST_F(ReportTest, OperatorLookupAndUnsafeNames) {
     userchan mine(host, session, *image);
     EXPECT_EQ(mine.writeChannelReport(sdk), Outcome::Done);
     EXPECT_EQ(mine.reportPath, dir.path() / "op1.txt");
+}
+
+// The text from the content alone: a line lands in its own section, named by its interface or
+// kind, and an index past 2^31 shows as the file's signed value.
+TEST(ReportFormat, OutputAndWallLinesAreNamedByInterfaceOrKind) {
+    using S = ReportContent;
+    struct Case {
+        S::Section section;
+        std::int32_t index;
+        std::uint8_t kind;
+        int number, outputPort, portFirst;
+        std::string shownIndex, name;
+    };
+    for (const Case& c :
+         {Case{S::kOutputs, INT32_MIN, 0, 5, store::kVga, 3, "-2147483648", "VGA 3"},
+          Case{S::kOutputs, 4, 0, 12, store::kDvi, 9, "4", "DVI 4"},
+          Case{S::kOutputs, 6, 0, 1, store::kHdmi, 1, "6", "HDMI 1"},
+          Case{S::kWallsAndScenes, 9, store::kTvWall, 3, 0, 0, "9", "TV-Wall 3"}}) {
+        S content{"op1", {}};
+        content.sections[c.section].push_back({c.index, c.kind, c.number, c.outputPort, c.portFirst,
+                                               "", "decoder", "10.0.0.4", 8000});
+        const std::string line = namedLine(c.shownIndex, c.name, "decoder", "10.0.0.4");
+        EXPECT_EQ(formatChannelReport(content),
+                  c.section == S::kOutputs ? reportText("", line, "") : reportText("", "", line))
+            << c.name;
+    }
 }
 
 }  // namespace

@@ -84,29 +84,20 @@ void buildPopulated(store::ConfigImage& image) {
     s.setServerPort(554);
     s.setProtocol(1);
 
-    auto in = image.channel(1, 0);
-    in.setIndex(1);
-    in.setDeviceSlot(0);
-    in.setNumber(1);
-    in.setKind(store::kInputChannel);
-    in.setMatrixLink(1 | (2 << 1));
-    auto out = image.channel(1, 1);
-    out.setIndex(1001);
-    out.setDeviceSlot(0);
-    out.setNumber(10);
-    out.setKind(store::kOutputChannel);
+    auto channel = [&image](int pos, std::uint32_t index, int slot, int number, int kind) {
+        auto e = image.channel(1, pos);
+        e.setIndex(index);
+        e.setDeviceSlot(static_cast<std::int16_t>(slot));
+        e.setNumber(static_cast<std::uint16_t>(number));
+        e.setKind(static_cast<std::uint8_t>(kind));
+        return e;
+    };
+    channel(0, 1, 0, 1, store::kInputChannel).setMatrixLink(1 | (2 << 1));
+    auto out = channel(1, 1001, 0, 10, store::kOutputChannel);
     out.setOutputPort(store::kBnc);
     out.setPortFirst(9);
-    auto scene = image.channel(1, 7);
-    scene.setIndex(3003);
-    scene.setDeviceSlot(5);
-    scene.setNumber(3);
-    scene.setKind(store::kScene);
-    auto wall = image.channel(1, 8);
-    wall.setIndex(4001);
-    wall.setDeviceSlot(5);
-    wall.setNumber(1);
-    wall.setKind(store::kTvWall);
+    channel(7, 3003, 5, 3, store::kScene);
+    channel(8, 4001, 5, 1, store::kTvWall);
 
     image.groupRow(1, store::GroupTable::Input, 2).setSlot(4, 0);
     image.groupRow(1, store::GroupTable::Output, 0).setSlot(0, 1);
@@ -126,7 +117,7 @@ Bytes populatedPlain() {
 // Sets the checksum of a plain current-layout file over its own length field.
 void refreshChecksum(Bytes& plain) {
     const std::uint32_t length = store::getU32(plain.data() + layout::kLengthOffset);
-    store::putU32(plain.data() + layout::kChecksumOffset, store::ImageChecksum(plain, length));
+    store::putU32(plain.data() + layout::kChecksumOffset, store::imageChecksum(plain, length));
 }
 
 class CliTest : public ::testing::Test {
@@ -412,7 +403,7 @@ TEST_F(CliTest, ConvertWritesTheFullLengthAndAFreshChecksum) {
     ASSERT_EQ(written.size(), layout::kImageSize);
     EXPECT_EQ(store::getU32(written.data() + layout::kLengthOffset), layout::kLength);
     EXPECT_EQ(store::getU32(written.data() + layout::kChecksumOffset),
-              store::ImageChecksum(written, layout::kLength));
+              store::imageChecksum(written, layout::kLength));
     EXPECT_TRUE(std::equal(written.begin() + 12, written.end(), plain.begin() + 12));
 }
 

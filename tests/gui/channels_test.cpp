@@ -13,43 +13,30 @@
 #include <QTest>
 #include <memory>
 
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/main_view.h"
-#include "gui/qt_host.h"
 #include "gui/userchan_view.h"
 #include "gui/widgets/header_ctrl.h"
-#include "store/files.h"
 #include "support/fake_netsdk.h"
-#include "support/temp_dir.h"
 
 using namespace kbcfg;
-using gui::QtHost;
 using gui::UserchanView;
+using kbcfg::testing::clickHeader;
+using kbcfg::testing::Msgs;
 
-class TestChannels : public QObject {
+class TestChannels : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
     std::unique_ptr<kbcfg::testing::FakeNetSdk> sdk;
-    std::unique_ptr<gui::GuiContext> context;
     std::unique_ptr<UserchanView> page;
 
     template <class T>
     T* child(const char* name) {
-        T* c = page->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no %s", name);
-        return c;
+        return kbcfg::testing::child<T>(page.get(), name);
     }
     void click(const char* name) { child<QAbstractButton>(name)->click(); }
-    QStringList column(int c) const {
-        QStringList out;
-        for (int r = 0; r < page->model()->rowCount(); ++r)
-            out << page->model()->index(r, c).data().toString();
-        return out;
-    }
+    QStringList column(int c) const { return kbcfg::testing::column(page->model(), c); }
     std::vector<bool> ticks() const {
         std::vector<bool> out;
         for (int r = 0; r < page->model()->rowCount(); ++r)
@@ -63,25 +50,6 @@ class TestChannels : public QObject {
         page->list()->setCurrentIndex(page->model()->index(row, 0));
         QTest::keyClick(page->list(), Qt::Key_Space);
     }
-    void clickHeader(int section) {
-        gui::CHeaderCtrlCl* header = page->header();
-        const int x = header->sectionViewportPosition(section) + header->sectionSize(section) / 2;
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-    }
-    std::vector<store::Msg> shownNumbers() const {
-        std::vector<store::Msg> out;
-        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
-        return out;
-    }
-    // The configuration file as saved.
-    std::unique_ptr<store::ConfigImage> savedFile() {
-        auto saved = std::make_unique<store::ConfigImage>();
-        store::SessionState reader;
-        store::setConfigPaths(reader, session->configPath);
-        if (store::loadImage(*host, reader, *saved) != 0) qFatal("saved file does not load");
-        return saved;
-    }
-
     void device(int slot) {
         store::DeviceRecord dev = image->device(slot);
         dev.setInUse(1);
@@ -113,22 +81,10 @@ class TestChannels : public QObject {
 
   private slots:
     void init() {
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
+        makeFixture();
         sdk = std::make_unique<kbcfg::testing::FakeNetSdk>();
-        store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-
         // admin, op1 with inputs, outputs and walls on two devices, op2 with one input.
-        image->stampCurrentHeader();
-        const char* names[] = {"admin", "op1", "op2"};
-        for (int n = 0; n < 3; ++n) {
-            image->operatorRecord(n).setInUse(1);
-            image->operatorRecord(n).setName(names[n]);
-        }
-        for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
+        startFile(*image, {{"admin", ""}, {"op1", ""}, {"op2", ""}});
         device(3);
         device(4);
         entry(1, 0, 1, store::kInputChannel, 1, 3);
@@ -143,16 +99,13 @@ class TestChannels : public QObject {
         store::GroupRow group = image->groupRow(1, store::GroupTable::Input, 0);
         group.setSlot(0, 0);
         group.setSlot(1, 2);
-        QCOMPARE(store::saveChange(*host, *session, *image), 0);
-
-        context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
-        context->netSdk = sdk.get();
+        saveImage();
+        makeContext(sdk.get());
     }
 
     void cleanup() {
         page.reset();
-        context.reset();
-        dir.reset();
+        tearDown();
     }
 
     void pageShowsItsControlsAndAnEmptyList() {
@@ -227,7 +180,7 @@ class TestChannels : public QObject {
         click("wallSceneButton");
         QCOMPARE(column(1), (QStringList{"20", "21"}));
         QCOMPARE(column(4), (QStringList{"Scene 1", "TV-Wall 2"}));
-        QVERIFY(shownNumbers().empty());
+        QVERIFY(shown().empty());
 
         // Another operator's list replaces it; a bad name empties it with its message.
         listFor("op2", "inputButton");
@@ -238,8 +191,7 @@ class TestChannels : public QObject {
         QCOMPARE(child<QLineEdit>("userNameEdit")->text(), QString());
         QTRY_VERIFY(child<QLineEdit>("userNameEdit")->hasFocus());
         listFor("", "inputButton");
-        QCOMPARE(shownNumbers(),
-                 (std::vector<store::Msg>{store::Msg::ErrorUser, store::Msg::EnterUserNameFirst}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ErrorUser, store::Msg::EnterUserNameFirst}));
     }
 
     void operatorsNameIsFixed() {
@@ -261,20 +213,20 @@ class TestChannels : public QObject {
 
     void headerTicksAndUnticksAll() {
         openPage();
-        clickHeader(0);  // an empty list: nothing
+        clickHeader(page->header(), 0);  // an empty list: nothing
         QCOMPARE(page->header()->checkState(), 0);
         listFor("op1", "inputButton");
-        clickHeader(2);
+        clickHeader(page->header(), 2);
         QCOMPARE(ticks(), (std::vector<bool>{false, false, false}));
-        clickHeader(0);
+        clickHeader(page->header(), 0);
         QCOMPARE(ticks(), (std::vector<bool>{true, true, true}));
         QCOMPARE(page->header()->checkState(), 1);
-        clickHeader(0);
+        clickHeader(page->header(), 0);
         QCOMPARE(ticks(), (std::vector<bool>{false, false, false}));
         QCOMPARE(page->header()->checkState(), 0);
 
         // A list button clears the mark again.
-        clickHeader(0);
+        clickHeader(page->header(), 0);
         click("outputButton");
         QCOMPARE(page->header()->checkState(), 0);
         QCOMPARE(ticks(), (std::vector<bool>{false}));
@@ -303,7 +255,7 @@ class TestChannels : public QObject {
         tick(0);
         child<QLineEdit>("newIndexEdit")->setText(QStringLiteral("3"));
         click("singleButton");
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelIndexExists}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChannelIndexExists}));
         QCOMPARE(child<QLineEdit>("newIndexEdit")->text(), QString());
         QTRY_VERIFY(child<QLineEdit>("newIndexEdit")->hasFocus());
         QCOMPARE(column(1), (QStringList{"1", "0009", "3"}));
@@ -325,14 +277,14 @@ class TestChannels : public QObject {
         field->setFocus();
         QTest::keyClicks(field, QStringLiteral("99999999"));
         QCOMPARE(field->text(), QStringLiteral("99999999"));
-        QVERIFY(shownNumbers().empty());
+        QVERIFY(shown().empty());
         QTest::keyClick(field, Qt::Key_0);
         QCOMPARE(field->text(), QString());
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelIndexRange}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChannelIndexRange}));
         // Leading zeros do not make a value large.
         QTest::keyClicks(field, QStringLiteral("0000000012"));
         QCOMPARE(field->text(), QStringLiteral("0000000012"));
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelIndexRange}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChannelIndexRange}));
     }
 
     void deleteRefillsTheList() {
@@ -340,7 +292,7 @@ class TestChannels : public QObject {
         listFor("op1", "inputButton");
         QSignalSpy resets(page->model(), &QAbstractItemModel::modelReset);
         click("deleteButton");
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChooseChannelsToDelete}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChooseChannelsToDelete}));
         QCOMPARE(resets.size(), 0);
         QCOMPARE(page->model()->rowCount(), 3);
 
@@ -369,7 +321,7 @@ class TestChannels : public QObject {
         openPage();
         child<QLineEdit>("userNameEdit")->setText(QStringLiteral("op1"));
         click("reportButton");
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelReportSaved}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChannelReportSaved}));
         const auto bytes = kbcfg::testing::readAll(dir->path() / "op1.txt");
         const std::string text(bytes.begin(), bytes.end());
         QVERIFY(text.find("User op1's input channels' information") != std::string::npos);
@@ -383,8 +335,7 @@ class TestChannels : public QObject {
         // No such user: nothing written, the field cleared.
         child<QLineEdit>("userNameEdit")->setText(QStringLiteral("nobody"));
         click("reportButton");
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChannelReportSaved,
-                                                          store::Msg::UserNotFound}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChannelReportSaved, store::Msg::UserNotFound}));
         QCOMPARE(child<QLineEdit>("userNameEdit")->text(), QString());
         QVERIFY(!std::filesystem::exists(dir->path() / "nobody.txt"));
     }

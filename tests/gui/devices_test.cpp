@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,20 +22,17 @@
 #include <time.h>
 
 #include "gui/devadd_view.h"
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/mandev_view.h"
 #include "gui/modifydev_view.h"
-#include "gui/qt_host.h"
 #include "gui/vorpdev_view.h"
 #include "gui/widgets/header_ctrl.h"
 #include "gui/widgets/ipv4_edit.h"
-#include "store/files.h"
 #include "support/fake_netsdk.h"
-#include "support/temp_dir.h"
 
 using namespace kbcfg;
-using gui::QtHost;
-using kbcfg::testing::FoundRecordBuilder;
+using namespace kbcfg::testing;
 using store::Ipv4Fields;
 using store::packIp;
 using Clock = std::chrono::steady_clock;
@@ -131,27 +127,11 @@ void captureDebug(QtMsgType type, const QMessageLogContext&, const QString& mess
 
 }  // namespace
 
-class TestDevices : public QObject {
+class TestDevices : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
     std::unique_ptr<PacedDiscovery> discovery;
-    std::unique_ptr<gui::GuiContext> context;
 
-    template <class T>
-    static T* child(QWidget* w, const char* name) {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no %s", name);
-        return c;
-    }
-    std::vector<store::Msg> shown() const {
-        std::vector<store::Msg> out;
-        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
-        return out;
-    }
     void addDevice(int slot, std::uint32_t ip, std::uint16_t port = 8000,
                    const char* user = "admin") {
         store::DeviceRecord dev = image->device(slot);
@@ -159,11 +139,6 @@ class TestDevices : public QObject {
         dev.setIp(ip);
         dev.setPort(port);
         dev.setUserName(user);
-    }
-    std::unique_ptr<store::ConfigImage> reload() {
-        auto loaded = std::make_unique<store::ConfigImage>();
-        if (store::loadImage(*host, *session, *loaded) != 0) qFatal("cannot reload");
-        return loaded;
     }
     static QString cell(QAbstractItemModel* m, int row, int column) {
         return m->data(m->index(row, column)).toString();
@@ -178,17 +153,6 @@ class TestDevices : public QObject {
     static void type(const char* text) {
         for (const char* c = text; *c; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
     }
-    static void activate(QWidget* w) {
-        w->show();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
-        QTRY_COMPARE(QApplication::activeWindow(), w);
-    }
-    static void clickHeader(gui::CHeaderCtrlCl* header, int column) {
-        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                        header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    }
     std::unique_ptr<gui::MandevView> openPage() {
         auto page = std::make_unique<gui::MandevView>(*context);
         page->resize(700, 480);
@@ -199,33 +163,22 @@ class TestDevices : public QObject {
 
   private slots:
     void init() {
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
+        makeFixture();
         discovery = std::make_unique<PacedDiscovery>();
-        store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-        image->stampCurrentHeader();
-        image->operatorRecord(0).setInUse(1);
-        image->operatorRecord(0).setName("admin");
-        for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
+        startFile(*image, {{"admin", ""}});
         // Three listed devices with gaps between their slots, and one without an address.
         addDevice(0, packIp(198, 51, 100, 10));
         addDevice(3, packIp(198, 51, 100, 11), 8001, "cam_a");
         addDevice(5, 0);
         addDevice(7, packIp(203, 0, 113, 5), 37777, "cam_b");
-        QCOMPARE(store::saveChange(*host, *session, *image), 0);
-        context = std::make_unique<gui::GuiContext>(
-            gui::GuiContext{*host, *session, *image, nullptr, discovery.get()});
+        saveImage();
+        makeContext(nullptr, discovery.get());
         debugLines.clear();
     }
 
     void cleanup() {
-        gui::deleteParentlessWindows();
-        context.reset();
+        tearDown();
         discovery.reset();
-        dir.reset();
     }
 
     void ipv4BoxMovesOnAndKeepsOctetsInRange() {
@@ -332,8 +285,7 @@ class TestDevices : public QObject {
         // Escape moves on like Tab, and the page stays.
         activate(page.get());
         auto* normalAdd = child<QPushButton>(page.get(), "normalAddButton");
-        normalAdd->setFocus();
-        QTRY_VERIFY(normalAdd->hasFocus());
+        QVERIFY(focus(normalAdd));
         QTest::keyClick(normalAdd, Qt::Key_Escape);
         QTRY_VERIFY(child<QPushButton>(page.get(), "vorpAddButton")->hasFocus());
         QVERIFY(page->isVisible());
@@ -367,15 +319,15 @@ class TestDevices : public QObject {
         QAbstractItemModel* m = page->list()->model();
         auto* del = child<QPushButton>(page.get(), "deleteButton");
         del->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDevicesToDelete}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChooseDevicesToDelete}));
 
         const auto before = kbcfg::testing::readAll(dir->path() / "kbCfg.bin");
         check(m, 0);
         check(m, 2);
         host->script.answers.push_back(store::Answer::Cancel);
         del->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDevicesToDelete,
-                                                   store::Msg::ConfirmDeleteDevices}));
+        QCOMPARE(shown(),
+                 (Msgs{store::Msg::ChooseDevicesToDelete, store::Msg::ConfirmDeleteDevices}));
         QCOMPARE(m->rowCount(), 3);
         for (int r = 0; r < 3; ++r) QVERIFY(!checked(m, r));
         QCOMPARE(kbcfg::testing::readAll(dir->path() / "kbCfg.bin"), before);
@@ -384,14 +336,13 @@ class TestDevices : public QObject {
         check(m, 2);
         host->script.answers.push_back(store::Answer::Ok);
         del->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDevicesToDelete,
-                                                   store::Msg::ConfirmDeleteDevices,
-                                                   store::Msg::ConfirmDeleteDevices}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChooseDevicesToDelete, store::Msg::ConfirmDeleteDevices,
+                                store::Msg::ConfirmDeleteDevices}));
         QCOMPARE(session->confirmAnswer, 0);
         QCOMPARE(m->rowCount(), 1);
         QCOMPARE(cell(m, 0, 1), QStringLiteral("3"));
         QCOMPARE(cell(m, 0, 0), QStringLiteral("1"));
-        const auto saved = reload();
+        const auto saved = savedFile();
         QCOMPARE(saved->device(0).inUse(), 0u);
         QCOMPARE(saved->device(7).ip(), 0u);
         QCOMPARE(saved->device(3).ip(), packIp(198, 51, 100, 11));
@@ -401,7 +352,7 @@ class TestDevices : public QObject {
         auto page = openPage();
         QAbstractItemModel* m = page->list()->model();
         child<QPushButton>(page.get(), "modifyButton")->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDeviceToModify}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChooseDeviceToModify}));
         QVERIFY(!page->openDialog());
 
         // Cancel: nothing written and the list is not rebuilt, so the marks stay.
@@ -438,14 +389,13 @@ class TestDevices : public QObject {
         // Enter in the password box moves onto Modify, which modifies once.
         activate(dialog);
         auto* password = child<QLineEdit>(dialog, "passwordEdit");
-        password->setFocus();
-        QTRY_VERIFY(password->hasFocus());
+        QVERIFY(focus(password));
         const std::size_t before = shown().size();
         QTest::keyClick(password, Qt::Key_Return);
         QTRY_VERIFY(!page->openDialog());
         QCOMPARE(shown().size(), before + 1);
         QCOMPARE(shown().back(), store::Msg::DeviceModified);
-        const auto saved = reload();
+        const auto saved = savedFile();
         for (int slot : {3, 7}) {
             QCOMPARE(saved->device(slot).port(), 9000);
             QCOMPARE(saved->device(slot).userName(), std::string("ops"));
@@ -483,8 +433,8 @@ class TestDevices : public QObject {
         type("198.51.100.20");
         child<QLineEdit>(dialog, "portEdit")->setText(QStringLiteral("8002"));
         child<QPushButton>(dialog, "addButton")->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
-        QCOMPARE(reload()->device(1).ip(), packIp(198, 51, 100, 20));
+        QCOMPARE(shown(), (Msgs{store::Msg::DeviceAdded}));
+        QCOMPARE(savedFile()->device(1).ip(), packIp(198, 51, 100, 20));
         QVERIFY(dialog->isVisible());
         QVERIFY(start->fields().blank());
         QCOMPARE(child<QLineEdit>(dialog, "portEdit")->text(), QStringLiteral("8002"));
@@ -533,33 +483,27 @@ class TestDevices : public QObject {
 
         // A click on Add while the password box has the focus: one add.
         start->setFields(Ipv4Fields::of(198, 51, 100, 30));
-        password->setFocus();
-        QTRY_VERIFY(password->hasFocus());
+        QVERIFY(focus(password));
         QTest::mouseClick(add, Qt::LeftButton);
-        QTRY_COMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
+        QTRY_COMPARE(shown(), (Msgs{store::Msg::DeviceAdded}));
         QTest::qWait(20);
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
+        QCOMPARE(shown(), (Msgs{store::Msg::DeviceAdded}));
 
         // Tab or Enter from the password box onto Add: one add each (blank address now).
-        password->setFocus();
-        QTRY_VERIFY(password->hasFocus());
+        QVERIFY(focus(password));
         QTest::keyClick(password, Qt::Key_Tab);
-        QTRY_COMPARE(shown(),
-                     (std::vector<store::Msg>{store::Msg::DeviceAdded, store::Msg::IpFieldBlank}));
-        password->setFocus();
-        QTRY_VERIFY(password->hasFocus());
+        QTRY_COMPARE(shown(), (Msgs{store::Msg::DeviceAdded, store::Msg::IpFieldBlank}));
+        QVERIFY(focus(password));
         QTest::keyClick(password, Qt::Key_Return);
-        QTRY_COMPARE(shown(),
-                     (std::vector<store::Msg>{store::Msg::DeviceAdded, store::Msg::IpFieldBlank,
-                                              store::Msg::IpFieldBlank}));
+        QTRY_COMPARE(shown(), (Msgs{store::Msg::DeviceAdded, store::Msg::IpFieldBlank,
+                                    store::Msg::IpFieldBlank}));
         QTest::qWait(20);
         QCOMPARE(shown().size(), std::size_t{3});
-        QCOMPARE(reload()->device(1).ip(), packIp(198, 51, 100, 30));
-        QCOMPARE(reload()->device(2).inUse(), 0u);
+        QCOMPARE(savedFile()->device(1).ip(), packIp(198, 51, 100, 30));
+        QCOMPARE(savedFile()->device(2).inUse(), 0u);
 
         // Enter on the Add button itself moves on to Cancel; nothing is added.
-        add->setFocus();
-        QTRY_VERIFY(add->hasFocus());
+        QVERIFY(focus(add));
         QTest::keyClick(add, Qt::Key_Return);
         QTRY_VERIFY(child<QPushButton>(&dialog, "cancelButton")->hasFocus());
         QCOMPARE(shown().size(), std::size_t{3});
@@ -578,10 +522,10 @@ class TestDevices : public QObject {
         QCOMPARE(child<QLineEdit>(&dialog, "userNameEdit")->text(), QStringLiteral("admin"));
         dialog.show();
         child<QPushButton>(&dialog, "addButton")->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::DeviceAdded}));
+        QCOMPARE(shown(), (Msgs{store::Msg::DeviceAdded}));
         QVERIFY(!dialog.isVisible());  // closes after the add
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(reload()->device(1).port(), 37777);
+        QCOMPARE(savedFile()->device(1).port(), 37777);
     }
 
     void presetAddStoresTheAddressShown() {
@@ -595,7 +539,7 @@ class TestDevices : public QObject {
             dialog.show();
             child<QPushButton>(&dialog, "addButton")->click();
             QCOMPARE(shown().back(), store::Msg::DeviceAdded);
-            QCOMPARE(reload()->device(slot).ip(), packIp(first, 1, 1, 1));
+            QCOMPARE(savedFile()->device(slot).ip(), packIp(first, 1, 1, 1));
         }
     }
 
@@ -639,7 +583,7 @@ class TestDevices : public QObject {
 
         // Add before any click.
         child<QPushButton>(dialog, "addButton")->click();
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseDeviceToAdd}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChooseDeviceToAdd}));
         QVERIFY(!dialog->addDialog());
 
         // A click fills the details; Add opens the preset dialog with that address.
@@ -670,7 +614,7 @@ class TestDevices : public QObject {
         QCOMPARE(shown().back(), store::Msg::DeviceAdded);
         QCOMPARE(refresh, 1);
         QVERIFY(dialog->isVisible());
-        QCOMPARE(reload()->device(1).ip(), packIp(203, 0, 113, 41));
+        QCOMPARE(savedFile()->device(1).ip(), packIp(203, 0, 113, 41));
 
         // The same device again: message 21 and the preset dialog closes without adding.
         child<QPushButton>(dialog, "addButton")->click();
@@ -678,7 +622,7 @@ class TestDevices : public QObject {
         child<QPushButton>(dialog->addDialog(), "addButton")->click();
         QTRY_VERIFY(!dialog->addDialog());
         QCOMPARE(shown().back(), store::Msg::DeviceAlreadyListed);
-        QCOMPARE(reload()->device(2).inUse(), 0u);
+        QCOMPARE(savedFile()->device(2).inUse(), 0u);
 
         // Closing stops the library once; a late report is dropped.
         dialog->reject();
@@ -719,7 +663,7 @@ class TestDevices : public QObject {
         {
             gui::VorpdevView dialog(*context, &refresh);
             dialog.show();
-            QTRY_COMPARE(shown(), (std::vector<store::Msg>{store::Msg::StartVorpFailed}));
+            QTRY_COMPARE(shown(), (Msgs{store::Msg::StartVorpFailed}));
             QVERIFY(!dialog.presenter().started);
             QCOMPARE(dialog.list()->model()->rowCount(), 0);
             // Enter is the dialog's OK, held back while the port box is out of range.

@@ -51,6 +51,20 @@ bool askFromAnotherThread(InstanceGuard& second, const QString& token = {},
     return result == 1;
 }
 
+// Starts the built program offscreen in a runtime folder of its own; KBCFG_REPORT_SHOWN set to
+// `reportShown` unless that is empty.
+void startGui(QProcess& gui, const QString& runtime, const char* reportShown,
+              const QStringList& arguments = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    if (*reportShown)
+        env.insert(QStringLiteral("KBCFG_REPORT_SHOWN"), QString::fromLatin1(reportShown));
+    gui.setProcessEnvironment(env);
+    gui.setWorkingDirectory(runtime);
+    gui.start(QStringLiteral(KBCFG_GUI_PATH), arguments);
+}
+
 // The process id of a process that has ended.
 qint64 deadPid() {
     const pid_t pid = ::fork();
@@ -228,12 +242,7 @@ class TestInstance : public QObject {
             return true;
         };
         QProcess gui;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        gui.setProcessEnvironment(env);
-        gui.setWorkingDirectory(runtime.path());
-        gui.start(QStringLiteral(KBCFG_GUI_PATH), {QStringLiteral("my kbCfg.bin")});
+        startGui(gui, runtime.path(), "", {QStringLiteral("my kbCfg.bin")});
         QTRY_VERIFY_WITH_TIMEOUT(gui.state() == QProcess::NotRunning, 10000);
         QCOMPARE(gui.exitCode(), 0);
         // Relative to where the second copy started.
@@ -327,14 +336,9 @@ class TestInstance : public QObject {
     void programShowsTheModeDialogQuickly() {
         QTemporaryDir runtime;
         QProcess gui;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("KBCFG_REPORT_SHOWN"), QStringLiteral("quit"));
-        gui.setProcessEnvironment(env);
         QElapsedTimer clock;
         clock.start();
-        gui.start(QStringLiteral(KBCFG_GUI_PATH), {});
+        startGui(gui, runtime.path(), "quit");
         QVERIFY(gui.waitForFinished(10000));
         const qint64 total = clock.elapsed();
         QCOMPARE(gui.exitStatus(), QProcess::NormalExit);
@@ -350,12 +354,7 @@ class TestInstance : public QObject {
     void terminationEndsTheRunAndFreesTheGuard() {
         QTemporaryDir runtime;
         QProcess gui;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("KBCFG_REPORT_SHOWN"), QStringLiteral("1"));
-        gui.setProcessEnvironment(env);
-        gui.start(QStringLiteral(KBCFG_GUI_PATH), {});
+        startGui(gui, runtime.path(), "1");
         QVERIFY(gui.waitForReadyRead(10000));
         InstanceGuard probe(runtime.path());
         QVERIFY(!probe.acquire());

@@ -1,7 +1,6 @@
 // The keyboard's remote operations on the offscreen platform: the export dialog (and its way to
 // the login), the keyboard maintenance page and the upgrade dialog, over a faked device library
 // with the message boxes and file dialogs scripted.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -13,21 +12,19 @@
 #include <memory>
 
 #include "gui/config_view.h"
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/mankb_view.h"
 #include "gui/modconfig_view.h"
 #include "gui/modupdata_view.h"
-#include "gui/qt_host.h"
 #include "gui/userlogin_view.h"
 #include "gui/varnel_dlg_view.h"
 #include "gui/widgets/ipv4_edit.h"
-#include "store/files.h"
 #include "support/fake_netsdk.h"
-#include "support/temp_dir.h"
 
 using namespace kbcfg;
-using gui::QtHost;
+using namespace kbcfg::testing;
 using store::Ipv4Fields;
 namespace fs = std::filesystem;
 
@@ -35,51 +32,17 @@ namespace {
 const char* const kKeyboard = "198.51.100.2";
 }
 
-class TestKeyboard : public QObject {
+class TestKeyboard : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
     std::unique_ptr<kbcfg::testing::FakeNetSdk> sdk;
-    std::unique_ptr<gui::GuiContext> context;
     std::vector<std::uint8_t> keyboardFile;  // a stored file: administrator "admin" / "pw"
 
-    template <class T>
-    static T* child(QWidget* w, const char* name) {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no %s", name);
-        return c;
-    }
-    template <class T = QWidget>
-    static T* window(const char* title) {
-        return qobject_cast<T*>(QtHost::findWindow(QString::fromLatin1(title)));
-    }
-    std::vector<store::Msg> shown() {
-        std::vector<store::Msg> out;
-        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
-        host->script.shown.clear();
-        return out;
-    }
-    static void fillKeyboard(QWidget* w, const Ipv4Fields& ip, const char* port,
-                             const char* password) {
-        child<gui::Ipv4Edit>(w, "keyboardIpEdit")->setFields(ip);
-        child<QLineEdit>(w, "portEdit")->setText(QString::fromLatin1(port));
-        child<QLineEdit>(w, "passwordEdit")->setText(QString::fromLatin1(password));
-    }
-    static void click(QWidget* w, const char* button) {
-        child<QAbstractButton>(w, button)->click();
-    }
     static QColor background(QWidget* w) { return w->grab().toImage().pixelColor(3, 3); }
 
   private slots:
     void init() {
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
+        makeFixture();
         sdk = std::make_unique<kbcfg::testing::FakeNetSdk>();
         sdk->node(kKeyboard).password = "12345";
         sdk->node("198.51.100.9").reachable = false;
@@ -88,23 +51,15 @@ class TestKeyboard : public QObject {
         store::setConfigPaths(writer, dir->path() / "source" / "kbCfg.bin");
         fs::create_directories(writer.configFolder);
         auto file = std::make_unique<store::ConfigImage>();
-        file->stampCurrentHeader();
-        file->operatorRecord(0).setInUse(1);
-        file->operatorRecord(0).setName("admin");
-        file->operatorRecord(0).setPassword("pw");
+        startFile(*file, {{"admin", "pw"}});
         QCOMPARE(store::saveChange(*host, writer, *file), 0);
         keyboardFile = kbcfg::testing::readAll(writer.configPath);
         sdk->node(kKeyboard).storedFile = keyboardFile;
 
-        context = std::make_unique<gui::GuiContext>(
-            gui::GuiContext{*host, *session, *image, sdk.get(), nullptr});
+        makeContext(sdk.get());
     }
 
-    void cleanup() {
-        gui::deleteParentlessWindows();
-        context.reset();
-        dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void exportDialogChecksItsBoxesInOrder() {
         gui::ModconfigView dialog(*context);
@@ -121,8 +76,7 @@ class TestKeyboard : public QObject {
         // No path yet: asked for before anything else, by both exports.
         click(&dialog, "exportButton");
         click(&dialog, "exportLoginButton");
-        QCOMPARE(shown(),
-                 (std::vector<store::Msg>{store::Msg::ChooseSavePath, store::Msg::ChooseSavePath}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ChooseSavePath, store::Msg::ChooseSavePath}));
 
         // A file name of 33 characters is refused; the box keeps what it showed.
         const fs::path good = dir->path() / "kbCfg.bin";
@@ -130,10 +84,10 @@ class TestKeyboard : public QObject {
         click(&dialog, "browseButton");
         host->script.files.push_back(dir->path() / (std::string(29, 'n') + ".bin"));
         click(&dialog, "browseButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::FileNameTooLong}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::FileNameTooLong}));
         QCOMPARE(child<QLineEdit>(&dialog, "pathEdit")->text(), QString::fromStdString(good));
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseSavePath}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ChooseSavePath}));
         host->script.files.push_back(good);
         click(&dialog, "browseButton");
         QCOMPARE(session->configPath, good);
@@ -145,35 +99,35 @@ class TestKeyboard : public QObject {
         auto* password = child<QLineEdit>(&dialog, "passwordEdit");
         port->setFocus();
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::IpBlank}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::IpBlank}));
         QVERIFY(ip->octetEdit(0)->hasFocus());
 
         ip->setFields({{198, 51, std::nullopt, 2}});
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::IpFieldBlank}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::IpFieldBlank}));
         QCOMPARE(ip->fields(), Ipv4Fields{});
 
         fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 2), "1999", "");
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PortRange}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::PortRange}));
         QCOMPARE(port->text(), QString());  // emptied, not reset to 8000
         QVERIFY(port->hasFocus());
 
         fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345678901234567");
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PasswordTooLong}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::PasswordTooLong}));
         QCOMPARE(password->text(), QString());
         QVERIFY(sdk->calls.empty());
 
         // A refused login: message 208 and no file.
         password->setText(QStringLiteral("wrong"));
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::KeyboardLoginFailed}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::KeyboardLoginFailed}));
         QVERIFY(!fs::exists(good));
 
         password->setText(QStringLiteral("12345"));
         click(&dialog, "exportButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ExportSucceeded}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ExportSucceeded}));
         QCOMPARE(kbcfg::testing::readAll(good), keyboardFile);
         QCOMPARE(sdk->callsStartingWith("Login").back(),
                  std::string("Login 198.51.100.2:8000 admin 12345"));
@@ -207,7 +161,7 @@ class TestKeyboard : public QObject {
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!dialog.isVisible());
-        QVERIFY(shown().empty());
+        QVERIFY(takeShown().empty());
     }
 
     void exportAndLoginClosesBehindTheLogin() {
@@ -231,7 +185,7 @@ class TestKeyboard : public QObject {
         click(dialog, "browseButton");
         fillKeyboard(dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345");
         click(dialog, "exportLoginButton");
-        QVERIFY(shown().empty());  // no success message on this way
+        QVERIFY(takeShown().empty());  // no success message on this way
         QVERIFY(fs::is_directory(fetched.parent_path() / "Backup"));
         QCOMPARE(kbcfg::testing::readAll(fetched), keyboardFile);
 
@@ -242,7 +196,7 @@ class TestKeyboard : public QObject {
         QVERIFY(!child<QPushButton>(login, "browseButton")->isEnabled());
         QVERIFY(dialog->isVisible());
         click(dialog, "exportButton");  // while the login is open, it does nothing
-        QVERIFY(shown().empty());
+        QVERIFY(takeShown().empty());
 
         child<QLineEdit>(login, "userNameEdit")->setText(QStringLiteral("admin"));
         child<QLineEdit>(login, "passwordEdit")->setText(QStringLiteral("pw"));
@@ -250,7 +204,7 @@ class TestKeyboard : public QObject {
         QTRY_VERIFY(window("Menu"));
         QTRY_VERIFY(!window("Remote Config File"));
         QTRY_VERIFY(!window("Login"));
-        QVERIFY(shown().empty());
+        QVERIFY(takeShown().empty());
 
         // With the main window open, neither remote button opens anything.
         click(&modes, "remoteButton");
@@ -280,17 +234,17 @@ class TestKeyboard : public QObject {
             gui::ModconfigView dialog(*context);
             dialog.show();
             click(&dialog, "importButton");
-            QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseConfigFileFirst}));
+            QCOMPARE(takeShown(), (Msgs{store::Msg::ChooseConfigFileFirst}));
             host->script.files.push_back(file);
             click(&dialog, "browseButton");
             // The dialog stops at a refused login.
             fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 9), "8000", "12345");
             click(&dialog, "importButton");
-            QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::KeyboardLoginFailed}));
+            QCOMPARE(takeShown(), (Msgs{store::Msg::KeyboardLoginFailed}));
             QVERIFY(sdk->callsStartingWith("SetConfigFile").empty());
             fillKeyboard(&dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345");
             click(&dialog, "importButton");
-            QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ImportSucceeded}));
+            QCOMPARE(takeShown(), (Msgs{store::Msg::ImportSucceeded}));
             QCOMPARE(sdk->node(kKeyboard).received, keyboardFile);
         }
 
@@ -310,20 +264,20 @@ class TestKeyboard : public QObject {
         // The page sends regardless of the login and reports the failed send.
         fillKeyboard(importPage, Ipv4Fields::of(198, 51, 100, 9), "8000", "12345");
         click(importPage, "importButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ImportFailed}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ImportFailed}));
         fillKeyboard(importPage, Ipv4Fields::of(198, 51, 100, 2), "8000x", "12345");
         click(importPage, "importButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ImportSucceeded}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ImportSucceeded}));
         QCOMPARE(sdk->node(kKeyboard).received, keyboardFile);
         QCOMPARE(session->configPath, file);
 
         // A refused choice keeps the box's text but forgets the file.
         host->script.files.push_back(dir->path() / (std::string(29, 'n') + ".bin"));
         click(importPage, "browseButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::FileNameTooLong}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::FileNameTooLong}));
         QCOMPARE(child<QLineEdit>(importPage, "pathEdit")->text(), QString::fromStdString(file));
         click(importPage, "importButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseConfigFileFirst}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ChooseConfigFileFirst}));
         QCOMPARE(session->configPath, file);
     }
 
@@ -346,7 +300,7 @@ class TestKeyboard : public QObject {
         QVERIFY(!button->hasFocus());
         QVERIFY(page.isVisible());
         QVERIFY(sdk->calls.empty());
-        QVERIFY(shown().empty());
+        QVERIFY(takeShown().empty());
     }
 
     void firmwareUpgradeFollowsThePolls() {
@@ -371,22 +325,22 @@ class TestKeyboard : public QObject {
         QVERIFY(child<QLabel>(dialog, "notice")->isVisible());
 
         click(dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::ChooseUpdateFileFirst}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::ChooseUpdateFileFirst}));
         host->script.files.push_back(package);
         click(dialog, "browseButton");
         QCOMPARE(child<QLineEdit>(dialog, "pathEdit")->text(), QString::fromStdString(package));
         fillKeyboard(dialog, {{198, 51, 100, std::nullopt}}, "8000", "");
         click(dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::IpFieldBlank}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::IpFieldBlank}));
         QCOMPARE(child<gui::Ipv4Edit>(dialog, "keyboardIpEdit")->fields(), Ipv4Fields{});
         fillKeyboard(dialog, Ipv4Fields::of(198, 51, 100, 2), "65536", "12345");
         click(dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PortRange}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::PortRange}));
         QVERIFY(sdk->calls.empty());
 
         fillKeyboard(dialog, Ipv4Fields::of(198, 51, 100, 2), "8000", "12345");
         click(dialog, "updateButton");
-        QVERIFY(shown().empty());
+        QVERIFY(takeShown().empty());
         QVERIFY(dialog->presenter().running());
         QVERIFY(!update->isEnabled());
         click(dialog, "updateButton");  // disabled: no second start
@@ -400,7 +354,7 @@ class TestKeyboard : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 3000);
         QCOMPARE(bar->value(), 100);
         QCOMPARE(percent->text(), QStringLiteral("100"));
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::UpdateSucceeded}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::UpdateSucceeded}));
         QCOMPARE(sdk->callsStartingWith("CloseUpgradeHandle").size(), std::size_t{1});
         QCOMPARE(sdk->callsStartingWith("LogoutEx").size(), std::size_t{1});
         const std::size_t polls = sdk->callsStartingWith("GetUpgradeState").size();
@@ -419,7 +373,7 @@ class TestKeyboard : public QObject {
         const std::size_t atCancel = sdk->callsStartingWith("GetUpgradeState").size();
         QTest::qWait(700);
         QCOMPARE(sdk->callsStartingWith("GetUpgradeState").size(), atCancel);
-        QVERIFY(shown().empty());
+        QVERIFY(takeShown().empty());
     }
 
     void panelUpgradeShowsTheSteps() {
@@ -450,7 +404,7 @@ class TestKeyboard : public QObject {
         host->script.files.push_back(tooSmall);
         click(&dialog, "browseButton");
         click(&dialog, "updateButton");
-        QCOMPARE(shown(), (std::vector<store::Msg>{store::Msg::PanelFileIllegal}));
+        QCOMPARE(takeShown(), (Msgs{store::Msg::PanelFileIllegal}));
         QCOMPARE(sdk->callsStartingWith("LogoutEx").size(), std::size_t{1});
 
         host->script.files.push_back(program);
@@ -466,7 +420,7 @@ class TestKeyboard : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("panel has updated failed!"),
                                   3000);
         QTRY_VERIFY(child<QPushButton>(&dialog, "updateButton")->isEnabled());
-        QVERIFY(shown().empty());  // the panel's end is told in the status line
+        QVERIFY(takeShown().empty());  // the panel's end is told in the status line
         QCOMPARE(sdk->callsStartingWith("GetEncryptState").size(), std::size_t{1});
 
         // Back to firmware: the status text goes, the bar comes back.

@@ -22,6 +22,7 @@
 
 #include "gui/app_fonts.h"
 #include "gui/devadd_view.h"
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/language.h"
 #include "gui/main_view.h"
@@ -32,11 +33,10 @@
 #include "gui/userdev_view.h"
 #include "gui/varnel_dlg_view.h"
 #include "gui/widgets/header_ctrl.h"
-#include "store/files.h"
 #include "support/fake_netsdk.h"
-#include "support/temp_dir.h"
 
 using namespace kbcfg;
+using kbcfg::testing::child;
 using store::Language;
 using store::MessageCatalogue;
 using store::Msg;
@@ -47,13 +47,6 @@ QString text(Language language, store::Msg n) {
     const MessageCatalogue& table =
         language == Language::Chinese ? MessageCatalogue::chinese() : MessageCatalogue::english();
     return QString::fromStdString(table.text(n));
-}
-
-template <class T>
-T* child(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    if (!c) qFatal("no %s", name);
-    return c;
 }
 
 QString keptChoice() {
@@ -73,16 +66,11 @@ struct LanguageChanges : QObject {
 
 }  // namespace
 
-class TestLanguage : public QObject {
+class TestLanguage : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
     QTemporaryDir settings;
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<gui::QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
     std::unique_ptr<kbcfg::testing::FakeNetSdk> sdk;
-    std::unique_ptr<gui::GuiContext> context;
 
   private slots:
     void initTestCase() {
@@ -93,28 +81,18 @@ class TestLanguage : public QObject {
     }
 
     void init() {
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<gui::QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
+        makeFixture();
         sdk = std::make_unique<kbcfg::testing::FakeNetSdk>();
-        store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-        image->stampCurrentHeader();
-        image->operatorRecord(0).setInUse(1);
-        image->operatorRecord(0).setName("admin");
-        for (int op = 1; op <= 3; ++op) image->clearOperatorTables(op);
-        QCOMPARE(store::saveChange(*host, *session, *image), 0);
+        startFile(*image, {{"admin", ""}});
+        saveImage();
         session->loggedInUser = 0;
         session->currentUserName = "admin";
-        context = std::make_unique<gui::GuiContext>(
-            gui::GuiContext{*host, *session, *image, sdk.get(), nullptr, {}});
+        makeContext(sdk.get());
     }
 
     void cleanup() {
         MessageCatalogue::setCurrent(Language::English);
-        context.reset();
-        dir.reset();
+        tearDown();
     }
 
     void everyOpenWindowFollowsAtOnce() {

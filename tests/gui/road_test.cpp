@@ -2,32 +2,27 @@
 // demo installation loaded from the executables' folder: export from the keyboard and log in,
 // add devices and an operator, assign devices, edit channel indexes, write the report, import
 // the file into the keyboard, and fetch it back to see that the keyboard holds the changes.
-#include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 
 #include "gui/config_view.h"
 #include "gui/devadd_view.h"
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/mandev_view.h"
 #include "gui/mankb_view.h"
 #include "gui/manuser_view.h"
 #include "gui/modconfig_view.h"
-#include "gui/qt_host.h"
 #include "gui/udinfo_view.h"
 #include "gui/userchan_view.h"
 #include "gui/userdev_view.h"
@@ -35,73 +30,20 @@
 #include "gui/varnel_dlg_view.h"
 #include "gui/widgets/ipv4_edit.h"
 #include "remote/library.h"
-#include "store/files.h"
-#include "support/temp_dir.h"
 
 using namespace kbcfg;
-using gui::QtHost;
+using namespace kbcfg::testing;
 using store::Ipv4Fields;
 using store::packIp;
 namespace fs = std::filesystem;
 
-class TestRoad : public QObject {
+class TestRoad : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
-    std::unique_ptr<gui::GuiContext> context;
-
-    template <class T>
-    static T* child(QObject* w, const char* name) {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no %s", name);
-        return c;
-    }
-    template <class T = QWidget>
-    static T* window(const char* title) {
-        return qobject_cast<T*>(QtHost::findWindow(QString::fromLatin1(title)));
-    }
-    std::vector<store::Msg> shown() {
-        std::vector<store::Msg> out;
-        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
-        host->script.shown.clear();
-        return out;
-    }
-    static void click(QObject* w, const char* button) {
-        child<QAbstractButton>(w, button)->click();
-    }
-    static void fillKeyboard(QWidget* w) {
-        child<gui::Ipv4Edit>(w, "keyboardIpEdit")->setFields(Ipv4Fields::of(198, 51, 100, 2));
-        child<QLineEdit>(w, "portEdit")->setText(QStringLiteral("8000"));
-        child<QLineEdit>(w, "passwordEdit")->setText(QStringLiteral("12345"));
-    }
     static int rowOf(QTableView* list, int column, const QString& text) {
         for (int r = 0; r < list->model()->rowCount(); ++r)
             if (list->model()->index(r, column).data().toString() == text) return r;
         return -1;
-    }
-    static void tick(QTableView* list, int row) {
-        QVERIFY(row >= 0);
-        list->model()->setData(list->model()->index(row, 0), Qt::Checked, Qt::CheckStateRole);
-    }
-
-    // Runs `act` on the next modal dialog once it is up (the caller is blocked in its exec).
-    std::shared_ptr<bool> whenModal(std::function<void(QWidget*)> act) {
-        auto ran = std::make_shared<bool>(false);
-        auto* timer = new QTimer(this);
-        timer->setInterval(10);
-        connect(timer, &QTimer::timeout, this, [timer, ran, act] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || qobject_cast<QProgressDialog*>(modal) || *ran) return;
-            timer->stop();
-            timer->deleteLater();
-            *ran = true;
-            act(modal);
-        });
-        timer->start();
-        return ran;
     }
 
   private slots:
@@ -110,19 +52,11 @@ class TestRoad : public QObject {
         qunsetenv("VYXSIM_INSTALLATION");
         // Without it the first call would stop at a message box about the missing library.
         QVERIFY(fs::exists(remote::libraryFolder() / "libVyxNetSDK.so"));
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
-        context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
+        makeFixture();
+        makeContext();
     }
 
-    void cleanupTestCase() {
-        gui::deleteParentlessWindows();
-        context.reset();
-        dir.reset();
-    }
+    void cleanupTestCase() { tearDown(); }
 
     void aTypicalChange() {
         QElapsedTimer clock;
@@ -141,7 +75,7 @@ class TestRoad : public QObject {
         click(exportDialog, "browseButton");
         fillKeyboard(exportDialog);
         click(exportDialog, "exportLoginButton");
-        QCOMPARE(shown(), std::vector<store::Msg>{});
+        QCOMPARE(takeShown(), Msgs{});
         QVERIFY(fs::exists(file));
 
         auto* login = window<gui::UserloginView>("Login");
@@ -153,7 +87,7 @@ class TestRoad : public QObject {
         gui::MainView* main = nullptr;
         QTRY_VERIFY((main = window<gui::MainView>("Menu")));
         QTRY_VERIFY(!window("Remote Config File"));
-        QCOMPARE(shown(), std::vector<store::Msg>{});
+        QCOMPARE(takeShown(), Msgs{});
         QCOMPARE(session->loggedInUser, 0);
         main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main));
@@ -173,14 +107,14 @@ class TestRoad : public QObject {
         child<QLineEdit>(add, "userNameEdit")->setText(QStringLiteral("admin"));
         child<QLineEdit>(add, "passwordEdit")->setText(QStringLiteral("12345"));
         click(add, "addButton");
-        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::DeviceAdded});
+        QCOMPARE(takeShown(), Msgs{store::Msg::DeviceAdded});
         child<QComboBox>(add, "typeCombo")->setCurrentIndex(1);
         child<gui::Ipv4Edit>(add, "startIpEdit")->setFields(Ipv4Fields::of(198, 51, 100, 60));
         child<gui::Ipv4Edit>(add, "endIpEdit")->setFields(Ipv4Fields::of(198, 51, 100, 61));
         child<QLineEdit>(add, "userNameEdit")->setText(QStringLiteral("admin"));
         child<QLineEdit>(add, "passwordEdit")->setText(QStringLiteral("12345"));
         click(add, "addButton");
-        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::DevicesAdded});
+        QCOMPARE(takeShown(), Msgs{store::Msg::DevicesAdded});
         click(add, "cancelButton");
         QTRY_COMPARE(devices->model()->rowCount(), before + 3);
         for (const char* ip : {"203.0.113.10", "198.51.100.60", "198.51.100.61"})
@@ -197,7 +131,7 @@ class TestRoad : public QObject {
         });
         click(userPage, "addUserButton");
         QVERIFY(*added);
-        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::UserAdded});
+        QCOMPARE(takeShown(), Msgs{store::Msg::UserAdded});
         QTableView* users = userPage->list();
         const int opRow = rowOf(users, 2, "op1");
         QVERIFY(opRow >= 0);
@@ -231,7 +165,7 @@ class TestRoad : public QObject {
         QTRY_VERIFY(*managed);
         QCOMPARE(counts, QStringList({"2", "1", "1"}));  // success, connection, password
         QCOMPARE(assigned, QStringList({"198.51.100.20", "198.51.100.60"}));
-        QCOMPARE(shown(), std::vector<store::Msg>{});
+        QCOMPARE(takeShown(), Msgs{});
 
         // Channel indexes: one singly, a run in a batch; then the report.
         click(main, "channelsButton");
@@ -244,13 +178,13 @@ class TestRoad : public QObject {
         tick(channels, 0);
         child<QLineEdit>(channelPage, "newIndexEdit")->setText(QStringLiteral("501"));
         click(channelPage, "singleButton");
-        QCOMPARE(shown(), std::vector<store::Msg>{});
+        QCOMPARE(takeShown(), Msgs{});
         QCOMPARE(rows[0].indexText, std::string("501"));
         tick(channels, 2);
         tick(channels, 5);
         child<QLineEdit>(channelPage, "newIndexEdit")->setText(QStringLiteral("9000"));
         click(channelPage, "batchButton");
-        QCOMPARE(shown(), std::vector<store::Msg>{});
+        QCOMPARE(takeShown(), Msgs{});
         std::map<int, std::uint32_t> edited{{rows[0].position, 501}};
         for (int r = 2; r <= 5; ++r) {
             QCOMPARE(rows[static_cast<std::size_t>(r)].indexText, std::to_string(9000 + r - 2));
@@ -274,7 +208,7 @@ class TestRoad : public QObject {
         QCOMPARE(child<QLineEdit>(importPage, "pathEdit")->text(), QString::fromStdString(file));
         fillKeyboard(importPage);
         click(importPage, "importButton");
-        QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::ImportSucceeded});
+        QCOMPARE(takeShown(), Msgs{store::Msg::ImportSucceeded});
 
         // The keyboard hands out what it was sent: fetch it into another file and load that.
         store::SessionState later;
@@ -288,7 +222,7 @@ class TestRoad : public QObject {
             click(&fetch, "browseButton");
             fillKeyboard(&fetch);
             click(&fetch, "exportButton");
-            QCOMPARE(shown(), std::vector<store::Msg>{store::Msg::ExportSucceeded});
+            QCOMPARE(takeShown(), Msgs{store::Msg::ExportSucceeded});
         }
         QCOMPARE(kbcfg::testing::readAll(again), kbcfg::testing::readAll(file));
         QCOMPARE(store::loadImage(*host, later, *fetchedImage), 0);

@@ -14,27 +14,24 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
-#include <functional>
 #include <memory>
 
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/main_view.h"
 #include "gui/manuser_view.h"
-#include "gui/qt_host.h"
 #include "gui/stream_view.h"
 #include "gui/udinfo_view.h"
 #include "gui/useradd_view.h"
 #include "gui/userdev_view.h"
 #include "gui/widgets/header_ctrl.h"
 #include "gui/widgets/ipv4_edit.h"
-#include "store/files.h"
 #include "support/fake_netsdk.h"
 #include "support/shared_netsdk.h"
-#include "support/temp_dir.h"
 #include "users/stream.h"
 
 using namespace kbcfg;
-using gui::QtHost;
+using namespace kbcfg::testing;
 
 namespace {
 
@@ -57,64 +54,10 @@ class WatchedSdk : public kbcfg::testing::FakeNetSdk {
 
 }  // namespace
 
-class TestUsers : public QObject {
+class TestUsers : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
     std::unique_ptr<WatchedSdk> sdk;
-    std::unique_ptr<gui::GuiContext> context;
-
-    template <class T>
-    static T* child(QWidget* w, const char* name) {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no %s", name);
-        return c;
-    }
-    std::vector<store::Msg> shownNumbers() const {
-        std::vector<store::Msg> out;
-        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
-        return out;
-    }
-    QStringList column(QTableView* list, int c) const {
-        QStringList out;
-        for (int r = 0; r < list->model()->rowCount(); ++r)
-            out << list->model()->index(r, c).data().toString();
-        return out;
-    }
-    static void tick(QTableView* list, int row) {
-        list->model()->setData(list->model()->index(row, 0), Qt::Checked, Qt::CheckStateRole);
-    }
-    static void clickHeader(QTableView* list, int column) {
-        QHeaderView* header = list->horizontalHeader();
-        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-    }
-    static void activate(QWidget* w) {
-        w->show();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
-    }
-
-    // Runs `act` on the next modal dialog as soon as it is up (the caller is blocked in its
-    // exec meanwhile). Returns a flag that turns true once it ran.
-    std::shared_ptr<bool> whenModal(std::function<void(QWidget*)> act) {
-        auto ran = std::make_shared<bool>(false);
-        auto* timer = new QTimer(this);
-        timer->setInterval(10);
-        connect(timer, &QTimer::timeout, this, [timer, ran, act] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || qobject_cast<QProgressDialog*>(modal)) return;
-            timer->stop();
-            timer->deleteLater();
-            *ran = true;
-            act(modal);
-        });
-        timer->start();
-        return ran;
-    }
 
     // Device `slot` at 198.51.100.<10 + slot>: an encoder with four inputs that takes "pw".
     kbcfg::testing::FakeNetSdk::Node& device(int slot) {
@@ -132,45 +75,18 @@ class TestUsers : public QObject {
         return node;
     }
 
-    // What the configuration file holds now.
-    std::unique_ptr<store::ConfigImage> fileImage() {
-        auto read = std::make_unique<store::ConfigImage>();
-        if (store::loadImage(*host, *session, *read) != 0) return nullptr;
-        return read;
-    }
-
   private slots:
     void init() {
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
+        makeFixture();
         sdk = std::make_unique<WatchedSdk>();
-        store::setConfigPaths(*session, dir->path() / "kbCfg.bin");
-        image->stampCurrentHeader();
-        const char* names[] = {"admin", "alice", "bob"};
-        for (int n = 0; n < 3; ++n) {
-            image->operatorRecord(n).setInUse(1);
-            image->operatorRecord(n).setName(names[n]);
-            image->operatorRecord(n).setPassword("pw");
-        }
-        for (int op = 1; op <= 3; ++op) {
-            image->clearOperatorTables(op);
-            image->resetOperatorDevices(op);
-        }
+        startFile(*image, {{"admin", "pw"}, {"alice", "pw"}, {"bob", "pw"}});
+        for (int op = 1; op <= 3; ++op) image->resetOperatorDevices(op);
         for (int slot = 0; slot < 3; ++slot) device(slot);
-        QCOMPARE(store::saveChange(*host, *session, *image), 0);
-        context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
-        context->netSdk = sdk.get();
+        saveImage();
+        makeContext(sdk.get());
     }
 
-    void cleanup() {
-        qDeleteAll(findChildren<QTimer*>(Qt::FindDirectChildrenOnly));
-        gui::deleteParentlessWindows();
-        context.reset();
-        dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void administratorAndOperatorSeeTheirRows() {
         {
@@ -204,7 +120,7 @@ class TestUsers : public QObject {
 
     void usersTabRebuildsTheList() {
         gui::MainView window(*context);
-        auto* page = qobject_cast<gui::ManuserView*>(window.page(shell::main::Page::Users));
+        auto* page = qobject_cast<gui::ManuserView*>(window.page(shell::MainMenu::Page::Users));
         QVERIFY(page);
         QCOMPARE(page->list()->model()->rowCount(), 2);
         image->operatorRecord(3).setInUse(1);
@@ -242,9 +158,9 @@ class TestUsers : public QObject {
         child<QPushButton>(&page, "addUserButton")->click();
         QVERIFY(*ran);
         QVERIFY(closed);
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserAdded}));
+        QCOMPARE(shown(), Msgs({store::Msg::UserAdded}));
         QCOMPARE(column(page.list(), 2), QStringList({"alice", "bob", "carol"}));
-        auto saved = fileImage();
+        auto saved = savedFile();
         QVERIFY(saved);
         QCOMPARE(saved->operatorRecord(3).name(), std::string("carol"));
         QCOMPARE(saved->operatorRecord(3).password(), std::string("s3cret"));
@@ -259,10 +175,9 @@ class TestUsers : public QObject {
 
         // A refused name from the confirmation field by Tab: one message, the dialog stays.
         name->setText("bad-name");
-        confirm->setFocus();
-        QTRY_VERIFY(confirm->hasFocus());
+        QVERIFY(focus(confirm));
         QTest::keyClick(confirm, Qt::Key_Tab);
-        QTRY_COMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserNameChars}));
+        QTRY_COMPARE(shown(), Msgs({store::Msg::UserNameChars}));
         QVERIFY(add->hasFocus());
         QVERIFY(dialog.isVisible());
         QVERIFY(name->text().isEmpty());
@@ -270,18 +185,17 @@ class TestUsers : public QObject {
         // A click from the confirmation field moves the focus and clicks: still one add.
         host->script.shown.clear();
         name->setText("bob");
-        confirm->setFocus();
-        QTRY_VERIFY(confirm->hasFocus());
+        QVERIFY(focus(confirm));
         QTest::mouseClick(add, Qt::LeftButton);
         QTest::qWait(50);
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserExists}));
+        QCOMPARE(shown(), Msgs({store::Msg::UserExists}));
         QVERIFY(dialog.isVisible());
 
         host->script.shown.clear();
         name->setText("dave");
         QTest::mouseClick(add, Qt::LeftButton);
         QTest::qWait(50);
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::UserAdded}));
+        QCOMPARE(shown(), Msgs({store::Msg::UserAdded}));
         QVERIFY(!dialog.isVisible());
         QCOMPARE(image->operatorRecord(3).name(), std::string("dave"));
     }
@@ -292,7 +206,7 @@ class TestUsers : public QObject {
         tick(page.list(), 0);
         host->script.answers.push_back(store::Answer::Cancel);
         del->click();
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ConfirmDeleteUsers}));
+        QCOMPARE(shown(), Msgs({store::Msg::ConfirmDeleteUsers}));
         QCOMPARE(page.list()->model()->rowCount(), 2);
         QCOMPARE(page.list()->model()->index(0, 0).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Unchecked));
@@ -301,9 +215,9 @@ class TestUsers : public QObject {
         tick(page.list(), 0);
         host->script.answers.push_back(store::Answer::Ok);
         del->click();
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ConfirmDeleteUsers}));
+        QCOMPARE(shown(), Msgs({store::Msg::ConfirmDeleteUsers}));
         QCOMPARE(column(page.list(), 2), QStringList({"bob"}));
-        auto saved = fileImage();
+        auto saved = savedFile();
         QVERIFY(saved);
         QCOMPARE(saved->operatorRecord(1).inUse(), std::uint8_t(0));
         QCOMPARE(saved->operatorRecord(2).inUse(), std::uint8_t(1));
@@ -313,12 +227,12 @@ class TestUsers : public QObject {
         gui::ManuserView page(*context);
         auto* modify = child<QPushButton>(&page, "modifyPasswordButton");
         modify->click();
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ChooseUserToModify}));
+        QCOMPARE(shown(), Msgs({store::Msg::ChooseUserToModify}));
         tick(page.list(), 0);
         tick(page.list(), 1);
         host->script.shown.clear();
         modify->click();
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::ChooseOneUserToModify}));
+        QCOMPARE(shown(), Msgs({store::Msg::ChooseOneUserToModify}));
         QVERIFY(!page.presenter().rows[0].checked);  // the list was rebuilt
 
         host->script.shown.clear();
@@ -334,7 +248,7 @@ class TestUsers : public QObject {
         modify->click();
         QVERIFY(*ran);
         QCOMPARE(shownName, QStringLiteral("bob"));
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::PasswordModified}));
+        QCOMPARE(shown(), Msgs({store::Msg::PasswordModified}));
         QCOMPARE(image->operatorRecord(2).password(), std::string("n3w"));
     }
 
@@ -439,7 +353,7 @@ class TestUsers : public QObject {
         QCOMPARE(column(dialog.list(true), 2), QStringList({"198.51.100.10"}));
         QCOMPARE(column(left, 2), QStringList({"198.51.100.11", "198.51.100.12"}));
         QCOMPARE(dialog.header(false)->checkState(), 0);
-        auto saved = fileImage();
+        auto saved = savedFile();
         QVERIFY(saved);
         QCOMPARE(saved->userDevice(1, 0), 0);
     }
@@ -497,7 +411,7 @@ class TestUsers : public QObject {
                  qPrintable(QString::number(
                      std::chrono::duration_cast<std::chrono::milliseconds>(longest).count())));
         // What the list shows is what the file holds: the devices before the stop, in order.
-        auto saved = fileImage();
+        auto saved = savedFile();
         QVERIFY(saved);
         for (int i = 0; i < 12; ++i) QCOMPARE(saved->userDevice(1, i), i < assigned ? i : -1);
         QVERIFY(host->script.shown.empty());
@@ -508,7 +422,7 @@ class TestUsers : public QObject {
         gui::UserdevView dialog(*context, 1);
         tick(dialog.list(false), 1);
         child<QPushButton>(&dialog, "addButton")->click();
-        QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::DevicePasswordWrong}));
+        QCOMPARE(shown(), Msgs({store::Msg::DevicePasswordWrong}));
         QCOMPARE(sdk->progressSeen, QStringList({"none"}));
         QCOMPARE(dialog.list(false)->model()->rowCount(), 3);
         QVERIFY(!QApplication::activeModalWidget());
@@ -553,18 +467,16 @@ class TestUsers : public QObject {
             QCOMPARE(protocol->currentIndex(), 0);
 
             ok->click();
-            QCOMPARE(shownNumbers(), std::vector<store::Msg>({store::Msg::IpBlank}));
+            QCOMPARE(shown(), Msgs({store::Msg::IpBlank}));
             address->setFields(store::Ipv4Fields::of(203, 0, 113, 5));
             port->setText("0");
             ok->click();
-            QCOMPARE(shownNumbers(),
-                     std::vector<store::Msg>({store::Msg::IpBlank, store::Msg::StreamPortRange}));
+            QCOMPARE(shown(), Msgs({store::Msg::IpBlank, store::Msg::StreamPortRange}));
             QCOMPARE(port->text(), QStringLiteral("8000"));
             port->setText("9000x");
             ok->click();
-            QCOMPARE(shownNumbers(),
-                     std::vector<store::Msg>({store::Msg::IpBlank, store::Msg::StreamPortRange,
-                                              store::Msg::StreamBound}));
+            QCOMPARE(shown(), Msgs({store::Msg::IpBlank, store::Msg::StreamPortRange,
+                                    store::Msg::StreamBound}));
             QVERIFY(stream->isVisible());
             child<QPushButton>(stream, "cancelButton")->click();
         });

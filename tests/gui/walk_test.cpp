@@ -17,49 +17,26 @@
 #include <filesystem>
 #include <memory>
 
+#include "gui/gui_fixture.h"
 #include "gui/gui_test.h"
 #include "gui/main_view.h"
-#include "gui/qt_host.h"
 #include "gui/tip_view.h"
 #include "gui/userlogin_view.h"
 #include "gui/varnel_dlg_view.h"
 #include "gui/widgets/image_button.h"
 #include "store/config_lock.h"
-#include "store/files.h"
 #include "store/messages.h"
-#include "support/temp_dir.h"
 
 using namespace kbcfg;
-using gui::QtHost;
+using namespace kbcfg::testing;
 namespace fs = std::filesystem;
 
-class TestWalk : public QObject {
+class TestWalk : public kbcfg::testing::GuiFixture {
     Q_OBJECT
 
     QTemporaryDir settings;
-    std::unique_ptr<kbcfg::testing::TempDir> dir;
-    std::unique_ptr<QtHost> host;
-    std::unique_ptr<store::SessionState> session;
-    std::unique_ptr<store::ConfigImage> image;
-    std::unique_ptr<gui::GuiContext> context;
     std::unique_ptr<gui::VarnelDlgView> modes;
     fs::path configFile;
-
-    template <class T = QWidget>
-    T* window(const char* title) {
-        return qobject_cast<T*>(QtHost::findWindow(QString::fromLatin1(title)));
-    }
-    template <class T>
-    T* child(QWidget* w, const char* name) {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no %s", name);
-        return c;
-    }
-    std::vector<store::Msg> shownNumbers() const {
-        std::vector<store::Msg> out;
-        for (const auto& s : host->script.shown) out.push_back(static_cast<store::Msg>(s.first));
-        return out;
-    }
 
     // The login dialog, opened from the mode dialog.
     gui::UserloginView* openLogin() {
@@ -92,36 +69,25 @@ class TestWalk : public QObject {
     }
 
     void init() {
-        dir = std::make_unique<kbcfg::testing::TempDir>();
-        host = std::make_unique<QtHost>();
-        host->script.active = true;
-        session = std::make_unique<store::SessionState>();
-        image = std::make_unique<store::ConfigImage>();
+        makeFixture();
         configFile = dir->path() / "kbCfg.bin";
 
         // The file: administrator "admin"/"pw", operator "op"/"".
         store::SessionState writer;
         store::setConfigPaths(writer, configFile);
         auto file = std::make_unique<store::ConfigImage>();
-        file->stampCurrentHeader();
-        file->operatorRecord(0).setInUse(1);
-        file->operatorRecord(0).setName("admin");
-        file->operatorRecord(0).setPassword("pw");
-        file->operatorRecord(1).setInUse(1);
-        file->operatorRecord(1).setName("op");
+        startFile(*file, {{"admin", "pw"}, {"op", ""}});
         QCOMPARE(store::saveChange(*host, writer, *file), 0);
 
-        context = std::make_unique<gui::GuiContext>(gui::GuiContext{*host, *session, *image});
+        makeContext();
         modes = std::make_unique<gui::VarnelDlgView>(*context);
         modes->show();
         QVERIFY(QTest::qWaitForWindowExposed(modes.get()));
     }
 
     void cleanup() {
-        gui::deleteParentlessWindows(modes.get());
+        tearDown(modes.get());
         modes.reset();
-        context.reset();
-        dir.reset();
     }
 
     void modeDialogShowsItsCaptions() {
@@ -138,8 +104,7 @@ class TestWalk : public QObject {
     void enterMovesTheFocusLikeTab() {
         modes->activateWindow();
         auto* local = child<QAbstractButton>(modes.get(), "localButton");
-        local->setFocus();
-        QTRY_VERIFY(local->hasFocus());
+        QVERIFY(focus(local));
         QTest::keyClick(modes.get(), Qt::Key_Return);
         QTRY_VERIFY(child<QAbstractButton>(modes.get(), "remoteButton")->hasFocus());
         QVERIFY(modes->isVisible());
@@ -166,7 +131,7 @@ class TestWalk : public QObject {
     void walkToTheMainWindowAndBack() {
         gui::MainView* main = logIn("admin", "pw");
         QVERIFY(main);
-        QVERIFY(shownNumbers().empty());
+        QVERIFY(shown().empty());
         QTRY_VERIFY(!window("Login"));
         QCOMPARE(session->loggedInUser, 0);
         QCOMPARE(child<QLineEdit>(main, "userField")->text(), QStringLiteral("admin"));
@@ -282,8 +247,7 @@ class TestWalk : public QObject {
         QCOMPARE(child<QLineEdit>(login, "pathEdit")->text(),
                  QString::fromStdString(configFile.string()));
         child<QPushButton>(login, "loginButton")->click();
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ChooseConfigFileFirst,
-                                                          store::Msg::ErrorPassword}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ChooseConfigFileFirst, store::Msg::ErrorPassword}));
         QCOMPARE(child<QLineEdit>(login, "passwordEdit")->text(), QString());
         QCOMPARE(child<QLineEdit>(login, "userNameEdit")->text(), QStringLiteral("admin"));
         QVERIFY(login->isVisible());
@@ -302,22 +266,20 @@ class TestWalk : public QObject {
         auto* password = child<QLineEdit>(login, "passwordEdit");
         auto* button = child<QPushButton>(login, "loginButton");
         login->activateWindow();
-        password->setFocus();
-        QTRY_VERIFY(password->hasFocus());
+        QVERIFY(focus(password));
 
         // A click on the button takes the focus with the pointer: one attempt, from the click.
         QTest::mouseClick(button, Qt::LeftButton);
-        QTRY_COMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ErrorPassword}));
+        QTRY_COMPARE(shown(), (Msgs{store::Msg::ErrorPassword}));
         QTest::qWait(20);
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ErrorPassword}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ErrorPassword}));
 
         // Tab from the password box onto the button logs in by itself.
-        password->setFocus();
-        QTRY_VERIFY(password->hasFocus());
+        QVERIFY(focus(password));
         password->setText(QStringLiteral("pw"));
         QTest::keyClick(password, Qt::Key_Tab);
         QTRY_VERIFY(window("Menu"));
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ErrorPassword}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ErrorPassword}));
         QTRY_VERIFY(!window("Login"));
     }
 
@@ -345,7 +307,7 @@ class TestWalk : public QObject {
         gui::UserloginView* login = openLogin();
         fillIn(login, "admin", "pw");
         child<QPushButton>(login, "loginButton")->click();
-        QCOMPARE(shownNumbers(), (std::vector<store::Msg>{store::Msg::ConfigFileError}));
+        QCOMPARE(shown(), (Msgs{store::Msg::ConfigFileError}));
         // No plain copy, and the lock of the attempt is gone again.
         QVERIFY(!fs::exists(dir->path() / "tem.bin"));
         QVERIFY(!fs::exists(store::lockPathFor(configFile)));

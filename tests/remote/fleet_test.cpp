@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <set>
+#include <stdexcept>
 
 #include "remote/dynamic_netsdk.h"
 #include "sim_fixture.h"
@@ -312,6 +313,19 @@ TEST_F(FleetRunTest, ExportOutputCannotBeRedirectedNorShared) {
     for (int i = 0; i < 3; ++i)
         names.insert(run(makeJob(FleetTask::Export, dir / "out", "s"))[0].output.filename());
     EXPECT_EQ(names, (std::set<std::filesystem::path>{"s.bin", "s-2.bin", "s-3.bin"}));
+}
+
+TEST_F(FleetRunTest, AWorkerWithoutALibraryFailsItsKeyboardsAndTheRunEnds) {
+    // The library cannot be made on any worker: no keyboard is contacted, none is left waiting.
+    FleetJob job = makeJob(FleetTask::Export, dir / "out", "s");
+    job.jobs = 2;
+    const auto statuses = runFleet(keyboards, job, []() -> std::unique_ptr<NetSdk> {
+        throw std::runtime_error("cannot load");
+    });
+    ASSERT_EQ(statuses.size(), keyboards.size());
+    for (const auto& s : statuses)
+        EXPECT_EQ(stateName(s.state) + (" " + s.message),
+                  "failed the device library could not be loaded");
 }
 
 TEST_F(FleetRunTest, EightWorkersExportSixteenKeyboardsAtLeastFiveTimesFaster) {

@@ -13,38 +13,38 @@ namespace {
 
 using store::Msg;
 
-using Button = main::Button;
-using Page = main::Page;
+using Button = MainMenu::Button;
+using Page = MainMenu::Page;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 struct MainTest : ::testing::Test {
-    main window(int user) {
+    MainMenu window(int user) {
         session.loggedInUser = user;
         session.currentUserName = user == 0 ? "admin" : "op";
-        return main(host, session);
+        return MainMenu(host, session);
     }
     kbcfg::testing::ScriptedHost host;
     store::SessionState session;
 };
 
 TEST_F(MainTest, OpensOnTheChannelPage) {
-    main w = window(0);
+    MainMenu w = window(0);
     EXPECT_EQ(w.shown, Page::Channels);
     EXPECT_EQ(w.focus, Button::Channels);
     EXPECT_EQ(w.userName, "admin");
-    EXPECT_EQ(main::title(), "Menu");
-    EXPECT_EQ(main::userLabel(), "Cur-user:");
+    EXPECT_EQ(MainMenu::title(), "Menu");
+    EXPECT_EQ(MainMenu::userLabel(), "Cur-user:");
 }
 
 TEST_F(MainTest, OperatorsReachOnlyUsersChannelsAndLanguage) {
-    main admin = window(0);
+    MainMenu admin = window(0);
     for (Button b : {Button::Devices, Button::Users, Button::Channels, Button::Keyboard,
                      Button::Other, Button::Return})
         EXPECT_TRUE(admin.enabled(b));
 
     for (int op = 1; op <= 3; ++op) {
-        main w = window(op);
+        MainMenu w = window(op);
         EXPECT_FALSE(w.enabled(Button::Devices));
         EXPECT_FALSE(w.enabled(Button::Keyboard));
         EXPECT_TRUE(w.enabled(Button::Users));
@@ -59,7 +59,7 @@ TEST_F(MainTest, OperatorsReachOnlyUsersChannelsAndLanguage) {
 }
 
 TEST_F(MainTest, DeviceAndUserButtonsRebuildTheirListEachTime) {
-    main w = window(0);
+    MainMenu w = window(0);
     int devices = 0, users = 0;
     w.refreshDeviceList = [&] { ++devices; };
     w.refreshUserList = [&] { ++users; };
@@ -82,7 +82,7 @@ TEST_F(MainTest, DeviceAndUserButtonsRebuildTheirListEachTime) {
 }
 
 TEST_F(MainTest, ClosingBringsTheModeDialogBack) {
-    main w = window(0);
+    MainMenu w = window(0);
     host.windows = {"Modes"};
     w.closed();
     EXPECT_THAT(host.raised, ElementsAre("Modes"));

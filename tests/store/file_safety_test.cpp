@@ -18,8 +18,7 @@
 #include "store/fresh_image.h"
 #include "store/messages.h"
 #include "support/failing_writes.h"
-#include "support/scripted_host.h"
-#include "support/temp_dir.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::store {
 namespace {
@@ -62,24 +61,15 @@ int inChild(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-class FileSafetyTest : public ::testing::Test {
+class FileSafetyTest : public kbcfg::testing::ConfigFolder {
   protected:
-    void SetUp() override {
-        writeAll(file(), scrambledImage("admin"));
-        setConfigPaths(session, file());
-    }
-    fs::path file() const { return dir / "kbCfg.bin"; }
+    void SetUp() override { writeAll(file(), scrambledImage("admin")); }
     // Login as far as the file goes: the lock, then the load.
     int open(SessionState& s) {
         if (beginEditSession(host, s) != 0) return -1;
         return loadImage(host, s, *image);
     }
     std::string lastText() const { return host.shown.empty() ? "" : host.shown.back().text; }
-
-    TempDir dir;
-    ScriptedHost host;
-    SessionState session;
-    std::unique_ptr<ConfigImage> image = std::make_unique<ConfigImage>();
 };
 
 TEST_F(FileSafetyTest, OneWriterAtATimeWhicheverPathItUses) {

@@ -11,8 +11,7 @@
 #include "store/fresh_image.h"
 #include "store/loader.h"
 #include "support/failing_writes.h"
-#include "support/scripted_host.h"
-#include "support/temp_dir.h"
+#include "support/fresh_config.h"
 
 namespace kbcfg::store {
 namespace {
@@ -21,8 +20,6 @@ using store::Msg;
 
 namespace fs = std::filesystem;
 using kbcfg::testing::readAll;
-using kbcfg::testing::ScriptedHost;
-using kbcfg::testing::TempDir;
 using kbcfg::testing::writeAll;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -42,20 +39,13 @@ std::vector<std::uint8_t> scrambled(std::vector<std::uint8_t> bytes) {
     return bytes;
 }
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public kbcfg::testing::ConfigFolder {
   protected:
-    void SetUp() override { setConfigPaths(session, dir / "kbCfg.bin"); }
-
     // Loads a file holding these plain bytes (scrambled on disk).
     int loadPlain(const std::vector<std::uint8_t>& plain) {
         writeAll(session.configPath, scrambled(plain));
         return loadImage(host, session, *image);
     }
-
-    TempDir dir;
-    ScriptedHost host;
-    SessionState session;
-    std::unique_ptr<ConfigImage> image = std::make_unique<ConfigImage>();
 };
 
 TEST(Scramble, IsItsOwnInverseAndPassesTrailingBytes) {
@@ -128,7 +118,7 @@ TEST_F(FilesTest, DamagedFilesGiveOneMessageAndLeaveTheImageAlone) {
 TEST_F(FilesTest, ChecksumFollowsTheFilesOwnLengthField) {
     auto plain = plainImage("short");
     putU32(plain.data() + 8, 1000);
-    putU32(plain.data() + 4, ImageChecksum(plain, 1000));
+    putU32(plain.data() + 4, imageChecksum(plain, 1000));
     ASSERT_EQ(loadPlain(plain), 0);
     EXPECT_EQ(image->operatorRecord(0).name(), "short");
 
@@ -136,7 +126,7 @@ TEST_F(FilesTest, ChecksumFollowsTheFilesOwnLengthField) {
     auto truncated = plainImage("trunc");
     truncated.resize(600'002);  // also not a multiple of 4
     putU32(truncated.data() + 8, 600'000 - 12);
-    putU32(truncated.data() + 4, ImageChecksum(truncated, 600'000 - 12));
+    putU32(truncated.data() + 4, imageChecksum(truncated, 600'000 - 12));
     ASSERT_EQ(loadPlain(truncated), 0);
     EXPECT_EQ(image->operatorRecord(0).name(), "trunc");
     EXPECT_EQ(image->stream(3, 1279).serverPort(), 0);

@@ -82,25 +82,18 @@ FileContent richContent(std::uint32_t version) {
     c.lists = {{.op = 1, .i = 0, .slot = 3},
                {.op = 3, .i = 255, .slot = 10},
                {.op = 2, .i = 100, .slot = 7}};
-    // An output of device 3 in thousand 1: the first typed device skips to 2000.
-    c.channels.push_back({.op = 1,
-                          .position = 0,
-                          .index = 1500,
-                          .deviceSlot = 3,
-                          .number = 10,
-                          .kind = 1,
-                          .outputPort = 7,
-                          .portFirst = 7});
+    // Outputs of device 3 on port 7. The first, in thousand 1, makes the first typed device
+    // skip to 2000.
+    auto port7 = [&c](int position, std::uint32_t index, std::uint16_t number) {
+        testing::ChannelData ch{.op = 1, .position = position, .index = index, .deviceSlot = 3};
+        ch.number = number;
+        ch.kind = 1;
+        ch.outputPort = ch.portFirst = 7;
+        c.channels.push_back(ch);
+    };
+    port7(0, 1500, 10);
     int position = 1;
-    for (std::uint16_t n : {1, 8, 9, 24, 25, 28, 29, 32, 0, 33, 200})
-        c.channels.push_back({.op = 1,
-                              .position = position++,
-                              .index = 10u + n,
-                              .deviceSlot = 3,
-                              .number = n,
-                              .kind = 1,
-                              .outputPort = 7,
-                              .portFirst = 7});
+    for (std::uint16_t n : {1, 8, 9, 24, 25, 28, 29, 32, 0, 33, 200}) port7(position++, 10u + n, n);
     c.channels.push_back({.op = 1, .position = 100, .index = 5, .deviceSlot = -2, .number = 3});
     c.channels.push_back({.op = 2,
                           .position = 4095,
@@ -161,7 +154,7 @@ TEST_P(OlderLayout, HeaderIsCurrentAndChecksumHolds) {
     EXPECT_EQ(image->magic(), layout::kMagic);
     EXPECT_EQ(image->length(), 1'724'892u);
     EXPECT_EQ(image->version(), 0x150420u);
-    EXPECT_EQ(image->checksum(), ImageChecksum(image->bytes(), 1'724'892));
+    EXPECT_EQ(image->checksum(), imageChecksum(image->bytes(), 1'724'892));
     EXPECT_EQ(image->bytes()[21], 1);
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -18,10 +19,22 @@
 
 namespace kbcfg::testing {
 
-class FreshConfig : public ::testing::Test {
+// A temp folder, the scripted host, an empty image and the session pointing at dir/kbCfg.bin,
+// where no file is yet: the base of the file tests.
+class ConfigFolder : public ::testing::Test {
+  protected:
+    ConfigFolder() { store::setConfigPaths(session, file()); }
+    std::filesystem::path file() const { return dir / "kbCfg.bin"; }
+
+    TempDir dir;
+    ScriptedHost host;
+    store::SessionState session;
+    std::unique_ptr<store::ConfigImage> image = std::make_unique<store::ConfigImage>();
+};
+
+class FreshConfig : public ConfigFolder {
   protected:
     void SetUp() override {
-        store::setConfigPaths(session, dir / "kbCfg.bin");
         store::makeFreshImage(*image, "admin", "");
         seed();
         save();
@@ -50,11 +63,6 @@ class FreshConfig : public ::testing::Test {
         EXPECT_EQ(store::loadImage(host, session, *loaded), 0);
         return loaded;
     }
-
-    TempDir dir;
-    ScriptedHost host;
-    store::SessionState session;
-    std::unique_ptr<store::ConfigImage> image = std::make_unique<store::ConfigImage>();
 };
 
 }  // namespace kbcfg::testing
