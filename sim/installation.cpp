@@ -165,6 +165,8 @@ Keyboard readKeyboard(const json& j, const std::string& where, const std::string
     k.reachable = r.boolean("reachable", true);
     k.latency = readLatency(r, defaults.latency, defaults.loginGiven);
     k.refuseImport = r.boolean("refuseImport", false);
+    k.forgetImport = r.boolean("forgetImport", false);
+    k.refuseRollback = r.boolean("refuseRollback", false);
     const std::string file = r.text("configFile", "generated");
     if (file.empty()) throw Fault(r.path("configFile") + ": empty");
     generate = file == "generated";
@@ -275,6 +277,12 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std
         error = std::strerror(errno);
         return false;
     }
+    const bool ok = readRegularFd(fd, limit, out, error);
+    ::close(fd);
+    return ok;
+}
+
+bool readRegularFd(int fd, std::size_t limit, std::vector<std::uint8_t>& out, std::string& error) {
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0;
     if (!ok) {
@@ -300,7 +308,6 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std
             if (got == bytes.size() && got <= limit) bytes.resize(std::min(2 * got, limit + 1));
         }
     }
-    ::close(fd);
     if (ok && got > limit) {
         error = "larger than " + std::to_string(limit) + " bytes";
         ok = false;

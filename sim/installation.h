@@ -43,6 +43,8 @@ struct Keyboard {
     bool reachable = true;
     Latency latency;
     bool refuseImport = false;
+    bool forgetImport = false;    // an import is answered with success but not kept
+    bool refuseRollback = false;  // an import of the file held before the last one fails
     // The configuration file as the keyboard holds it; keyboards with the same file share it,
     // so that a description listing many keyboards does not hold a 1.7 MB copy for each.
     std::shared_ptr<const std::vector<std::uint8_t>> storedFile;
@@ -115,6 +117,8 @@ const Installation& currentInstallation(bool& reloaded);
 // it. False, with the reason in `error`, otherwise.
 bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out,
                      std::string& error);
+// The same from a descriptor the caller opened (non-blocking) and still owns.
+bool readRegularFd(int fd, std::size_t limit, std::vector<std::uint8_t>& out, std::string& error);
 
 // The built-in demo description.
 const char* demoInstallationJson();

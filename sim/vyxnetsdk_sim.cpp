@@ -2,8 +2,14 @@
 // file transfer and upgrades, all answered from the installation description. No socket is
 // ever opened.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -13,6 +19,7 @@
 #include <thread>
 
 #include "installation.h"
+#include "keyboard_file.h"
 #include "remote/abi/vyxnetsdk.h"
 
 namespace vyxsim {
@@ -40,8 +47,13 @@ struct State {
     bool initialised = false;
     std::map<std::int32_t, Session> sessions;
     std::map<std::int32_t, Upgrade> upgrades;
-    // Files sent to a keyboard replace its stored one for the life of the process.
+    // Files sent to a keyboard replace its stored one for the life of the process, and what it
+    // held before its last accepted import is remembered, to recognise a rollback.
     std::map<std::size_t, std::vector<std::uint8_t>> storedFiles;
+    std::map<std::size_t, std::vector<std::uint8_t>> previousFiles;
+    // With a state folder: one import at a time per keyboard file, so that its compare and its
+    // two writes are not interleaved with another thread's. Never dropped: keyed by file name.
+    std::map<std::string, std::mutex> keptLocks;
     std::int32_t nextLogin = 0;
     std::int32_t nextUpgrade = 0;
 };
@@ -79,6 +91,7 @@ const Installation& installation(State& s) {
         s.sessions.clear();
         s.upgrades.clear();
         s.storedFiles.clear();
+        s.previousFiles.clear();
     }
     s.inst = &inst;
     return inst;
@@ -110,6 +123,63 @@ const std::vector<std::uint8_t>& storedFile(State& s, std::size_t keyboard) {
 bool readFile(const char* path, std::vector<std::uint8_t>& out, std::size_t limit) {
     std::string error;
     return readRegularFile(path, limit, out, error);
+}
+
+// VYXSIM_STATE: the folder where keyboards keep their files across processes; empty for the life
+// of the process only.
+std::string stateFolder() {
+    const char* env = std::getenv("VYXSIM_STATE");
+    return env ? env : "";
+}
+
+std::string keptName(const Keyboard& k, const char* suffix) {
+    return k.address + "_" + std::to_string(k.port) + suffix;
+}
+
+enum class Kept { Missing, Read, Broken };
+
+// A file of the state folder. A link in its place is refused rather than followed, and so is
+// anything no keyboard could hold; `out` is replaced only by a file that was read.
+Kept readKept(const std::string& path, std::vector<std::uint8_t>& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno == ENOENT ? Kept::Missing : Kept::Broken;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    const bool read = readRegularFd(fd, kMaxKeyboardFileBytes, bytes, error) && !bytes.empty();
+    ::close(fd);
+    if (!read) return Kept::Broken;
+    out = std::move(bytes);
+    return Kept::Read;
+}
+
+// Replaces folder/name as a whole (temporary file, fsync, rename), so that another process reads
+// the old file or the new one, never half of one. The folder is made, private, when missing.
+bool writeKept(const std::string& folder, const std::string& name,
+               const std::vector<std::uint8_t>& bytes) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    std::string temp = folder + "/." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // created 0600
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bool ok = done == bytes.size() && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), (folder + "/" + name).c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 bool isChannelOf(const Device& d, int number) {
@@ -245,20 +315,27 @@ VYX_API int32_t VYX_LogoutEx(int32_t loginId) {
 VYX_API int32_t VYX_GetConfigFile(int32_t loginId, const char* path) {
     // The file is copied out under the lock and written without it.
     std::vector<std::uint8_t> bytes;
+    std::string kept;  // the state folder's file of this keyboard, which comes first
     int waitMs = 0;
     bool found = false;
     const std::int32_t refused = answer([&](State& s, int&) -> std::int32_t {
         std::size_t index = 0;
         if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
         waitMs = callMs(s, loginId);
-        if (!keyboardOf(s, loginId, &index)) return fail(VYX_ERR_UNSUPPORTED);
+        const Keyboard* k = keyboardOf(s, loginId, &index);
+        if (!k) return fail(VYX_ERR_UNSUPPORTED);
         if (!path || !*path) return fail(VYX_ERR_PARAMETER);
         bytes = storedFile(s, index);
+        if (const std::string folder = stateFolder(); !folder.empty())
+            kept = folder + "/" + keptName(*k, ".bin");
         found = true;
         return 0;
     });
     std::int32_t result = refused;
-    if (found) {
+    // Read at every export: another process may have sent the keyboard a file since.
+    if (found && !kept.empty() && readKept(kept, bytes) == Kept::Broken) {
+        result = fail(VYX_ERR_FILE_OPEN);
+    } else if (found) {
         std::FILE* f = std::fopen(path, "wb");
         const bool written = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
         const bool closed = f && std::fclose(f) == 0;
@@ -272,7 +349,13 @@ VYX_API int32_t VYX_SetConfigFile(int32_t loginId, const char* path) {
     // Read before taking the lock; the checks still come in their order.
     std::vector<std::uint8_t> bytes;
     const bool read = path && *path && readFile(path, bytes, kMaxImportBytes) && !bytes.empty();
-    return answer([&](State& s, int& waitMs) -> std::int32_t {
+    // With a state folder the keyboard's files are compared and replaced after the lock.
+    std::string folder, name;
+    std::vector<std::uint8_t> held;
+    std::mutex* keptLock = nullptr;
+    bool forget = false, refuseRollback = false;
+    int waitMs = 0;
+    const std::int32_t answered = answer([&](State& s, int&) -> std::int32_t {
         std::size_t index = 0;
         if (!sessionOf(s, loginId)) return fail(VYX_ERR_NOT_LOGGED_IN);
         waitMs = callMs(s, loginId);
@@ -280,17 +363,49 @@ VYX_API int32_t VYX_SetConfigFile(int32_t loginId, const char* path) {
         if (!k) return fail(VYX_ERR_UNSUPPORTED);
         if (!path || !*path) return fail(VYX_ERR_PARAMETER);
         if (!read) return fail(VYX_ERR_FILE_OPEN);
-        // The keyboard takes only a stored configuration file; anything else (a panel program
-        // sent ahead of its upgrade, say) leaves its configuration as it was.
+        // The keyboard takes only a stored configuration file, of at most the largest layout;
+        // anything else (a panel program sent ahead of its upgrade, say) leaves its
+        // configuration as it was.
         std::uint32_t first = 0;
         if (bytes.size() >= 4)
             first = static_cast<std::uint32_t>(bytes[0]) | (bytes[1] << 8) | (bytes[2] << 16) |
                     (static_cast<std::uint32_t>(bytes[3]) << 24);
-        if ((first ^ kScrambleKey) != kImageMagic) return fail(VYX_ERR_FILE_FORMAT);
+        if ((first ^ kScrambleKey) != kImageMagic || bytes.size() > kMaxKeyboardFileBytes)
+            return fail(VYX_ERR_FILE_FORMAT);
         if (k->refuseImport) return fail(VYX_ERR_UNSUPPORTED);
-        s.storedFiles[index] = std::move(bytes);
+        folder = stateFolder();
+        if (!folder.empty()) {
+            name = keptName(*k, "");
+            held = storedFile(s, index);
+            keptLock = &s.keptLocks[folder + "/" + name];
+            forget = k->forgetImport;
+            refuseRollback = k->refuseRollback;
+            return ok();
+        }
+        // A rollback sends back exactly the file it fetched before the import it undoes.
+        auto previous = s.previousFiles.find(index);
+        if (k->refuseRollback && previous != s.previousFiles.end() && previous->second == bytes)
+            return fail(VYX_ERR_UNSUPPORTED);
+        s.previousFiles[index] = storedFile(s, index);
+        if (!k->forgetImport) s.storedFiles[index] = std::move(bytes);
         return ok();
     });
+    std::int32_t result = answered;
+    if (answered && keptLock) {
+        std::lock_guard g(*keptLock);
+        std::vector<std::uint8_t> previous;
+        const Kept now = readKept(folder + "/" + name + ".bin", held);
+        const Kept before = readKept(folder + "/" + name + ".previous.bin", previous);
+        if (now == Kept::Broken || before == Kept::Broken)
+            result = fail(VYX_ERR_FILE_OPEN);
+        else if (refuseRollback && before == Kept::Read && previous == bytes)
+            result = fail(VYX_ERR_UNSUPPORTED);
+        else if (!writeKept(folder, name + ".previous.bin", held) ||
+                 (!forget && !writeKept(folder, name + ".bin", bytes)))
+            result = fail(VYX_ERR_FILE_WRITE);
+    }
+    pause(waitMs);
+    return result;
 }
 
 VYX_API int32_t VYX_GetDeviceConfig(int32_t loginId, uint32_t command, int32_t channel,

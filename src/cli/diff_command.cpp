@@ -59,13 +59,7 @@ int DiffCommand::run(Context& ctx) {
         for (const tf::UnknownBytes& u : diff.unknown) unknown[u.region] = u.count;
         out["unknownBytes"] = std::move(unknown);
     } else {
-        for (const tf::Difference& d : diff.differences)
-            std::cout << tf::formatDifference(d) << '\n';
-        for (const tf::UnknownBytes& u : diff.unknown)
-            std::cout << store::say(u.count == 1 ? store::OwnText::DiffUnknownByte
-                                                 : store::OwnText::DiffUnknownBytes,
-                                    {u.region, std::to_string(u.count)})
-                      << '\n';
+        for (const std::string& line : tf::formatDiff(diff)) std::cout << line << '\n';
     }
     return diff.equal() ? kExitOk : kExitDifferent;
 }

@@ -13,12 +13,15 @@
 
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "history/git_repository.h"
 #include "remote/dynamic_netsdk.h"
 #include "remote/fleet.h"
+#include "remote/fleet_config.h"
 #include "remote/keyboard_fields.h"
 #include "store/files.h"
 #include "store/full_path.h"
 #include "store/own_texts.h"
+#include "store/printable.h"
 
 namespace kbcfg::cli {
 
@@ -172,12 +175,13 @@ nlohmann::ordered_json keyboardJson(const FleetKeyboard& k, const FleetStatus& s
     return out;
 }
 
-// A fleet command: read the inventory and the passwords, run the job, show and sum it up.
-class FleetJobCommand : public Command {
+// What every fleet command reads first: the inventory, the passwords and the number of jobs.
+class FleetCommandBase : public Command {
   public:
     using Command::Command;
 
-    void setup(CLI::App& app) override {
+  protected:
+    void addFleetOptions(CLI::App& app) {
         app.add_option("--inventory", inventory_,
                        "Keyboards: CSV lines name,ip,port, or a JSON array of "
                        "{\"name\", \"ip\", \"port\"}")
@@ -188,23 +192,56 @@ class FleetJobCommand : public Command {
                        "Lines NAME:PASSWORD and *:PASSWORD for the others; mode 0600 (default "
                        "for every keyboard: KBCFG_PASSWORD, else empty)");
         addJsonFlag(app);
-        declare(app);
     }
-
-    int run(Context& ctx) override {
+    // The keyboards with their passwords; nullopt after saying why not.
+    std::optional<std::vector<FleetKeyboard>> readKeyboards() const {
         std::string error;
         auto keyboards = remote::readInventory(inventory_, error);
-        if (!keyboards) return fail(inventory_ + ": " + error);
+        if (!keyboards) return failed(inventory_ + ": " + error);
         std::map<std::string, std::string> passwords;
         if (passwordFile_) {
             auto read = remote::readPasswordFile(*passwordFile_, error);
-            if (!read) return fail(*passwordFile_ + ": " + error);
+            if (!read) return failed(*passwordFile_ + ": " + error);
             passwords = std::move(*read);
         }
         std::optional<std::string> fallback;
         if (const char* env = std::getenv("KBCFG_PASSWORD")) fallback = env;
-        if (!remote::assignPasswords(*keyboards, passwords, fallback, error)) return fail(error);
+        if (!remote::assignPasswords(*keyboards, passwords, fallback, error)) return failed(error);
+        return keyboards;
+    }
+    // The keys every fleet command's JSON starts with.
+    nlohmann::ordered_json fleetKeys() const {
+        auto keys = nlohmann::ordered_json::object();
+        keys["inventory"] = inventory_;
+        keys["jobs"] = jobs_;
+        return keys;
+    }
 
+    std::string inventory_;
+    std::optional<std::string> passwordFile_;
+    int jobs_ = remote::kDefaultFleetJobs;
+
+  private:
+    static std::nullopt_t failed(const std::string& what) {
+        fail(what);
+        return std::nullopt;
+    }
+};
+
+// A fleet command: read the inventory and the passwords, run the job, show and sum it up.
+class FleetJobCommand : public FleetCommandBase {
+  public:
+    using FleetCommandBase::FleetCommandBase;
+
+    void setup(CLI::App& app) override {
+        addFleetOptions(app);
+        declare(app);
+    }
+
+    int run(Context& ctx) override {
+        auto keyboards = readKeyboards();
+        if (!keyboards) return kExitFailed;
+        std::string error;
         FleetJob job = this->job();
         job.jobs = jobs_;
         // Once, before any keyboard is contacted: the file checks of the one-keyboard commands
@@ -227,9 +264,7 @@ class FleetJobCommand : public Command {
 
         std::size_t done = 0;
         std::string failedNames;
-        auto keys = nlohmann::ordered_json::object();
-        keys["inventory"] = inventory_;
-        keys["jobs"] = jobs_;
+        auto keys = fleetKeys();
         addKeys(keys);
         keys["keyboards"] = nlohmann::ordered_json::array();
         for (std::size_t i = 0; i < statuses.size(); ++i) {
@@ -255,11 +290,6 @@ class FleetJobCommand : public Command {
     virtual bool withFile() const { return false; }
     // "exported 3 of 4 keyboards into DIR"
     virtual std::string summary(std::size_t done, std::size_t total) const = 0;
-
-  private:
-    std::string inventory_;
-    std::optional<std::string> passwordFile_;
-    int jobs_ = remote::kDefaultFleetJobs;
 };
 
 class FleetExport : public FleetJobCommand {
@@ -350,15 +380,285 @@ class FleetUpgrade : public FleetJobCommand {
     bool panel_ = false;
 };
 
+// "kb3  changed" and the changes below it, indented; the changes are the diff's own lines.
+void printKeyboard(const std::string& name, std::size_t width, const std::string& state,
+                   const std::vector<std::string>& changes) {
+    std::cout << name << std::string(width - std::min(width, displayWidth(name)) + 2, ' ') << state
+              << '\n';
+    for (const std::string& c : changes) std::cout << std::string(width + 2, ' ') << c << '\n';
+}
+
+std::size_t nameWidth(const std::vector<FleetKeyboard>& keyboards) {
+    std::size_t width = 0;
+    for (const auto& k : keyboards) width = std::max(width, displayWidth(k.name));
+    return width;
+}
+
+nlohmann::ordered_json keyboardKeys(const FleetKeyboard& k, const char* state) {
+    return {{"name", k.name},
+            {"ip", k.address.toString()},
+            {"port", numberOf(k.port)},
+            {"state", state}};
+}
+
+// The progress of the keyboards' calls: on a terminal only, where it is redrawn in place; a
+// plan or a backup is what the output is for.
+class QuietProgress {
+  public:
+    QuietProgress(const std::vector<FleetKeyboard>& keyboards, bool json)
+        : progress_(keyboards, json || isatty(STDOUT_FILENO) == 0) {}
+    remote::FleetObserver observer() {
+        return [this](std::size_t i, const FleetStatus& s) { progress_.update(i, s); };
+    }
+    void finish(const std::vector<FleetStatus>& statuses) { progress_.finish(statuses); }
+
+  private:
+    Progress progress_;
+};
+
+class FleetBackup : public FleetCommandBase {
+  public:
+    FleetBackup()
+        : FleetCommandBase("backup",
+                           "Fetch every keyboard's configuration into a git repository: "
+                           "DIR/NAME/config.json without passwords, one commit per run") {}
+
+    void setup(CLI::App& app) override {
+        addFleetOptions(app);
+        app.add_option("--repo", repo_, "The repository's folder (made when missing)")->required();
+    }
+
+    int run(Context& ctx) override {
+        auto keyboards = readKeyboards();
+        if (!keyboards) return kExitFailed;
+        std::string error;
+        const auto repository = history::GitRepository::open(store::fullPath(repo_), error);
+        if (!repository) return fail(error);
+        QuietProgress progress(*keyboards, ctx.host.json());
+        const remote::BackupRun run =
+            remote::backupFleet(*keyboards, *repository, jobs_, workerSdk, progress.observer());
+        progress.finish(run.statuses);
+        if (!run.error.empty()) return fail(store::printable(repo_) + ": " + run.error);
+
+        auto keys = fleetKeys();
+        keys["repo"] = repo_;
+        keys["keyboards"] = nlohmann::ordered_json::array();
+        std::size_t changed = 0, missed = 0;
+        const std::size_t width = nameWidth(*keyboards);
+        for (std::size_t i = 0; i < keyboards->size(); ++i) {
+            const remote::BackupEntry& e = run.entries[i];
+            const FleetKeyboard& k = (*keyboards)[i];
+            auto o = keyboardKeys(k, remote::backupStateName(e.state));
+            o["changes"] = e.changes;
+            if (e.state == remote::BackupState::NotReached) {
+                ++missed;
+                o["message"] = run.statuses[i].message;
+            } else if (e.state != remote::BackupState::Unchanged) {
+                ++changed;
+            }
+            keys["keyboards"].push_back(std::move(o));
+            if (!ctx.host.json())
+                printKeyboard(k.name, width,
+                              e.state == remote::BackupState::NotReached
+                                  ? std::string("not reached: ") + run.statuses[i].message
+                                  : remote::backupStateName(e.state),
+                              e.changes);
+        }
+        keys["commit"] =
+            run.commit.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(run.commit);
+        keys["changed"] = changed;
+        keys["notReached"] = missed;
+        ctx.host.summary(
+            run.commit.empty()
+                ? say(T::FleetBackupNothing, {repo_, std::to_string(missed)})
+                : say(T::FleetBackupCommitted, {run.commit.substr(0, 12), repo_,
+                                                std::to_string(changed), std::to_string(missed)}),
+            keys);
+        return missed ? kExitFailed : kExitOk;
+    }
+
+  private:
+    std::string repo_;
+};
+
+// Plan and apply: both read the desired state from a folder and show the plan.
+class FleetPlanCommand : public FleetCommandBase {
+  public:
+    FleetPlanCommand(std::string name, std::string description)
+        : FleetCommandBase(std::move(name), std::move(description)) {}
+
+    void setup(CLI::App& app) override {
+        addFleetOptions(app);
+        app.add_option("--desired", desired_,
+                       "Folder with NAME/config.json for each managed keyboard (a backup's "
+                       "repository)")
+            ->required();
+    }
+
+  protected:
+    // Plans, and shows the plan (printed, or its keys). Exit status 2 when something changes.
+    int plan(Context& ctx, const std::vector<FleetKeyboard>& keyboards, remote::FleetPlan& plan,
+             nlohmann::ordered_json& keys) {
+        QuietProgress progress(keyboards, ctx.host.json());
+        plan = remote::planFleet(keyboards, store::fullPath(desired_), jobs_, workerSdk,
+                                 progress.observer());
+        progress.finish(plan.statuses);
+        keys = fleetKeys();
+        keys["desired"] = desired_;
+        keys["plan"] = nlohmann::ordered_json::array();
+        std::size_t counts[4] = {};
+        const std::size_t width = nameWidth(keyboards);
+        for (std::size_t i = 0; i < keyboards.size(); ++i) {
+            const remote::KeyboardPlan& p = plan.keyboards[i];
+            ++counts[static_cast<int>(p.state)];
+            auto o = keyboardKeys(keyboards[i], remote::planStateName(p.state));
+            o["changes"] = p.changes;
+            if (!p.problem.empty()) o["problem"] = p.problem;
+            keys["plan"].push_back(std::move(o));
+            if (ctx.host.json()) continue;
+            std::string state = remote::planStateName(p.state);
+            if (p.state == remote::PlanState::Failed) state += ": " + p.problem;
+            printKeyboard(keyboards[i].name, width, state, p.changes);
+        }
+        using P = remote::PlanState;
+        keys["toChange"] = counts[static_cast<int>(P::Changes)];
+        keys["unchanged"] = counts[static_cast<int>(P::NoChanges)];
+        keys["notManaged"] = counts[static_cast<int>(P::NotManaged)];
+        keys["failed"] = counts[static_cast<int>(P::Failed)];
+        planLine_ =
+            say(T::FleetPlanSummary, {std::to_string(counts[static_cast<int>(P::Changes)]),
+                                      std::to_string(counts[static_cast<int>(P::NoChanges)]),
+                                      std::to_string(counts[static_cast<int>(P::NotManaged)]),
+                                      std::to_string(counts[static_cast<int>(P::Failed)])});
+        if (plan.failures()) return kExitFailed;
+        return plan.changes() ? kExitChanges : kExitOk;
+    }
+
+    // Terraform's -detailed-exitcode: 2 when the plan changes something.
+    static constexpr int kExitChanges = 2;
+    std::string desired_;
+    std::string planLine_;
+};
+
+class FleetPlan : public FleetPlanCommand {
+  public:
+    FleetPlan()
+        : FleetPlanCommand("plan",
+                           "Show what apply would change on each keyboard (exit status 0: "
+                           "nothing, 2: changes, 1: a keyboard or its text form failed)") {}
+
+    int run(Context& ctx) override {
+        auto keyboards = readKeyboards();
+        if (!keyboards) return kExitFailed;
+        remote::FleetPlan planned;
+        nlohmann::ordered_json keys;
+        const int status = plan(ctx, *keyboards, planned, keys);
+        ctx.host.summary(planLine_, keys);
+        return status;
+    }
+};
+
+class FleetApply : public FleetPlanCommand {
+  public:
+    FleetApply()
+        : FleetPlanCommand("apply",
+                           "Plan, then send each keyboard its desired configuration, verify it and "
+                           "roll back what does not verify") {}
+
+    void setup(CLI::App& app) override {
+        FleetPlanCommand::setup(app);
+        app.add_option("--canary", canary_,
+                       "Apply to the first K keyboards with changes one at a time, and stop "
+                       "when one of them does not end applied")
+            ->check(CLI::NonNegativeNumber);
+        app.add_flag("--yes", yes_, "Apply without asking (needed without a terminal)");
+    }
+
+    int run(Context& ctx) override {
+        auto keyboards = readKeyboards();
+        if (!keyboards) return kExitFailed;
+        remote::FleetPlan planned;
+        nlohmann::ordered_json keys;
+        const int plannedStatus = plan(ctx, *keyboards, planned, keys);
+        keys["canary"] = canary_;
+        if (!planned.changes()) {
+            ctx.host.summary(planLine_ + "; " + say(T::FleetNothingToApply), keys);
+            return plannedStatus == kExitFailed ? kExitFailed : kExitOk;
+        }
+        std::size_t changes = 0;
+        for (const auto& p : planned.keyboards) changes += p.state == remote::PlanState::Changes;
+        ctx.host.setAssumeYes(yes_);
+        if (!ctx.host.confirm(say(T::FleetApplyAsk,
+                                  {counted(static_cast<long long>(changes), Noun::Keyboard)}))) {
+            if (!yes_ && !isatty(STDIN_FILENO)) return fail(say(T::FleetApplyNeedsYes));
+            ctx.host.summary(planLine_ + "; " + say(T::FleetApplyCancelled), keys);
+            return kExitFailed;
+        }
+        QuietProgress progress(*keyboards, ctx.host.json());
+        const remote::FleetApply applied =
+            remote::applyFleet(*keyboards, planned, store::fullPath(desired_), jobs_, canary_,
+                               workerSdk, progress.observer());
+        progress.finish(applied.statuses);
+        return report(ctx, *keyboards, applied, keys);
+    }
+
+  private:
+    int report(Context& ctx, const std::vector<FleetKeyboard>& keyboards,
+               const remote::FleetApply& applied, nlohmann::ordered_json& keys) {
+        using A = remote::ApplyState;
+        std::size_t counts[6] = {};
+        keys["keyboards"] = nlohmann::ordered_json::array();
+        const std::size_t width = nameWidth(keyboards);
+        if (!ctx.host.json()) std::cout << '\n';
+        for (std::size_t i = 0; i < keyboards.size(); ++i) {
+            const remote::KeyboardApply& a = applied.keyboards[i];
+            ++counts[static_cast<int>(a.state)];
+            auto o = keyboardKeys(keyboards[i], remote::applyStateName(a.state));
+            if (!a.reason.empty()) o["reason"] = a.reason;
+            o["rollbackImage"] = a.rollbackImage.empty()
+                                     ? nlohmann::ordered_json()
+                                     : nlohmann::ordered_json(a.rollbackImage.string());
+            keys["keyboards"].push_back(std::move(o));
+            // The one end that needs someone at the keyboard: said loudest, on stderr too.
+            if (a.state == A::RollbackFailed) {
+                const std::string line = say(T::FleetRollbackFailed, {keyboards[i].name, a.reason,
+                                                                      a.rollbackImage.string()});
+                fail(line);
+            }
+            if (ctx.host.json()) continue;
+            std::string state = remote::applyStateName(a.state);
+            if (!a.reason.empty()) state += ": " + a.reason;
+            printKeyboard(keyboards[i].name, width, state, {});
+        }
+        const char* names[] = {"unchanged",      "applied",    "rolledBack",
+                               "rollbackFailed", "notStarted", "failed"};
+        for (int n = 0; n < 6; ++n) keys[names[n]] = counts[n];
+        auto count = [&](A state) { return std::to_string(counts[static_cast<int>(state)]); };
+        ctx.host.summary(say(T::FleetApplySummary,
+                             {count(A::Applied), count(A::Unchanged), count(A::RolledBack),
+                              count(A::RollbackFailed), count(A::NotStarted), count(A::Failed)}),
+                         keys);
+        return applied.ok() ? kExitOk : kExitFailed;
+    }
+
+    int canary_ = 0;
+    bool yes_ = false;
+};
+
 }  // namespace
 
 FleetCommand::FleetCommand()
-    : CommandGroup("fleet",
-                   "Export, import or upgrade every keyboard of an inventory, several at a time",
-                   false) {
+    : CommandGroup(
+          "fleet",
+          "Export, import, upgrade, back up, plan or apply every keyboard of an inventory, several "
+          "at a time",
+          false) {
     add(std::make_unique<FleetExport>());
     add(std::make_unique<FleetImport>());
     add(std::make_unique<FleetUpgrade>());
+    add(std::make_unique<FleetBackup>());
+    add(std::make_unique<FleetPlan>());
+    add(std::make_unique<FleetApply>());
 }
 
 }  // namespace kbcfg::cli

@@ -67,15 +67,25 @@ store::Answer TerminalHost::ask(int number, const std::string& text) {
         return store::Answer::Cancel;
     }
     err_ << prompt << std::flush;
+    return readYes() ? store::Answer::Ok : store::Answer::Cancel;
+}
+
+bool TerminalHost::readYes() {
     std::string reply;
-    if (!std::getline(in_, reply)) return store::Answer::Cancel;
+    if (!std::getline(in_, reply)) return false;
     const auto first = reply.find_first_not_of(" \t");
     const auto last = reply.find_last_not_of(" \t\r");
     reply = first == std::string::npos ? "" : reply.substr(first, last - first + 1);
     std::transform(reply.begin(), reply.end(), reply.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return reply == "y" || reply == "yes" || reply == "ok" ? store::Answer::Ok
-                                                           : store::Answer::Cancel;
+    return reply == "y" || reply == "yes" || reply == "ok";
+}
+
+bool TerminalHost::confirm(const std::string& question) {
+    if (assumeYes_) return true;
+    if (!interactive_) return false;
+    err_ << question << " [y/N] " << std::flush;
+    return readYes();
 }
 
 void TerminalHost::setJson(std::string command) {

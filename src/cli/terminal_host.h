@@ -23,6 +23,9 @@ class TerminalHost : public store::Host {
 
     // OK to every question without asking.
     void setAssumeYes(bool on) { assumeYes_ = on; }
+    // A question of the tool's own, answered y or n on the terminal: true for yes, and for
+    // --yes. Without a terminal nobody can answer: false.
+    bool confirm(const std::string& question);
     // The catalogue number of the last message shown or asked, 0 for none.
     int lastMessage() const { return lastMessage_; }
 
@@ -75,6 +78,7 @@ class TerminalHost : public store::Host {
 
     static std::string lineFor(int number, const std::string& text);
     store::Answer ask(int number, const std::string& text);
+    bool readYes();
 
     std::istream& in_;
     std::ostream& out_;

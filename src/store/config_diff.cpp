@@ -236,4 +236,13 @@ std::string formatDifference(const Difference& d) {
     return say(T::DiffChanged, {d.where, d.change, d.before, d.after});
 }
 
+std::vector<std::string> formatDiff(const DiffResult& diff) {
+    std::vector<std::string> lines;
+    for (const Difference& d : diff.differences) lines.push_back(formatDifference(d));
+    for (const UnknownBytes& u : diff.unknown)
+        lines.push_back(say(u.count == 1 ? OwnText::DiffUnknownByte : OwnText::DiffUnknownBytes,
+                            {u.region, std::to_string(u.count)}));
+    return lines;
+}
+
 }  // namespace kbcfg::store::textform

@@ -38,5 +38,7 @@ DiffResult diffImages(const ConfigImage& a, const ConfigImage& b);
 
 // One line of the diff: "device 12 (10.0.0.5): port 8000 -> 8001".
 std::string formatDifference(const Difference& d);
+// Every line of a diff: the differences, then the unknown bytes per region.
+std::vector<std::string> formatDiff(const DiffResult& diff);
 
 }  // namespace kbcfg::store::textform

@@ -252,6 +252,54 @@ TEST_F(NetSdkSimTest, ImportReplacesTheStoredFileForLaterExports) {
     EXPECT_EQ(sdk.setConfigFile(annex, dir / "edited.bin"), 0);
 }
 
+// What a fleet apply meets: an accepted file is kept (with a state folder, across a reload too),
+// an import may be answered but not kept, and the rollback (the fetched file) may be refused.
+TEST_F(NetSdkSimTest, KeyboardsKeepForgetOrRefuseRollbacksAcrossProcesses) {
+    const auto exported = [&](int id) {
+        EXPECT_NE(sdk.getConfigFile(id, dir / "out.bin"), 0);
+        return kbcfg::testing::readAll(dir / "out.bin");
+    };
+    const auto file = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
+        kbcfg::testing::writeAll(dir / name, bytes);
+        return dir / name;
+    };
+    useInstallation(R"({"keyboards": [{"address": "198.51.100.2"}]})");
+    const auto original = exported(loginTo(kKeyboard, ""));
+    auto edited = original;
+    edited[100] ^= 0xFF;
+    const std::tuple<const char*, bool, bool> cases[] = {
+        {"", true, true},
+        {R"(, "forgetImport": true)", false, true},
+        {R"(, "refuseRollback": true)", true, false},
+        {R"(, "forgetImport": true, "refuseRollback": true)", false, false}};
+    for (int run = 0; run < 8; ++run) {
+        const auto& [switches, keeps, rollbackAccepted] = cases[run % 4];
+        SCOPED_TRACE(std::string(switches) + (run >= 4 ? " with a state folder" : ""));
+        ScopedEnv env("VYXSIM_STATE", run >= 4 ? (dir / std::to_string(run)).c_str() : nullptr);
+        const std::string site =
+            std::string(R"({"keyboards": [{"address": "198.51.100.2")") + switches + "}]}";
+        useInstallation(site, std::to_string(run) + ".json");
+        int id = loginTo(kKeyboard, "");
+        ASSERT_NE(sdk.setConfigFile(id, file("edited.bin", edited)), 0);
+        EXPECT_EQ(exported(id), keeps ? edited : original);
+        EXPECT_EQ(sdk.setConfigFile(id, file("original.bin", original)) != 0, rollbackAccepted);
+        const auto held = keeps && !rollbackAccepted ? edited : original;
+        EXPECT_EQ(exported(id), held);
+        useInstallation(site, "reloaded.json");
+        id = loginTo(kKeyboard, "");
+        EXPECT_EQ(exported(id), run >= 4 ? held : original);
+        EXPECT_NE(sdk.setConfigFile(id, file("edited.bin", edited)), 0);  // not the previous one
+    }
+    // A link in place of the state file fails the export; no keyboard takes a file that large.
+    ScopedEnv env("VYXSIM_STATE", (dir / "4").c_str());
+    const int id = loginTo(kKeyboard, "");
+    edited.resize(1'778'177);
+    EXPECT_EQ(sdk.setConfigFile(id, file("large.bin", edited)), 0);
+    std::filesystem::remove(dir / "4" / "198.51.100.2_8000.bin");
+    std::filesystem::create_symlink(dir / "edited.bin", dir / "4" / "198.51.100.2_8000.bin");
+    EXPECT_EQ(sdk.getConfigFile(id, dir / "out.bin"), 0);
+}
+
 TEST_F(NetSdkSimTest, FirmwareUpgradeCountsUpToItsEndState) {
     useDemo();
     const int id = loginTo(kKeyboard, "12345");
