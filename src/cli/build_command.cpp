@@ -22,11 +22,6 @@ namespace kbcfg::cli {
 
 namespace {
 
-// The text form of a file with every record in use and every field at its longest is 14.2 MB
-// (a file full of devices and channels some 6 MB); 32 MB leaves room for any indentation a tool
-// may add, and bounds the time and memory a build spends on input that is not a text form.
-constexpr std::size_t kMaxJsonBytes = 32u << 20;
-
 // "17, 40-52, 60": runs of numbers shortened, so that a base missing a whole table stays one line.
 std::string numberList(const std::vector<int>& numbers) {
     std::string out;
@@ -95,17 +90,19 @@ int BuildCommand::run(Context& ctx) {
     std::string why;
     std::optional<std::vector<std::uint8_t>> bytes;
     if (fromStdin) {
-        bytes = readStandardInput(kMaxJsonBytes + 1, why);
+        bytes = readStandardInput(store::textform::kMaxTextFormBytes + 1, why);
     } else {
         // Asking for just one byte more than the file holds spares the reader a growing buffer.
         std::error_code ec;
         const auto size = std::filesystem::file_size(in_, ec);
         const std::size_t limit =
-            ec ? kMaxJsonBytes + 1 : std::min<std::size_t>(size + 1, kMaxJsonBytes + 1);
+            ec ? store::textform::kMaxTextFormBytes + 1
+               : std::min<std::size_t>(size + 1, store::textform::kMaxTextFormBytes + 1);
         bytes = store::readFileBytes(in_, limit, &why);
     }
     if (!bytes) return fail("cannot read " + source + ": " + why);
-    if (bytes->size() > kMaxJsonBytes) return fail(source + ": too large for a text form");
+    if (bytes->size() > store::textform::kMaxTextFormBytes)
+        return fail(source + ": too large for a text form");
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     const tf::BuildResult built = tf::buildText(text, ctx.image);
     if (!built.ok) return fail(source + ": " + built.path + ": " + built.message);

@@ -21,9 +21,6 @@ namespace tf = store::textform;
 
 namespace {
 
-// As the build command: a text form is at most 32 MiB.
-constexpr std::size_t kMaxTextFormBytes = 32u << 20;
-
 // A private folder (0700, a name nobody else can have taken) for the files a run fetches and
 // sends, removed with everything in it at the end of the run.
 class WorkFolder {
@@ -96,10 +93,10 @@ std::string fetchProblem(const FleetStep& step) {
 // The text form in a repository, or nullopt with `problem` (a missing file: not managed).
 std::optional<std::string> readTextForm(const std::filesystem::path& file, std::string& problem) {
     std::string why;
-    const auto bytes = store::readFileBytes(file, kMaxTextFormBytes + 1, &why);
+    const auto bytes = store::readFileBytes(file, tf::kMaxTextFormBytes + 1, &why);
     if (!bytes)
         problem = store::printable(file.string()) + ": cannot read it: " + why;
-    else if (bytes->size() > kMaxTextFormBytes)
+    else if (bytes->size() > tf::kMaxTextFormBytes)
         problem = store::printable(file.string()) + ": too large for a text form";
     else
         return std::string(bytes->begin(), bytes->end());

@@ -114,6 +114,11 @@ std::string exportText(const ConfigImage& image, bool withPasswords);
 // The same as a JSON value.
 Json exportImage(const ConfigImage& image, bool withPasswords);
 
+// The text form of a file with every record in use and every field at its longest is 14.2 MB
+// (a file full of devices and channels some 6 MB); 32 MB leaves room for any indentation a tool
+// may add, and bounds the time and memory a build spends on input that is not a text form.
+inline constexpr std::size_t kMaxTextFormBytes = 32u << 20;
+
 struct BuildResult {
     bool ok = false;
     std::string path;     // JSON path of the first error, "$.devices[2].port"
