@@ -1,9 +1,5 @@
 #include "installation.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +11,7 @@
 
 #include "codepage.h"
 #include "keyboard_file.h"
+#include "sim_system.h"
 
 namespace vyxsim {
 
@@ -124,7 +121,7 @@ constexpr std::size_t kMaxDescriptionBytes = 16u << 20;
 std::vector<std::uint8_t> readFile(const std::string& path, const std::string& where) {
     std::vector<std::uint8_t> bytes;
     std::string error;
-    if (!readRegularFile(path, kMaxKeyboardFileBytes, bytes, error))
+    if (!sys::readRegularFile(path, kMaxKeyboardFileBytes, sys::Links::Follow, bytes, error))
         throw Fault(where + ": cannot read \"" + path + "\": " + error);
     if (bytes.empty()) throw Fault(where + ": \"" + path + "\" is empty");
     return bytes;
@@ -270,54 +267,6 @@ FoundEvent readEvent(const json& j, const std::string& where) {
 
 }  // namespace
 
-bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out,
-                     std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool ok = readRegularFd(fd, limit, out, error);
-    ::close(fd);
-    return ok;
-}
-
-bool readRegularFd(int fd, std::size_t limit, std::vector<std::uint8_t>& out, std::string& error) {
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
-    if (!ok) {
-        error = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-        ok = false;
-    }
-    std::vector<std::uint8_t> bytes;
-    // One byte more than allowed tells a file that grew past the limit from one that fits.
-    if (ok) bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit) + 1);
-    std::size_t got = 0;
-    while (ok && got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ok = false;
-        } else if (n == 0) {
-            break;
-        } else {
-            got += static_cast<std::size_t>(n);
-            if (got == bytes.size() && got <= limit) bytes.resize(std::min(2 * got, limit + 1));
-        }
-    }
-    if (ok && got > limit) {
-        error = "larger than " + std::to_string(limit) + " bytes";
-        ok = false;
-    }
-    if (!ok) return false;
-    bytes.resize(got);
-    out = std::move(bytes);
-    return true;
-}
-
 int Device::ipChannelCount() const {
     return static_cast<int>(std::count(ipChannels.begin(), ipChannels.end(), true));
 }
@@ -417,29 +366,19 @@ const Installation& currentInstallation(bool& reloaded) {
         std::unique_ptr<Installation> inst;
         bool loaded = false;
         std::string path;
-        struct timespec mtime {};
-        off_t size = -1;
+        sys::Stamp stamp;
     };
     static Cache& cache = *new Cache;
 
     reloaded = false;
-    const char* env = std::getenv("VYXSIM_INSTALLATION");
-    const std::string path = env ? env : "";
-    struct stat st {};
-    const bool statOk = !path.empty() && ::stat(path.c_str(), &st) == 0;
-    if (cache.loaded && path == cache.path) {
-        if (path.empty()) return *cache.inst;
-        const bool same = statOk ? st.st_size == cache.size &&
-                                       st.st_mtim.tv_sec == cache.mtime.tv_sec &&
-                                       st.st_mtim.tv_nsec == cache.mtime.tv_nsec
-                                 : cache.size == -1;
-        if (same) return *cache.inst;
-    }
+    const std::string path = sys::environment("VYXSIM_INSTALLATION");
+    const sys::Stamp stamp = sys::stampOf(path);
+    if (cache.loaded && path == cache.path && (path.empty() || stamp == cache.stamp))
+        return *cache.inst;
 
     cache.loaded = true;
     cache.path = path;
-    cache.size = statOk ? st.st_size : -1;
-    cache.mtime = statOk ? st.st_mtim : timespec{};
+    cache.stamp = stamp;
     reloaded = true;
 
     std::string error;
@@ -448,14 +387,14 @@ const Installation& currentInstallation(bool& reloaded) {
         text = demoInstallationJson();
     } else {
         std::vector<std::uint8_t> bytes;
-        if (readRegularFile(path, kMaxDescriptionBytes, bytes, error))
+        if (sys::readRegularFile(path, kMaxDescriptionBytes, sys::Links::Follow, bytes, error))
             text.assign(bytes.begin(), bytes.end());
         else
             error = "cannot read the file: " + error;
     }
     std::unique_ptr<Installation> inst;
     if (error.empty()) {
-        const auto slash = path.rfind('/');
+        const auto slash = path.find_last_of(sys::kSeparators);
         inst =
             parseInstallation(text, slash == std::string::npos ? "" : path.substr(0, slash), error);
     }

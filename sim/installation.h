@@ -112,14 +112,6 @@ std::unique_ptr<Installation> parseInstallation(const std::string& json, const s
 // installation. `reloaded` tells the caller to drop state that referred to the old one.
 const Installation& currentInstallation(bool& reloaded);
 
-// Reads a whole regular file of at most `limit` bytes. It is opened non-blocking and its type is
-// checked on the opened descriptor, so a FIFO cannot block the reader and a device cannot flood
-// it. False, with the reason in `error`, otherwise.
-bool readRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out,
-                     std::string& error);
-// The same from a descriptor the caller opened (non-blocking) and still owns.
-bool readRegularFd(int fd, std::size_t limit, std::vector<std::uint8_t>& out, std::string& error);
-
 // The built-in demo description.
 const char* demoInstallationJson();
 

@@ -2,10 +2,6 @@
 // file transfer and upgrades, all answered from the installation description. No socket is
 // ever opened.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +17,7 @@
 #include "installation.h"
 #include "keyboard_file.h"
 #include "remote/abi/vyxnetsdk.h"
+#include "sim_system.h"
 
 namespace vyxsim {
 namespace {
@@ -122,14 +119,13 @@ const std::vector<std::uint8_t>& storedFile(State& s, std::size_t keyboard) {
 
 bool readFile(const char* path, std::vector<std::uint8_t>& out, std::size_t limit) {
     std::string error;
-    return readRegularFile(path, limit, out, error);
+    return sys::readRegularFile(path, limit, sys::Links::Follow, out, error);
 }
 
 // VYXSIM_STATE: the folder where keyboards keep their files across processes; empty for the life
 // of the process only.
 std::string stateFolder() {
-    const char* env = std::getenv("VYXSIM_STATE");
-    return env ? env : "";
+    return sys::environment("VYXSIM_STATE");
 }
 
 std::string keptName(const Keyboard& k, const char* suffix) {
@@ -141,45 +137,15 @@ enum class Kept { Missing, Read, Broken };
 // A file of the state folder. A link in its place is refused rather than followed, and so is
 // anything no keyboard could hold; `out` is replaced only by a file that was read.
 Kept readKept(const std::string& path, std::vector<std::uint8_t>& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return errno == ENOENT ? Kept::Missing : Kept::Broken;
     std::vector<std::uint8_t> bytes;
     std::string error;
-    const bool read = readRegularFd(fd, kMaxKeyboardFileBytes, bytes, error) && !bytes.empty();
-    ::close(fd);
-    if (!read) return Kept::Broken;
+    bool missing = false;
+    if (!sys::readRegularFile(path, kMaxKeyboardFileBytes, sys::Links::Refuse, bytes, error,
+                              &missing))
+        return missing ? Kept::Missing : Kept::Broken;
+    if (bytes.empty()) return Kept::Broken;
     out = std::move(bytes);
     return Kept::Read;
-}
-
-// Replaces folder/name as a whole (temporary file, fsync, rename), so that another process reads
-// the old file or the new one, never half of one. The folder is made, private, when missing.
-bool writeKept(const std::string& folder, const std::string& name,
-               const std::vector<std::uint8_t>& bytes) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    std::string temp = folder + "/." + name + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // created 0600
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bool ok = done == bytes.size() && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), (folder + "/" + name).c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
 }
 
 bool isChannelOf(const Device& d, int number) {
@@ -336,7 +302,7 @@ VYX_API int32_t VYX_GetConfigFile(int32_t loginId, const char* path) {
     if (found && !kept.empty() && readKept(kept, bytes) == Kept::Broken) {
         result = fail(VYX_ERR_FILE_OPEN);
     } else if (found) {
-        std::FILE* f = std::fopen(path, "wb");
+        std::FILE* f = sys::openFile(path, "wb");
         const bool written = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
         const bool closed = f && std::fclose(f) == 0;
         result = written && closed ? ok() : fail(VYX_ERR_FILE_WRITE);
@@ -400,8 +366,8 @@ VYX_API int32_t VYX_SetConfigFile(int32_t loginId, const char* path) {
             result = fail(VYX_ERR_FILE_OPEN);
         else if (refuseRollback && before == Kept::Read && previous == bytes)
             result = fail(VYX_ERR_UNSUPPORTED);
-        else if (!writeKept(folder, name + ".previous.bin", held) ||
-                 (!forget && !writeKept(folder, name + ".bin", bytes)))
+        else if (!sys::replaceFile(folder, name + ".previous.bin", held) ||
+                 (!forget && !sys::replaceFile(folder, name + ".bin", bytes)))
             result = fail(VYX_ERR_FILE_WRITE);
     }
     pause(waitMs);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "channels/userchan.h"
+#include "platform/paths.h"
 #include "store/ansi.h"
 #include "store/messages.h"
 #include "store/safe_file.h"
@@ -293,7 +294,8 @@ Outcome userchan::writeChannelReport(remote::NetSdk& sdk) {
         store::showMessage(host_, store::Msg::ChannelReportCreateFailed);
         return Outcome::Refused;
     }
-    const std::filesystem::path path = session_.configFolder / (fileName + ".txt");
+    const std::filesystem::path path =
+        session_.configFolder / platform::fromUtf8(fileName + ".txt");
     // Written through the atomic writer: a planted link at NAME.txt is replaced, never followed,
     // and an interrupted report never leaves half a file.
     store::AtomicFile file(path, store::LinkPolicy::Replace);

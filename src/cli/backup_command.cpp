@@ -1,10 +1,5 @@
 #include "cli/backup_command.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -16,6 +11,9 @@
 
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "platform/access.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "store/bytes.h"
 #include "store/checksum.h"
 #include "store/config_image.h"
@@ -47,7 +45,8 @@ fs::path backupFolderOf(const fs::path& configPath) {
 // that the backup's would pass the file system's limit.
 std::string stemOf(const fs::path& configPath) {
     const std::string placeholder(kAddedChars, 'x');
-    const std::string name = store::nameWithin("", configPath.filename().string(), placeholder);
+    const std::string name =
+        store::nameWithin("", platform::utf8(configPath.filename()), placeholder);
     return name.substr(0, name.size() - placeholder.size());
 }
 
@@ -86,20 +85,21 @@ std::optional<Order> orderOf(const std::string& name, const std::string& stem) {
 // Whether the entry is a backup this tool could have written: one regular file (a link is never
 // one, whatever it points to) of this user or the file's owner, holding a configuration file's
 // first bytes. Its modification time when it is.
-std::optional<std::int64_t> backupTime(int folder, const char* name, uid_t fileOwner) {
-    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
+std::optional<std::int64_t> backupTime(const fs::path& path, const platform::UserId& fileOwner) {
+    std::error_code ec;
+    platform::File file = platform::openForReading(path, platform::Links::NoFollow, ec);
+    if (!file.valid()) return std::nullopt;
+    const auto info = platform::fileInfo(file, ec);
     std::uint8_t head[4] = {};
-    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
-                      (st.st_uid == ::geteuid() || st.st_uid == fileOwner) &&
-                      static_cast<std::size_t>(st.st_size) <= store::kScrambleLimit &&
-                      ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head);
-    ::close(fd);
+    const bool ours =
+        info && info->kind == platform::FileKind::Regular && info->links == 1 &&
+        (info->owner == platform::currentUser() || info->owner == fileOwner) &&
+        info->size <= store::kScrambleLimit &&
+        platform::readAt(file, head, sizeof head, 0, ec) == static_cast<long>(sizeof head);
     std::vector<std::uint8_t> magic(head, head + sizeof head);
     store::scrambleBytes(magic);
     if (!ours || store::getU32(magic.data()) != store::layout::kMagic) return std::nullopt;
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return info->modifiedNs;
 }
 
 }  // namespace
@@ -107,24 +107,25 @@ std::optional<std::int64_t> backupTime(int folder, const char* name, uid_t fileO
 std::vector<fs::path> listBackups(const fs::path& configPath) {
     const std::string stem = stemOf(configPath);
     const fs::path folder = backupFolderOf(configPath);
-    struct stat file {};
-    const uid_t fileOwner =
-        ::stat(store::followLinks(configPath).c_str(), &file) == 0 ? file.st_uid : ::geteuid();
+    std::error_code ec;
+    const auto file =
+        platform::fileInfo(store::followLinks(configPath), platform::Links::Follow, ec);
+    const platform::UserId fileOwner = file ? file->owner : platform::currentUser();
     struct Found {
         std::int64_t made;
         Order order;
         fs::path path;
     };
     std::vector<Found> found;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return {};
-    while (const dirent* entry = ::readdir(dir)) {
-        auto order = orderOf(entry->d_name, stem);
+    const auto names = platform::folderEntries(folder, ec);
+    if (!names) return {};
+    for (const std::string& name : *names) {
+        auto order = orderOf(name, stem);
         if (!order) continue;
-        if (const auto made = backupTime(::dirfd(dir), entry->d_name, fileOwner))
-            found.push_back({*made, std::move(*order), folder / entry->d_name});
+        const fs::path path = folder / platform::fromUtf8(name);
+        if (const auto made = backupTime(path, fileOwner))
+            found.push_back({*made, std::move(*order), path});
     }
-    ::closedir(dir);
     // Newest first by when they were made: names carry local time, which moves with the zone
     // and the clock.
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
@@ -140,12 +141,12 @@ bool backUpConfigFile(const fs::path& configPath, std::string& why) {
     if (!store::ensureBackupFolder(folder, configPath, &why)) return false;
     // The editing lock keeps other commands of this tool from choosing a name at the same time.
     const std::string base = stemOf(configPath) + "." + store::localTimeStamp();
-    fs::path target = folder / (base + kSuffix);
+    fs::path target = folder / platform::fromUtf8(base + kSuffix);
     std::error_code ec;
     for (int serial = 2; fs::exists(fs::symlink_status(target, ec)); ++serial)
-        target = folder / (base + "-" + std::to_string(serial) + kSuffix);
+        target = folder / platform::fromUtf8(base + "-" + std::to_string(serial) + kSuffix);
     if (!store::copyFileAtomically(store::followLinks(configPath), target, true)) {
-        why = "cannot copy it to " + target.string();
+        why = "cannot copy it to " + platform::utf8(target);
         return false;
     }
     // The copy just made stays, wherever the clock put it; the oldest others go.
@@ -164,22 +165,22 @@ void BackupsCommand::setup(CLI::App& app) {
 }
 
 int BackupsCommand::run(Context& ctx) {
-    const fs::path file = store::fullPath(file_);
+    const fs::path file = store::fullPath(platform::fromUtf8(file_));
     const std::vector<fs::path> backups = listBackups(file);
     if (!ctx.host.json()) {
-        for (const fs::path& backup : backups) std::cout << backup.string() << '\n';
+        for (const fs::path& backup : backups) std::cout << platform::utf8(backup) << '\n';
         return kExitOk;
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const fs::path& backup : backups) {
         std::error_code ec;
         const auto bytes = fs::file_size(backup, ec);
-        list.push_back({{"name", backup.filename().string()},
-                        {"path", backup.string()},
+        list.push_back({{"name", platform::utf8(backup.filename())},
+                        {"path", platform::utf8(backup)},
                         {"bytes", ec ? 0 : bytes}});
     }
-    ctx.host.report()["file"] = file.string();
-    ctx.host.report()["backupFolder"] = backupFolderOf(file).string();
+    ctx.host.report()["file"] = platform::utf8(file);
+    ctx.host.report()["backupFolder"] = platform::utf8(backupFolderOf(file));
     ctx.host.report()["backups"] = list;
     return kExitOk;
 }
@@ -197,17 +198,18 @@ void RestoreCommand::setup(CLI::App& app) {
 }
 
 int RestoreCommand::run(Context& ctx) {
-    store::setConfigPaths(ctx.session, store::fullPath(file_));
+    store::setConfigPaths(ctx.session, store::fullPath(platform::fromUtf8(file_)));
     // A bare name is first one of the file's backups, then a file of the current folder; either
     // way the summary names the file that was used.
-    const bool bare = !fs::path(backup_).has_parent_path();
-    const fs::path inFolder = backupFolderOf(ctx.session.configPath) / backup_;
+    const fs::path named = platform::fromUtf8(backup_);
+    const bool bare = !named.has_parent_path();
+    const fs::path inFolder = backupFolderOf(ctx.session.configPath) / named;
     std::error_code ec;
     const bool inBackup = bare && fs::exists(fs::symlink_status(inFolder, ec));
-    const fs::path backup = inBackup ? inFolder : store::fullPath(backup_);
+    const fs::path backup = inBackup ? inFolder : store::fullPath(named);
     if (bare && !inBackup && !fs::exists(fs::symlink_status(backup, ec)))
-        return fail("cannot read " + store::printable(backup_) + ": no such file in " +
-                    store::printable(inFolder.parent_path().string()) +
+        return fail("cannot read " + store::printablePath(backup_) + ": no such file in " +
+                    store::printablePath(platform::utf8(inFolder.parent_path())) +
                     " nor in the current folder");
     if (store::beginEditSession(ctx.host, ctx.session) != 0) return kExitFailed;
     const int status = restoreLocked(ctx, backup);
@@ -219,14 +221,15 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     // Read first: backing up the current file may rotate the chosen backup away.
     std::string why;
     const auto bytes = store::readFileBytes(backup, store::kScrambleLimit, &why);
-    if (!bytes) return fail("cannot read " + store::printable(backup.string()) + ": " + why);
+    if (!bytes)
+        return fail("cannot read " + store::printablePath(platform::utf8(backup)) + ": " + why);
     std::vector<std::uint8_t> plain = *bytes;
     store::scrambleBytes(plain);
     auto check = std::make_unique<store::ConfigImage>();
     if (const store::DecodeResult decoded = store::decodeImage(plain, *check); !decoded.ok()) {
         store::showMessage(ctx.host, *decoded.message,
-                           store::printable(backup.string()) + ": " + decoded.reason);
-        return fail(store::printable(backup.string()) +
+                           store::printablePath(platform::utf8(backup)) + ": " + decoded.reason);
+        return fail(store::printablePath(platform::utf8(backup)) +
                     " is not a configuration file; nothing was restored");
     }
     const fs::path& file = ctx.session.configPath;
@@ -234,14 +237,17 @@ int RestoreCommand::restoreLocked(Context& ctx, const fs::path& backup) {
     if (!noBackup_ && fs::exists(file, ec)) {
         std::string why;
         if (!backUpConfigFile(file, why))
-            return fail("cannot back up " + file.string() + ": " + why + "; nothing was restored");
+            return fail("cannot back up " + platform::utf8(file) + ": " + why +
+                        "; nothing was restored");
     }
     if (!store::writeFileAtomically(file, bytes->data(), bytes->size(), store::LinkPolicy::Follow,
-                                    nullptr, store::kPrivateFileMode))
-        return fail("cannot write " + store::printable(file.string()) + "; it is unchanged");
-    ctx.host.summary(store::say(store::OwnText::RestoredFrom, {store::printable(file.string()),
-                                                               store::printable(backup.string())}),
-                     {{"file", file.string()}, {"backup", backup.string()}});
+                                    nullptr, store::kPrivateFile))
+        return fail("cannot write " + store::printablePath(platform::utf8(file)) +
+                    "; it is unchanged");
+    ctx.host.summary(
+        store::say(store::OwnText::RestoredFrom, {store::printablePath(platform::utf8(file)),
+                                                  store::printablePath(platform::utf8(backup))}),
+        {{"file", platform::utf8(file)}, {"backup", platform::utf8(backup)}});
     return kExitOk;
 }
 

@@ -1,19 +1,18 @@
 #include "cli/build_command.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/image_output.h"
 #include "cli/terminal_host.h"
+#include "platform/console.h"
+#include "platform/paths.h"
 #include "store/files.h"
 #include "store/printable.h"
 #include "store/text_form.h"
@@ -55,11 +54,11 @@ std::optional<std::vector<std::uint8_t>> readStandardInput(std::size_t maxBytes,
     std::vector<std::uint8_t> bytes;
     std::uint8_t buffer[65536];
     while (bytes.size() < maxBytes) {
-        const ssize_t n =
-            ::read(STDIN_FILENO, buffer, std::min(sizeof buffer, maxBytes - bytes.size()));
-        if (n < 0 && errno == EINTR) continue;
+        std::error_code ec;
+        const long n = platform::readStandardInput(
+            buffer, std::min(sizeof buffer, maxBytes - bytes.size()), ec);
         if (n < 0) {
-            why = std::strerror(errno);
+            why = ec.message();
             return std::nullopt;
         }
         if (n == 0) break;
@@ -86,7 +85,7 @@ int BuildCommand::run(Context& ctx) {
     namespace tf = store::textform;
     // "-" is standard input; the output is a configuration file, never a stream.
     const bool fromStdin = in_ == "-";
-    const std::string source = fromStdin ? "standard input" : store::printable(in_);
+    const std::string source = fromStdin ? "standard input" : store::printablePath(in_);
     std::string why;
     std::optional<std::vector<std::uint8_t>> bytes;
     if (fromStdin) {
@@ -94,11 +93,12 @@ int BuildCommand::run(Context& ctx) {
     } else {
         // Asking for just one byte more than the file holds spares the reader a growing buffer.
         std::error_code ec;
-        const auto size = std::filesystem::file_size(in_, ec);
+        const auto in = platform::fromUtf8(in_);
+        const auto size = std::filesystem::file_size(in, ec);
         const std::size_t limit =
             ec ? store::textform::kMaxTextFormBytes + 1
                : std::min<std::size_t>(size + 1, store::textform::kMaxTextFormBytes + 1);
-        bytes = store::readFileBytes(in_, limit, &why);
+        bytes = store::readFileBytes(in, limit, &why);
     }
     if (!bytes) return fail("cannot read " + source + ": " + why);
     if (bytes->size() > store::textform::kMaxTextFormBytes)
@@ -109,14 +109,14 @@ int BuildCommand::run(Context& ctx) {
 
     if (!base_.empty()) {
         store::SessionState session;
-        store::setConfigPaths(session, base_);
+        store::setConfigPaths(session, platform::fromUtf8(base_));
         store::ConfigImage base;
         if (store::loadImage(ctx.host, session, base) != 0) return kExitFailed;
         if (!built.withPasswords) {
             // Passwords go by record position; a record the base does not use has none to give.
             const tf::EmptyPasswords empty = tf::carryPasswords(base, ctx.image);
             if (!empty.empty())
-                std::cerr << "kbcfg: no password in " << store::printable(base_) << " for "
+                std::cerr << "kbcfg: no password in " << store::printablePath(base_) << " for "
                           << recordList(empty)
                           << (empty.operators.size() + empty.deviceSlots.size() == 1
                                   ? "; it is left empty"
@@ -129,8 +129,8 @@ int BuildCommand::run(Context& ctx) {
                      "file's passwords)"
                   << std::endl;
     }
-    if (!writeScrambledImage(out_, ctx.image, &why))
-        return fail("cannot write " + store::printable(out_) + ": " + why);
+    if (!writeScrambledImage(platform::fromUtf8(out_), ctx.image, &why))
+        return fail("cannot write " + store::printablePath(out_) + ": " + why);
     return kExitOk;
 }
 

@@ -10,6 +10,7 @@
 #include "cli/device_libraries.h"
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 
 namespace kbcfg::cli {
 
@@ -233,7 +234,7 @@ class ReportCommand : public ChannelBase {
         }
         // The path alone when the report is complete: scripts take it from stdout. A report with
         // channels missing is written all the same but fails the command.
-        const std::string path = page.reportPath.string();
+        const std::string path = platform::utf8(page.reportPath);
         ctx.host.summary(
             page.reportGaps.empty()
                 ? path

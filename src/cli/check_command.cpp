@@ -6,6 +6,7 @@
 #include "cli/hex.h"
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 
 namespace kbcfg::cli {
 
@@ -20,7 +21,7 @@ void CheckCommand::setup(CLI::App& app) {
 int CheckCommand::runLoaded(Context& ctx) {
     if (ctx.host.json()) {
         auto& report = ctx.host.report();
-        report["file"] = file().string();
+        report["file"] = platform::utf8(file());
         report["version"] = fileVersion();
         report["versionText"] = hex(fileVersion(), 6);
         return kExitOk;

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/image_output.h"
+#include "platform/paths.h"
 #include "store/printable.h"
 
 namespace kbcfg::cli {
@@ -22,8 +23,8 @@ int ConvertCommand::runLoaded(Context& ctx) {
     ctx.image.stampCurrentHeader();
     ctx.image.updateChecksum();
     std::string why;
-    if (!writeScrambledImage(out_, ctx.image, &why))
-        return fail("cannot write " + store::printable(out_) + ": " + why);
+    if (!writeScrambledImage(platform::fromUtf8(out_), ctx.image, &why))
+        return fail("cannot write " + store::printablePath(out_) + ": " + why);
     return kExitOk;
 }
 

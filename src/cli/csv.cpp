@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "platform/paths.h"
 #include "store/csv.h"
 #include "store/files.h"
 
@@ -27,11 +28,12 @@ std::optional<std::string> readStdin(std::string& error) {
 }
 
 std::optional<std::string> readFileText(const std::string& name, std::string& error) {
-    const auto bytes = store::readFileBytes(name, kMaxCsvBytes + 1);
+    const auto path = platform::fromUtf8(name);
+    const auto bytes = store::readFileBytes(path, kMaxCsvBytes + 1);
     if (!bytes) {
         // Only to word the message: the reader itself checked the opened file.
         std::error_code ec;
-        const auto status = std::filesystem::status(name, ec);
+        const auto status = std::filesystem::status(path, ec);
         error = name + (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)
                             ? ": not a regular file"
                             : ": cannot be read");

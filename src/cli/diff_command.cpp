@@ -5,6 +5,7 @@
 
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 #include "store/config_diff.h"
 #include "store/files.h"
 #include "store/own_texts.h"
@@ -19,7 +20,7 @@ constexpr int kExitTrouble = 2;
 
 bool load(Context& ctx, const std::string& path, store::ConfigImage& image) {
     store::SessionState session;
-    store::setConfigPaths(session, path);
+    store::setConfigPaths(session, platform::fromUtf8(path));
     return store::loadImage(ctx.host, session, image) == 0;
 }
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "platform/paths.h"
 #include "store/printable.h"
 #include "store/safe_file.h"
 #include "store/text_form.h"
@@ -32,10 +33,11 @@ int ExportJsonCommand::runLoaded(Context& ctx) {
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
     // Passwords in plain text: nobody else may read a new file that holds them.
-    const mode_t mode = withPasswords_ ? store::kPrivateFileMode : 0666;
-    if (!store::writeFileAtomically(out_, data, text.size(), store::LinkPolicy::Replace, nullptr,
-                                    mode))
-        return fail("cannot write " + store::printable(out_));
+    const platform::NewFile mode =
+        withPasswords_ ? store::kPrivateFile : platform::NewFile::Default;
+    if (!store::writeFileAtomically(platform::fromUtf8(out_), data, text.size(),
+                                    store::LinkPolicy::Replace, nullptr, mode))
+        return fail("cannot write " + store::printablePath(out_));
     return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 #include "store/files.h"
 
 namespace kbcfg::cli {
@@ -15,7 +16,7 @@ void FileCommand::addFileArgument(CLI::App& app, const std::string& name, const 
 
 int FileCommand::run(Context& ctx) {
     // A reader: no lock, and nothing but the file itself is touched.
-    store::setConfigPaths(ctx.session, file_);
+    store::setConfigPaths(ctx.session, file());
     if (store::loadImage(ctx.host, ctx.session, ctx.image, &fileVersion_) != 0) return kExitFailed;
     return runLoaded(ctx);
 }

@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 
+#include "platform/paths.h"
 namespace kbcfg::cli {
 
 class FileCommand : public Command {
@@ -21,7 +22,7 @@ class FileCommand : public Command {
     // Runs with the file loaded into ctx.image.
     virtual int runLoaded(Context& ctx) = 0;
 
-    std::filesystem::path file() const { return file_; }
+    std::filesystem::path file() const { return platform::fromUtf8(file_); }
     // The layout version the file itself carries (older layouts are converted on load).
     std::uint32_t fileVersion() const { return fileVersion_; }
 

@@ -1,8 +1,5 @@
 #include "cli/fleet_command.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
@@ -13,7 +10,12 @@
 
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "platform/console.h"
+#include "platform/environment.h"
+#ifdef KBCFG_HISTORY
 #include "history/git_repository.h"
+#endif
+#include "platform/paths.h"
 #include "remote/dynamic_netsdk.h"
 #include "remote/fleet.h"
 #include "remote/fleet_config.h"
@@ -74,12 +76,11 @@ class Progress {
             nameWidth_ = std::max(nameWidth_, displayWidth(k.name));
             whereWidth_ = std::max(whereWidth_, where(k).size());
         }
-        winsize size{};
-        const bool terminal = isatty(STDOUT_FILENO) != 0;
-        if (terminal && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-            columns_ = size.ws_col;
+        const bool terminal = platform::isTerminal(platform::Stream::Out);
+        if (const auto size = platform::terminalSize(platform::Stream::Out)) {
+            columns_ = size->columns;
             // A table taller than the screen cannot be redrawn in place.
-            live_ = size.ws_row == 0 || keyboards.size() + 2 <= size.ws_row;
+            live_ = size->rows == 0 || keyboards.size() + 2 <= size->rows;
         } else {
             live_ = terminal;
         }
@@ -112,7 +113,7 @@ class Progress {
                            pad(where(keyboards_[i]), whereWidth_) + "  " +
                            pad(stateText(s.state), stateWidth()) + "  " +
                            padLeft(progress, progressWidth()) + "  " + s.message;
-        if (!s.output.empty()) text += " " + s.output.string();
+        if (!s.output.empty()) text += " " + platform::utf8(s.output);
         while (!text.empty() && text.back() == ' ') text.pop_back();
         return text;
     }
@@ -196,16 +197,15 @@ class FleetCommandBase : public Command {
     // The keyboards with their passwords; nullopt after saying why not.
     std::optional<std::vector<FleetKeyboard>> readKeyboards() const {
         std::string error;
-        auto keyboards = remote::readInventory(inventory_, error);
+        auto keyboards = remote::readInventory(platform::fromUtf8(inventory_), error);
         if (!keyboards) return failed(inventory_ + ": " + error);
         std::map<std::string, std::string> passwords;
         if (passwordFile_) {
-            auto read = remote::readPasswordFile(*passwordFile_, error);
+            auto read = remote::readPasswordFile(platform::fromUtf8(*passwordFile_), error);
             if (!read) return failed(*passwordFile_ + ": " + error);
             passwords = std::move(*read);
         }
-        std::optional<std::string> fallback;
-        if (const char* env = std::getenv("KBCFG_PASSWORD")) fallback = env;
+        const std::optional<std::string> fallback = platform::environment("KBCFG_PASSWORD");
         if (!remote::assignPasswords(*keyboards, passwords, fallback, error)) return failed(error);
         return keyboards;
     }
@@ -250,7 +250,7 @@ class FleetJobCommand : public FleetCommandBase {
             if (!remote::checkPathLimits(ctx.host, job.file)) return kExitFailed;
             std::error_code ec;
             if (!std::filesystem::is_regular_file(job.file, ec))
-                return fail(job.file.string() + ": not a file that can be sent");
+                return fail(platform::utf8(job.file) + ": not a file that can be sent");
         }
         if (job.task == remote::FleetTask::Export &&
             !remote::prepareExportFolder(job.folder, *keyboards, error))
@@ -308,7 +308,7 @@ class FleetExport : public FleetJobCommand {
     FleetJob job() const override {
         FleetJob job;
         job.task = remote::FleetTask::Export;
-        job.folder = store::fullPath(output_);
+        job.folder = store::fullPath(platform::fromUtf8(output_));
         job.stamp = store::localTimeStamp();
         return job;
     }
@@ -335,7 +335,7 @@ class FleetImport : public FleetJobCommand {
     FleetJob job() const override {
         FleetJob job;
         job.task = remote::FleetTask::Import;
-        job.file = store::fullPath(file_);
+        job.file = store::fullPath(platform::fromUtf8(file_));
         return job;
     }
     void addKeys(nlohmann::ordered_json& keys) const override { keys["file"] = file_; }
@@ -361,7 +361,7 @@ class FleetUpgrade : public FleetJobCommand {
     FleetJob job() const override {
         FleetJob job;
         job.task = remote::FleetTask::Upgrade;
-        job.file = store::fullPath(file_);
+        job.file = store::fullPath(platform::fromUtf8(file_));
         job.panel = panel_;
         return job;
     }
@@ -406,7 +406,7 @@ nlohmann::ordered_json keyboardKeys(const FleetKeyboard& k, const char* state) {
 class QuietProgress {
   public:
     QuietProgress(const std::vector<FleetKeyboard>& keyboards, bool json)
-        : progress_(keyboards, json || isatty(STDOUT_FILENO) == 0) {}
+        : progress_(keyboards, json || !platform::isTerminal(platform::Stream::Out)) {}
     remote::FleetObserver observer() {
         return [this](std::size_t i, const FleetStatus& s) { progress_.update(i, s); };
     }
@@ -429,16 +429,22 @@ class FleetBackup : public FleetCommandBase {
     }
 
     int run(Context& ctx) override {
+#ifndef KBCFG_HISTORY
+        // Built without libgit2 (the Windows build): nothing is read or written.
+        (void)ctx;
+        return fail("fleet backup: this build of kbcfg has no backup history (built without git)");
+#else
         auto keyboards = readKeyboards();
         if (!keyboards) return kExitFailed;
         std::string error;
-        const auto repository = history::GitRepository::open(store::fullPath(repo_), error);
+        const auto repository =
+            history::GitRepository::open(store::fullPath(platform::fromUtf8(repo_)), error);
         if (!repository) return fail(error);
         QuietProgress progress(*keyboards, ctx.host.json());
         const remote::BackupRun run =
             remote::backupFleet(*keyboards, *repository, jobs_, workerSdk, progress.observer());
         progress.finish(run.statuses);
-        if (!run.error.empty()) return fail(store::printable(repo_) + ": " + run.error);
+        if (!run.error.empty()) return fail(store::printablePath(repo_) + ": " + run.error);
 
         auto keys = fleetKeys();
         keys["repo"] = repo_;
@@ -475,6 +481,7 @@ class FleetBackup : public FleetCommandBase {
                                                 std::to_string(changed), std::to_string(missed)}),
             keys);
         return missed ? kExitFailed : kExitOk;
+#endif
     }
 
   private:
@@ -500,8 +507,8 @@ class FleetPlanCommand : public FleetCommandBase {
     int plan(Context& ctx, const std::vector<FleetKeyboard>& keyboards, remote::FleetPlan& plan,
              nlohmann::ordered_json& keys) {
         QuietProgress progress(keyboards, ctx.host.json());
-        plan = remote::planFleet(keyboards, store::fullPath(desired_), jobs_, workerSdk,
-                                 progress.observer());
+        plan = remote::planFleet(keyboards, store::fullPath(platform::fromUtf8(desired_)), jobs_,
+                                 workerSdk, progress.observer());
         progress.finish(plan.statuses);
         keys = fleetKeys();
         keys["desired"] = desired_;
@@ -590,14 +597,15 @@ class FleetApply : public FleetPlanCommand {
         ctx.host.setAssumeYes(yes_);
         if (!ctx.host.confirm(say(T::FleetApplyAsk,
                                   {counted(static_cast<long long>(changes), Noun::Keyboard)}))) {
-            if (!yes_ && !isatty(STDIN_FILENO)) return fail(say(T::FleetApplyNeedsYes));
+            if (!yes_ && !platform::isTerminal(platform::Stream::In))
+                return fail(say(T::FleetApplyNeedsYes));
             ctx.host.summary(planLine_ + "; " + say(T::FleetApplyCancelled), keys);
             return kExitFailed;
         }
         QuietProgress progress(*keyboards, ctx.host.json());
         const remote::FleetApply applied =
-            remote::applyFleet(*keyboards, planned, store::fullPath(desired_), jobs_, canary_,
-                               workerSdk, progress.observer());
+            remote::applyFleet(*keyboards, planned, store::fullPath(platform::fromUtf8(desired_)),
+                               jobs_, canary_, workerSdk, progress.observer());
         progress.finish(applied.statuses);
         return report(ctx, *keyboards, applied, keys);
     }
@@ -617,12 +625,13 @@ class FleetApply : public FleetPlanCommand {
             if (!a.reason.empty()) o["reason"] = a.reason;
             o["rollbackImage"] = a.rollbackImage.empty()
                                      ? nlohmann::ordered_json()
-                                     : nlohmann::ordered_json(a.rollbackImage.string());
+                                     : nlohmann::ordered_json(platform::utf8(a.rollbackImage));
             keys["keyboards"].push_back(std::move(o));
             // The one end that needs someone at the keyboard: said loudest, on stderr too.
             if (a.state == A::RollbackFailed) {
-                const std::string line = say(T::FleetRollbackFailed, {keyboards[i].name, a.reason,
-                                                                      a.rollbackImage.string()});
+                const std::string line =
+                    say(T::FleetRollbackFailed,
+                        {keyboards[i].name, a.reason, platform::utf8(a.rollbackImage)});
                 fail(line);
             }
             if (ctx.host.json()) continue;

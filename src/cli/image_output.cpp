@@ -19,7 +19,7 @@ bool writeScrambledImage(const std::filesystem::path& path, const store::ConfigI
         store::scrambleBytes(bytes);
         // An output never writes through a link: a link at the path is replaced by the file. It
         // holds every password: nobody else may read a new one.
-        store::AtomicFile out(path, store::LinkPolicy::Replace, store::kPrivateFileMode);
+        store::AtomicFile out(path, store::LinkPolicy::Replace, store::kPrivateFile);
         written = out.ok() && out.write(bytes.data(), bytes.size()) && out.commit();
         if (!written) reason = out.error();
     }

@@ -8,6 +8,7 @@
 #include "cli/json_output.h"
 #include "cli/record_names.h"
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 #include "store/ansi.h"
 #include "store/image_counts.h"
 #include "store/own_texts.h"
@@ -38,7 +39,7 @@ void InfoCommand::setup(CLI::App& app) {
 void InfoCommand::report(Context& ctx) const {
     const store::ConfigImage& image = ctx.image;
     auto& out = ctx.host.report();
-    out["file"] = file().string();
+    out["file"] = platform::utf8(file());
     out["version"] = fileVersion();
     out["versionText"] = hex(fileVersion(), 6);
     out["convertedTo"] = fileVersion() != image.version() ? nlohmann::ordered_json(image.version())
@@ -97,7 +98,7 @@ int InfoCommand::runLoaded(Context& ctx) {
     const store::ConfigImage& image = ctx.image;
     std::ostream& os = std::cout;
 
-    os << say(T::InfoFile, {file().string()}) << '\n';
+    os << say(T::InfoFile, {platform::utf8(file())}) << '\n';
     os << say(T::InfoLayout, {hex(fileVersion(), 6)});
     if (fileVersion() != image.version()) os << say(T::InfoConvertedTo, {hex(image.version(), 6)});
     os << '\n';

@@ -1,7 +1,5 @@
 #include "cli/keyboard_command.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iostream>
@@ -10,6 +8,9 @@
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
 #include "cli/text_options.h"
+#include "platform/console.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "remote/config.h"
 #include "remote/modconfig.h"
 #include "remote/modupdata.h"
@@ -49,8 +50,8 @@ struct KeyboardOptions {
         fields.port = port;
         if (password) {
             fields.password = *password;
-        } else if (const char* env = std::getenv("KBCFG_PASSWORD")) {
-            fields.password = env;
+        } else if (auto env = platform::environment("KBCFG_PASSWORD")) {
+            fields.password = std::move(*env);
         }
     }
 };
@@ -71,7 +72,7 @@ class ExportCommand : public Command {
         if (login_ && user_.empty()) return fail("--login needs -u USER");
         ctx.session.mode = login_ ? 2 : ctx.session.mode;
         remote::modconfig dialog(ctx.host, ctx.session, netSdk());
-        if (!dialog.usePath(output_)) return kExitFailed;
+        if (!dialog.usePath(platform::fromUtf8(output_))) return kExitFailed;
         keyboard_.fill(dialog.keyboard);
         auto keys = keyboard_.keys();
         keys["output"] = output_;
@@ -91,8 +92,8 @@ class ExportCommand : public Command {
         login.userName = user_;
         if (userPassword_) {
             login.password = *userPassword_;
-        } else if (const char* env = std::getenv("KBCFG_USER_PASSWORD")) {
-            login.password = env;
+        } else if (auto env = platform::environment("KBCFG_USER_PASSWORD")) {
+            login.password = std::move(*env);
         } else {
             login.password = dialog.keyboard.password;
         }
@@ -126,7 +127,7 @@ class ImportCommand : public Command {
     }
     int run(Context& ctx) override {
         remote::config page(ctx.host, ctx.session, netSdk());
-        if (!page.usePath(file_)) return kExitFailed;
+        if (!page.usePath(platform::fromUtf8(file_))) return kExitFailed;
         keyboard_.fill(page.keyboard);
         // As the export dialog's import and a fleet's: a refused login stops with its reason,
         // where the page would send anyway and only say that the send failed.
@@ -157,11 +158,11 @@ class UpgradeCommand : public Command {
     int run(Context& ctx) override {
         remote::modupdata dialog(ctx.host, netSdk());
         dialog.onModeChanged(panel_ ? remote::modupdata::kPanel : remote::modupdata::kFirmware);
-        if (!dialog.usePackage(file_)) return kExitFailed;
+        if (!dialog.usePackage(platform::fromUtf8(file_))) return kExitFailed;
         keyboard_.fill(dialog.keyboard);
         if (dialog.startUpgrade() != Outcome::Done) return kExitFailed;
 
-        const bool terminal = isatty(STDERR_FILENO) != 0;
+        const bool terminal = platform::isTerminal(platform::Stream::Err);
         std::string shown;
         bool bar = false;
         // Each poll runs on the host's 500 ms timer. What it changed is printed before the message

@@ -6,6 +6,7 @@
 
 #include "cli/json_output.h"
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 #include "store/files.h"
 #include "store/lint.h"
 #include "store/own_texts.h"
@@ -90,7 +91,7 @@ void LintCommand::setup(CLI::App& app) {
 
 int LintCommand::run(Context& ctx) {
     // A reader: no lock, and nothing but the file itself is touched.
-    store::setConfigPaths(ctx.session, file_);
+    store::setConfigPaths(ctx.session, platform::fromUtf8(file_));
     // A file that cannot be read was not checked: like a usage error, not like a finding.
     if (store::loadImage(ctx.host, ctx.session, ctx.image) != 0) return kExitUsage;
 

@@ -5,6 +5,8 @@
 
 #include "cli/backup_command.h"
 #include "cli/terminal_host.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "shell/userlogin.h"
 #include "store/files.h"
 #include "store/full_path.h"
@@ -77,8 +79,7 @@ void LoginOptions::check() const {
 
 std::string LoginOptions::effectivePassword() const {
     if (password) return *password;
-    const char* env = std::getenv("KBCFG_PASSWORD");
-    return env ? std::string(env) : std::string();
+    return platform::environment("KBCFG_PASSWORD").value_or(std::string());
 }
 
 LoginCommand::LoginCommand(std::string name, std::string description, const LoginOptions& login,
@@ -91,7 +92,7 @@ int LoginCommand::run(Context& ctx) {
     shell::userlogin dialog(ctx.host, ctx.session, ctx.image);
     dialog.open();
     // The limits apply to the full path, as the login's file chooser gives it.
-    if (!dialog.useConfigFile(store::fullPath(login_.file))) return kExitFailed;
+    if (!dialog.useConfigFile(store::fullPath(platform::fromUtf8(login_.file)))) return kExitFailed;
     dialog.userName = login_.user;
     dialog.password = login_.effectivePassword();
     if (dialog.login() != store::Outcome::Done) return kExitFailed;
@@ -114,8 +115,8 @@ int LoginCommand::run(Context& ctx) {
             std::string why;
             if (!backUpConfigFile(ctx.session.configPath, why)) {
                 store::showMessage(ctx.host, store::Msg::OpenConfigFailed,
-                                   "Cannot keep a backup of " + ctx.session.configPath.string() +
-                                       ": " + why +
+                                   "Cannot keep a backup of " +
+                                       platform::utf8(ctx.session.configPath) + ": " + why +
                                        "; nothing was written (--no-backup changes the file "
                                        "without one)");
                 return false;

@@ -2,8 +2,6 @@
 // chosen command with the process's one host, session and image, and maps the outcome to the
 // exit status.
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <exception>
@@ -38,6 +36,7 @@
 #include "cli/termination.h"
 #include "cli/user_command.h"
 #include "kbcfg_build_info.h"
+#include "platform/console.h"
 #include "store/messages.h"
 
 namespace kbcfg::cli {
@@ -211,7 +210,7 @@ std::optional<int> parseWords(CLI::App& app, std::vector<std::string>& args,
 
 // Runs the chosen command against the terminal, with --json if asked.
 int runCommand(CLI::App& app, Command& command) {
-    TerminalHost host(std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) != 0);
+    TerminalHost host(std::cin, std::cout, std::cerr, platform::isTerminal(platform::Stream::In));
     useJsonIfAsked(app, host);
     Context ctx{host, store::SessionState::instance(), store::ConfigImage::instance()};
     collectFailuresIn(&host);
@@ -234,13 +233,16 @@ int runCommand(CLI::App& app, Command& command) {
     return status;
 }
 
-int runApp(int argc, char** argv) {
+int runApp(std::vector<std::string> args) {
     // Only the catalogue messages change language; scripts judge the exit status and the
     // message numbers of --json, which are the same in both.
     store::MessageCatalogue::setCurrent(store::commandLineLanguage(store::processEnvironment()));
     CLI::App app{"Configuration files of the network control keyboard", "kbcfg"};
     app.set_version_flag("--version", "kbcfg " KBCFG_VERSION);
     app.require_subcommand(0, 1);
+    // Options are "-x" and "--name" on every system: a word such as "/tmp/kb.bin" is a path even
+    // on Windows (CLI11 would read it as the option "tmp"), and subcommands inherit this.
+    app.allow_windows_style_options(false);
 
     const auto commands = allCommands();
     std::map<CLI::App*, Command*> bySubcommand;
@@ -255,7 +257,6 @@ int runApp(int argc, char** argv) {
     LoginOptions outerLogin;
     outerLogin.declare(app);
 
-    std::vector<std::string> args(argv, argv + argc);
     if (const auto status = rewriteHelp(app, args)) return *status;
     if (const auto status = parseWords(app, args, bySubcommand, outerLogin)) return *status;
 
@@ -271,9 +272,10 @@ int runApp(int argc, char** argv) {
 }  // namespace kbcfg::cli
 
 int main(int argc, char** argv) {
+    kbcfg::platform::useBinaryStandardStreams();
     kbcfg::cli::cleanUpOnTerminationSignals();
     try {
-        return kbcfg::cli::runApp(argc, argv);
+        return kbcfg::cli::runApp(kbcfg::platform::commandLineArguments(argc, argv));
     } catch (const std::exception& e) {
         std::cerr << "kbcfg: " << e.what() << std::endl;
     } catch (...) {

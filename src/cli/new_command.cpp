@@ -6,6 +6,7 @@
 
 #include "cli/image_output.h"
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 #include "store/fresh_image.h"
 #include "store/messages.h"
 #include "store/printable.h"
@@ -32,15 +33,16 @@ int NewCommand::run(Context& ctx) {
         store::showMessage(ctx.host, *m);
         return kExitFailed;
     }
+    const auto file = platform::fromUtf8(file_);
     std::error_code ec;
-    const auto status = std::filesystem::symlink_status(file_, ec);
+    const auto status = std::filesystem::symlink_status(file, ec);
     if (std::filesystem::exists(status) && !force_)
-        return fail(store::printable(file_) + " already exists (use --force to replace it)");
+        return fail(store::printablePath(file_) + " already exists (use --force to replace it)");
 
     store::makeFreshImage(ctx.image, admin_, password_);
     std::string why;
-    if (!writeScrambledImage(file_, ctx.image, &why))
-        return fail("cannot write " + store::printable(file_) + ": " + why);
+    if (!writeScrambledImage(file, ctx.image, &why))
+        return fail("cannot write " + store::printablePath(file_) + ": " + why);
     return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cli/terminal_host.h"
+#include "platform/paths.h"
 #include "store/files.h"
 
 namespace kbcfg::cli {
@@ -17,7 +18,9 @@ void ScrambleCommand::setup(CLI::App& app) {
 }
 
 int ScrambleCommand::run(Context& ctx) {
-    return store::scrambleFile(ctx.host, in_, out_) == 0 ? kExitOk : kExitFailed;
+    return store::scrambleFile(ctx.host, platform::fromUtf8(in_), platform::fromUtf8(out_)) == 0
+               ? kExitOk
+               : kExitFailed;
 }
 
 }  // namespace kbcfg::cli

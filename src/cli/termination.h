@@ -1,6 +1,7 @@
 #pragma once
-// A command interrupted by Ctrl+C, a hang-up or a kill request leaves no temporary file behind:
-// the handler removes the files being written, then the signal ends the process as usual.
+// A command interrupted by Ctrl+C, a hang-up or a kill request (on Windows: Ctrl+C, Ctrl+Break or
+// a closed console) leaves no temporary file behind: the handler removes the files being
+// written, then the request ends the process as usual.
 
 namespace kbcfg::cli {
 

@@ -1,17 +1,18 @@
 #include "gui/instance_guard.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/access.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "store/trusted_path.h"
 
 namespace kbcfg::gui {
@@ -30,19 +31,22 @@ QString cleanToken(const QByteArray& raw) {
     return token;
 }
 
-// Whether something lies at the path that is not this user's, or not of the given type (S_IFREG,
-// S_IFSOCK): what anyone else put there says nothing about a running copy.
-bool foreign(const QString& path, mode_t type) {
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
-           ((st.st_mode & S_IFMT) != type || st.st_uid != ::geteuid());
+// Whether something lies at the path that is not this user's, or not of the given kind (a file
+// for the lock, Other for the socket): what anyone else put there says nothing about a running
+// copy.
+bool foreign(const QString& path, platform::FileKind kind) {
+    std::error_code ec;
+    const auto info =
+        platform::fileInfo(QFileInfo(path).filesystemFilePath(), platform::Links::NoFollow, ec);
+    return info && (info->kind != kind || info->owner != platform::currentUser());
 }
 }  // namespace
 
 InstanceGuard::InstanceGuard(QString folder, const QString& name)
     : base_(folder.isEmpty()
                 ? QString()
-                : QDir(folder).filePath(name + QLatin1Char('-') + QString::number(::getuid()))),
+                : QDir(folder).filePath(name + QLatin1Char('-') +
+                                        QString::fromStdString(platform::currentUser().id))),
       lock_(base_ + QStringLiteral(".lock")) {
     // Stale only when its owner is gone, never by age.
     lock_.setStaleLockTime(0);
@@ -55,22 +59,22 @@ InstanceGuard::~InstanceGuard() {
 QString InstanceGuard::defaultFolder() {
     const std::filesystem::path folder = store::privateRuntimeFolder(
         [](const std::filesystem::path& refused, const std::string& why) {
-            std::fprintf(stderr, "kbcfg-gui: instance lock not kept in %s: %s\n", refused.c_str(),
-                         why.c_str());
+            std::fprintf(stderr, "kbcfg-gui: instance lock not kept in %s: %s\n",
+                         platform::utf8(refused).c_str(), why.c_str());
         });
     if (folder.empty())
         std::fprintf(stderr,
                      "kbcfg-gui: no private folder for the instance lock; running without\n");
-    return QFile::decodeName(folder.c_str());
+    return folder.empty() ? QString() : QFileInfo(folder).filePath();
 }
 
 bool InstanceGuard::acquire() {
     // No private folder: better a second copy than a lock others could hold.
     if (base_.isEmpty()) return true;
     // A lock file of another user, or anything but a file, is no copy of this user's: it goes.
-    if (foreign(lockPath(), S_IFREG)) {
+    if (foreign(lockPath(), platform::FileKind::Regular)) {
         std::error_code ec;
-        std::filesystem::remove_all(QFile::encodeName(lockPath()).toStdString(), ec);
+        std::filesystem::remove_all(QFileInfo(lockPath()).filesystemFilePath(), ec);
     }
     if (!lock_.tryLock(0)) return false;
     server_ = std::make_unique<QLocalServer>();
@@ -119,7 +123,7 @@ bool InstanceGuard::askToRaise(const QString& activationToken, int timeoutMs, co
     // The holder may have taken the lock a moment ago and not be listening yet.
     for (;;) {
         // Only a socket of this user's: a file or file name and the token go to no one else.
-        if (!foreign(serverPath(), S_IFSOCK)) socket.connectToServer(serverPath());
+        if (!foreign(serverPath(), platform::FileKind::Other)) socket.connectToServer(serverPath());
         if (socket.waitForConnected(int(std::max<qint64>(1, deadline.remainingTime())))) break;
         if (deadline.hasExpired()) return false;
         QThread::msleep(50);

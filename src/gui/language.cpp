@@ -1,7 +1,5 @@
 #include "gui/language.h"
 
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
@@ -15,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace kbcfg::gui {
 
@@ -54,8 +54,10 @@ std::unique_ptr<QSettings> openSettings() {
     const QString file = QFileInfo(probeFile.path()).path() + QLatin1Char('/') +
                          QString::fromLatin1(kSettingsOrganisation) + QLatin1Char('/') +
                          QString::fromLatin1(kSettingsApplication) + QStringLiteral(".conf");
-    struct stat st {};
-    if (::stat(QFile::encodeName(file).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    std::error_code ec;
+    const auto info =
+        platform::fileInfo(QFileInfo(file).filesystemFilePath(), platform::Links::Follow, ec);
+    if (info && info->kind != platform::FileKind::Regular) {
         std::fprintf(stderr, "kbcfg-gui: settings file %s is not a regular file; not used\n",
                      QFile::encodeName(file).constData());
         return nullptr;

@@ -1,17 +1,15 @@
 #include "history/git_repository.h"
 
 #include <git2.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <set>
 #include <system_error>
 #include <utility>
 
+#include "platform/files.h"
 #include "store/printable.h"
 #include "store/safe_file.h"
 #include "store/trusted_path.h"
@@ -79,16 +77,16 @@ std::vector<std::string> foldersOf(const std::string& path) {
 std::string makeFoldersOf(const fs::path& root, const std::string& path, bool create) {
     for (const std::string& folder : foldersOf(path)) {
         const fs::path full = root / folder;
-        struct stat st {};
-        if (::lstat(full.c_str(), &st) == 0) {
-            if (S_ISLNK(st.st_mode)) return shown(full) + " is a symbolic link";
-            if (!S_ISDIR(st.st_mode)) return shown(full) + " is not a folder";
+        std::error_code ec;
+        if (const auto info = platform::fileInfo(full, platform::Links::NoFollow, ec)) {
+            if (info->kind == platform::FileKind::Link) return shown(full) + " is a symbolic link";
+            if (info->kind != platform::FileKind::Folder) return shown(full) + " is not a folder";
             continue;
         }
-        if (errno != ENOENT) return shown(full) + ": " + std::strerror(errno);
+        if (ec != std::errc::no_such_file_or_directory) return shown(full) + ": " + ec.message();
         if (!create) return {};
-        if (::mkdir(full.c_str(), 0755) != 0)
-            return "cannot create " + shown(full) + ": " + std::strerror(errno);
+        if (!platform::makeFolder(full, platform::FolderAccess::Shared, ec))
+            return "cannot create " + shown(full) + ": " + ec.message();
     }
     return {};
 }
@@ -97,12 +95,14 @@ std::string makeFoldersOf(const fs::path& root, const std::string& path, bool cr
 // code does not replace or cannot read (a link, a folder, a device, a huge file).
 std::optional<std::string> workFile(const fs::path& file, std::string& why) {
     why.clear();
-    struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR) why = shown(file) + ": " + std::strerror(errno);
+    std::error_code ec;
+    const auto info = platform::fileInfo(file, platform::Links::NoFollow, ec);
+    if (!info) {
+        if (ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+            why = shown(file) + ": " + ec.message();
         return std::nullopt;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (info->kind != platform::FileKind::Regular) {
         why = shown(file) + " is not a regular file";
         return std::nullopt;
     }
@@ -122,22 +122,24 @@ std::string writeWorkFile(const fs::path& file, const std::string& text) {
 
 // Folder checks before the repository is opened or made: see GitRepository::open.
 std::string prepareFolder(const fs::path& folder) {
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) {
-        if (errno != ENOENT) return shown(folder) + ": " + std::strerror(errno);
+    std::error_code ec;
+    if (!platform::fileInfo(folder, platform::Links::NoFollow, ec)) {
+        if (ec != std::errc::no_such_file_or_directory) return shown(folder) + ": " + ec.message();
         std::vector<fs::path> missing{folder};
         fs::path existing = folder.parent_path();
-        while (::lstat(existing.c_str(), &st) != 0) {
-            if (errno != ENOENT || existing == existing.parent_path())
-                return shown(existing) + ": " + std::strerror(errno);
+        std::optional<platform::FileInfo> info;
+        while (!(info = platform::fileInfo(existing, platform::Links::NoFollow, ec))) {
+            if (ec != std::errc::no_such_file_or_directory || existing == existing.parent_path())
+                return shown(existing) + ": " + ec.message();
             missing.push_back(existing);
             existing = existing.parent_path();
         }
-        if (S_ISLNK(st.st_mode)) return shown(existing) + " is a symbolic link";
-        if (!S_ISDIR(st.st_mode)) return shown(existing) + " is not a folder";
+        if (info->kind == platform::FileKind::Link) return shown(existing) + " is a symbolic link";
+        if (info->kind != platform::FileKind::Folder) return shown(existing) + " is not a folder";
         for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-            if (::mkdir(it->c_str(), 0755) != 0 && errno != EEXIST)
-                return "cannot create " + shown(*it) + ": " + std::strerror(errno);
+            if (!platform::makeFolder(*it, platform::FolderAccess::Shared, ec) &&
+                ec != std::errc::file_exists)
+                return "cannot create " + shown(*it) + ": " + ec.message();
     }
     // A link, another user's folder or one that others can write in or replace is refused.
     return store::notPrivate(folder);
@@ -322,12 +324,13 @@ bool checkRequest(const std::map<std::string, std::string>& files, const fs::pat
 
 // Puts back, as they were, the first `written` files.
 void putBack(const Saved& before, std::size_t written) {
+    std::error_code ignored;
     for (std::size_t k = 0; k < written; ++k) {
         const auto& [file, text] = before[k];
         if (text)
             writeWorkFile(file, *text);
         else
-            ::unlink(file.c_str());
+            platform::removeFile(file, ignored);
     }
 }
 
@@ -335,17 +338,18 @@ void putBack(const Saved& before, std::size_t written) {
 // need not hash it again to see it clean.
 git_index_entry indexEntry(const fs::path& file, const std::string& path, const git_oid& blob) {
     git_index_entry entry{};
-    struct stat st {};
-    if (::lstat(file.c_str(), &st) == 0) {
-        entry.ctime.seconds = static_cast<int32_t>(st.st_ctim.tv_sec);
-        entry.ctime.nanoseconds = static_cast<uint32_t>(st.st_ctim.tv_nsec);
-        entry.mtime.seconds = static_cast<int32_t>(st.st_mtim.tv_sec);
-        entry.mtime.nanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-        entry.dev = static_cast<uint32_t>(st.st_dev);
-        entry.ino = static_cast<uint32_t>(st.st_ino);
-        entry.uid = st.st_uid;
-        entry.gid = st.st_gid;
-        entry.file_size = static_cast<uint32_t>(st.st_size);
+    std::error_code ec;
+    if (const auto info = platform::fileInfo(file, platform::Links::NoFollow, ec)) {
+        constexpr std::int64_t kNs = 1'000'000'000;
+        entry.ctime.seconds = static_cast<int32_t>(info->changedNs / kNs);
+        entry.ctime.nanoseconds = static_cast<uint32_t>(info->changedNs % kNs);
+        entry.mtime.seconds = static_cast<int32_t>(info->modifiedNs / kNs);
+        entry.mtime.nanoseconds = static_cast<uint32_t>(info->modifiedNs % kNs);
+        entry.dev = static_cast<uint32_t>(info->device);
+        entry.ino = static_cast<uint32_t>(info->inode);
+        entry.uid = info->protection.owner;
+        entry.gid = info->protection.group;
+        entry.file_size = static_cast<uint32_t>(info->size);
     }
     entry.mode = GIT_FILEMODE_BLOB;
     entry.id = blob;

@@ -1,12 +1,13 @@
 #include "remote/config.h"
 
+#include "platform/paths.h"
 #include "remote/modconfig.h"
 #include "store/full_path.h"
 
 namespace kbcfg::remote {
 
 config::config(store::Host& host, const store::SessionState& session, NetSdk& sdk)
-    : pathField(session.configPath.string()),
+    : pathField(platform::utf8(session.configPath)),
       chosenPath(session.configPath),
       host_(host),
       sdk_(sdk) {}
@@ -24,7 +25,7 @@ bool config::usePath(const std::filesystem::path& given) {
         return false;
     }
     chosenPath = path;
-    pathField = path.string();
+    pathField = platform::utf8(path);
     return true;
 }
 

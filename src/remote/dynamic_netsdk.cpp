@@ -2,6 +2,9 @@
 
 #include <limits>
 
+#include "platform/dynlib.h"
+#include "platform/paths.h"
+
 namespace kbcfg::remote {
 
 namespace {
@@ -53,7 +56,16 @@ std::uint32_t sizeOf(std::span<std::uint8_t> buffer) {
 }  // namespace
 
 DynamicNetSdk::DynamicNetSdk(Notice notice, std::filesystem::path folder)
-    : library_(kNetSdkFile, symbolNames(), std::move(notice), std::move(folder)) {}
+    : library_(kNetSdkFile, symbolNames(), notice, std::move(folder)), notice_(std::move(notice)) {}
+
+bool DynamicNetSdk::libraryPath(const std::filesystem::path& path, std::string& text) {
+    if (platform::pathForLibrary(path, text)) return true;
+    // Handed over with its characters replaced, the path would name another file.
+    if (notice_)
+        notice_("the device library cannot take " + platform::utf8(path) +
+                ": the system's code page cannot write every character of it");
+    return false;
+}
 
 template <typename Fn>
 Fn* DynamicNetSdk::fn(std::size_t i) {
@@ -100,12 +112,14 @@ int DynamicNetSdk::logoutEx(int loginId) {
 
 int DynamicNetSdk::getConfigFile(int loginId, const std::filesystem::path& path) {
     auto f = fn<decltype(VYX_GetConfigFile)>(kGetConfigFile);
-    return f ? f(loginId, path.c_str()) : 0;
+    std::string text;
+    return f && libraryPath(path, text) ? f(loginId, text.c_str()) : 0;
 }
 
 int DynamicNetSdk::setConfigFile(int loginId, const std::filesystem::path& path) {
     auto f = fn<decltype(VYX_SetConfigFile)>(kSetConfigFile);
-    return f ? f(loginId, path.c_str()) : 0;
+    std::string text;
+    return f && libraryPath(path, text) ? f(loginId, text.c_str()) : 0;
 }
 
 int DynamicNetSdk::getDeviceConfig(int loginId, std::uint32_t command, int channel,
@@ -122,7 +136,8 @@ int DynamicNetSdk::getDeviceAbility(int loginId, std::uint32_t abilityType,
 
 int DynamicNetSdk::upgrade(int loginId, const std::filesystem::path& package) {
     auto f = fn<decltype(VYX_Upgrade)>(kUpgrade);
-    return f ? f(loginId, package.c_str()) : -1;
+    std::string text;
+    return f && libraryPath(package, text) ? f(loginId, text.c_str()) : -1;
 }
 
 int DynamicNetSdk::getUpgradeState(int handle) {

@@ -1,7 +1,7 @@
 #pragma once
-// NetSdk over libVyxNetSDK.so, loaded at run time. Without the library (or one of its functions)
-// every call fails the way the library itself reports a failure, and the notice says once which
-// file is missing.
+// NetSdk over libVyxNetSDK.so (VyxNetSDK.dll on Windows), loaded at run time. Without the library
+// (or one of its functions) every call fails the way the library itself reports a failure, and the
+// notice says once which file is missing.
 
 #include "remote/library.h"
 #include "remote/netsdk.h"
@@ -39,7 +39,11 @@ class DynamicNetSdk : public NetSdk {
     template <typename Fn>
     Fn* fn(std::size_t i);
 
+    // The path as the library takes it; false (after a notice) when it cannot be written so.
+    bool libraryPath(const std::filesystem::path& path, std::string& text);
+
     SharedLibrary library_;
+    Notice notice_;
     bool missingCall_ = false;  // the last call failed for want of the library
 };
 

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "platform/paths.h"
 #include "remote/fleet_work.h"
 #include "remote/keyboard_fields.h"
 #include "remote/modconfig.h"
@@ -169,7 +170,7 @@ std::optional<std::vector<FleetKeyboard>> parseJsonInventory(std::string_view te
 
 // One keyboard's work with the dialog a person would use; true when it succeeded.
 bool exportOne(FleetStep& step, const FleetJob& job) {
-    const std::filesystem::path folder = job.folder / step.keyboard.name;
+    const std::filesystem::path folder = job.folder / platform::fromUtf8(step.keyboard.name);
     if (!makeFolders(job.folder, step.problem) || !keyboardFolder(folder, step.problem))
         return false;
     ClaimedFile file;
@@ -297,7 +298,7 @@ bool prepareExportFolder(const std::filesystem::path& folder,
     const std::string longestFile =
         fleetExportName(std::string(kStampChars, '0'), kMaxExportSerial);
     const std::size_t longest =
-        store::codePointCount((folder / std::string(longestName, 'n') / longestFile).native());
+        store::codePointCount(platform::utf8(folder / std::string(longestName, 'n') / longestFile));
     if (longest > store::kMaxPathChars) {
         error = shownPath(folder) + ": the files' paths would reach " + std::to_string(longest) +
                 " characters, more than the " + std::to_string(store::kMaxPathChars) +

@@ -1,11 +1,11 @@
 #include "remote/fleet_config.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <map>
 #include <system_error>
 
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "remote/fleet_work.h"
 #include "remote/modconfig.h"
 #include "store/config_diff.h"
@@ -29,8 +29,7 @@ class WorkFolder {
         std::error_code ec;
         std::filesystem::path base = std::filesystem::temp_directory_path(ec);
         if (ec) base = "/tmp";
-        std::string pattern = (base / "kbcfg-fleet-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
+        if (auto made = platform::createUniqueFolder(base / "kbcfg-fleet-", ec)) path_ = *made;
     }
     ~WorkFolder() {
         std::error_code ec;
@@ -47,7 +46,7 @@ class WorkFolder {
 // A claimed file in the keyboard's own folder below `folder`.
 bool claimIn(FleetStep& step, const std::filesystem::path& folder, const std::string& stamp,
              ClaimedFile& file) {
-    const std::filesystem::path own = folder / step.keyboard.name;
+    const std::filesystem::path own = folder / platform::fromUtf8(step.keyboard.name);
     if (folder.empty()) {
         step.problem = "no private folder for the run's files";
         return false;
@@ -95,9 +94,9 @@ std::optional<std::string> readTextForm(const std::filesystem::path& file, std::
     std::string why;
     const auto bytes = store::readFileBytes(file, tf::kMaxTextFormBytes + 1, &why);
     if (!bytes)
-        problem = store::printable(file.string()) + ": cannot read it: " + why;
+        problem = store::printablePath(platform::utf8(file)) + ": cannot read it: " + why;
     else if (bytes->size() > tf::kMaxTextFormBytes)
-        problem = store::printable(file.string()) + ": too large for a text form";
+        problem = store::printablePath(platform::utf8(file)) + ": too large for a text form";
     else
         return std::string(bytes->begin(), bytes->end());
     return std::nullopt;
@@ -250,7 +249,8 @@ FleetPlan planFleet(const std::vector<FleetKeyboard>& keyboards,
     std::vector<std::size_t> managed;
     for (std::size_t i = 0; i < keyboards.size(); ++i) {
         std::error_code ec;
-        if (std::filesystem::exists(desired / keyboardTextPath(keyboards[i]), ec))
+        if (std::filesystem::exists(desired / platform::fromUtf8(keyboardTextPath(keyboards[i])),
+                                    ec))
             managed.push_back(i);
     }
     WorkFolder work;
@@ -260,7 +260,8 @@ FleetPlan planFleet(const std::vector<FleetKeyboard>& keyboards,
             KeyboardPlan& p = plan.keyboards[step.index];
             p.state = PlanState::Failed;
             // The text form first: a refused one needs no call to the keyboard.
-            const std::filesystem::path file = desired / keyboardTextPath(step.keyboard);
+            const std::filesystem::path file =
+                desired / platform::fromUtf8(keyboardTextPath(step.keyboard));
             const std::optional<std::string> text = readTextForm(file, p.problem);
             if (!text) {
                 step.problem = p.problem;
@@ -269,8 +270,8 @@ FleetPlan planFleet(const std::vector<FleetKeyboard>& keyboards,
             auto want = std::make_shared<store::ConfigImage>();
             const tf::BuildResult built = tf::buildText(*text, *want);
             if (!built.ok) {
-                p.problem =
-                    store::printable(file.string()) + ": " + built.path + ": " + built.message;
+                p.problem = store::printablePath(platform::utf8(file)) + ": " + built.path + ": " +
+                            built.message;
                 step.problem = p.problem;
                 return false;
             }
@@ -314,17 +315,18 @@ bool keepRollback(FleetStep& step, const std::filesystem::path& desired, const s
     // The oldest go: names sort by their stamp, then by their serial within one second.
     std::vector<std::pair<std::string, int>> images;
     for (const auto& e : std::filesystem::directory_iterator(kept.parent_path(), ec)) {
-        const std::string name = e.path().filename().string();
+        const std::string name = platform::utf8(e.path().filename());
         if (!e.is_regular_file(ec) || e.path().extension() != ".bin") continue;
-        const std::string stem = e.path().stem().string();
+        const std::string stem = platform::utf8(e.path().stem());
         const std::size_t dash = stem.find('-', 9);
         const int serial = dash == std::string::npos ? 1 : std::atoi(stem.c_str() + dash + 1);
         images.emplace_back(stem.substr(0, dash), serial);
     }
     std::sort(images.begin(), images.end());
     for (std::size_t n = 0; n + kRollbackImagesKept < images.size(); ++n)
-        std::filesystem::remove(
-            kept.parent_path() / fleetExportName(images[n].first, images[n].second), ec);
+        std::filesystem::remove(kept.parent_path() / platform::fromUtf8(fleetExportName(
+                                                         images[n].first, images[n].second)),
+                                ec);
     return true;
 }
 

@@ -1,17 +1,14 @@
 #include "remote/fleet_work.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
-#include "store/file_owner.h"
+#include "platform/access.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "store/printable.h"
 #include "store/worker_threads.h"
 
@@ -164,49 +161,52 @@ void fillKeyboard(KeyboardFields& fields, const FleetKeyboard& keyboard) {
 }
 
 std::string shownPath(const std::filesystem::path& path) {
-    return store::printable(path.string());
+    return store::printablePath(platform::utf8(path));
 }
 
 bool makeFolders(const std::filesystem::path& folder, std::string& problem) {
     problem.clear();
     std::vector<std::filesystem::path> missing;
-    struct stat st {};
-    for (std::filesystem::path p = folder; !p.empty() && ::stat(p.c_str(), &st) != 0;
-         p = p.parent_path()) {
-        if (errno != ENOENT) break;
+    std::error_code ec;
+    for (std::filesystem::path p = folder;
+         !p.empty() && !platform::fileInfo(p, platform::Links::Follow, ec); p = p.parent_path()) {
+        if (ec != std::errc::no_such_file_or_directory) break;
         missing.push_back(p);
         if (p == p.parent_path()) break;
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) {
-            problem = "cannot create " + shownPath(*it) + ": " + std::strerror(errno);
+        if (!platform::makeFolder(*it, platform::FolderAccess::Private, ec) &&
+            ec != std::errc::file_exists) {
+            problem = "cannot create " + shownPath(*it) + ": " + ec.message();
             return false;
         }
     }
-    if (::stat(folder.c_str(), &st) != 0)
-        problem = "cannot use " + shownPath(folder) + ": " + std::strerror(errno);
-    else if (!S_ISDIR(st.st_mode))
+    const auto info = platform::fileInfo(folder, platform::Links::Follow, ec);
+    if (!info)
+        problem = "cannot use " + shownPath(folder) + ": " + ec.message();
+    else if (info->kind != platform::FileKind::Folder)
         problem = shownPath(folder) + " is not a folder";
     return problem.empty();
 }
 
 bool keyboardFolder(const std::filesystem::path& folder, std::string& problem) {
-    if (::mkdir(folder.c_str(), 0700) == 0) return true;
-    if (errno != EEXIST) {
-        problem = "cannot create " + shownPath(folder) + ": " + std::strerror(errno);
+    std::error_code ec;
+    if (platform::makeFolder(folder, platform::FolderAccess::Private, ec)) return true;
+    if (ec != std::errc::file_exists) {
+        problem = "cannot create " + shownPath(folder) + ": " + ec.message();
         return false;
     }
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0)
-        problem = "cannot use " + shownPath(folder) + ": " + std::strerror(errno);
-    else if (S_ISLNK(st.st_mode))
+    const auto info = platform::fileInfo(folder, platform::Links::NoFollow, ec);
+    if (!info)
+        problem = "cannot use " + shownPath(folder) + ": " + ec.message();
+    else if (info->kind == platform::FileKind::Link)
         problem = shownPath(folder) + " is a link; not used";
-    else if (!S_ISDIR(st.st_mode))
+    else if (info->kind != platform::FileKind::Folder)
         problem = shownPath(folder) + " is not a folder; not used";
-    else if (st.st_uid != ::geteuid())
+    else if (info->owner != platform::currentUser())
         problem = shownPath(folder) + " belongs to user " +
-                  store::printable(store::userName(st.st_uid)) + "; not used";
-    else if ((st.st_mode & 022) != 0)
+                  store::printable(platform::userName(info->owner)) + "; not used";
+    else if (platform::othersMayWrite(*info))
         problem = shownPath(folder) + " can be written by others; not used";
     else
         return true;
@@ -216,20 +216,20 @@ bool keyboardFolder(const std::filesystem::path& folder, std::string& problem) {
 bool ClaimedFile::claim(const std::filesystem::path& folder, const std::string& stamp,
                         std::string& problem) {
     for (int serial = 1; serial <= kMaxExportSerial; ++serial) {
-        const std::filesystem::path path = folder / fleetExportName(stamp, serial);
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) {
-            problem = "cannot create " + shownPath(path) + ": " + std::strerror(errno);
+        const std::filesystem::path path =
+            folder / platform::fromUtf8(fleetExportName(stamp, serial));
+        std::error_code ec;
+        platform::File file = platform::openForWriting(path, platform::Create::New, ec);
+        if (!file.valid() && ec == std::errc::file_exists) continue;
+        if (!file.valid()) {
+            problem = "cannot create " + shownPath(path) + ": " + ec.message();
             return false;
         }
-        struct stat st {};
-        ::fstat(fd, &st);
-        ::close(fd);
+        const auto info = platform::fileInfo(file, ec);
+        file.close();
         path_ = path;
-        device_ = st.st_dev;
-        inode_ = st.st_ino;
+        device_ = info ? info->device : 0;
+        inode_ = info ? info->inode : 0;
         return true;
     }
     problem = shownPath(folder) + " holds " + std::to_string(kMaxExportSerial) +
@@ -238,10 +238,10 @@ bool ClaimedFile::claim(const std::filesystem::path& folder, const std::string& 
 }
 
 ClaimedFile::~ClaimedFile() {
-    struct stat st {};
-    if (!path_.empty() && ::lstat(path_.c_str(), &st) == 0 && st.st_dev == device_ &&
-        st.st_ino == inode_)
-        ::unlink(path_.c_str());
+    if (path_.empty()) return;
+    std::error_code ec;
+    const auto info = platform::fileInfo(path_, platform::Links::NoFollow, ec);
+    if (info && info->device == device_ && info->inode == inode_) platform::removeFile(path_, ec);
 }
 
 }  // namespace kbcfg::remote

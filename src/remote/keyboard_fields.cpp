@@ -1,5 +1,6 @@
 #include "remote/keyboard_fields.h"
 
+#include "platform/paths.h"
 #include "store/ansi.h"
 #include "store/config_image.h"
 #include "store/files.h"
@@ -53,11 +54,11 @@ void showLoginFailed(store::Host& host, NetSdk& sdk) {
 }
 
 bool checkPathLimits(store::Host& host, const std::filesystem::path& path) {
-    if (store::codePointCount(path.native()) > store::kMaxPathChars) {
+    if (store::codePointCount(platform::utf8(path)) > store::kMaxPathChars) {
         store::showMessage(host, store::Msg::PathTooLong);
         return false;
     }
-    if (store::codePointCount(path.filename().native()) > store::kMaxFileNameChars) {
+    if (store::codePointCount(platform::utf8(path.filename())) > store::kMaxFileNameChars) {
         store::showMessage(host, store::Msg::FileNameTooLong);
         return false;
     }

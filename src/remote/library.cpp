@@ -1,12 +1,11 @@
 #include "remote/library.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <system_error>
 
 #include "kbcfg_build_info.h"
+#include "platform/dynlib.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "store/trusted_path.h"
 
 namespace kbcfg::remote {
@@ -26,14 +25,14 @@ const std::filesystem::path& startFolder() {
 }  // namespace
 
 std::filesystem::path libraryFolder() {
-    if (const char* dir = std::getenv("KBCFG_LIBDIR"); dir && *dir)
-        return (startFolder() / dir).lexically_normal();
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return startFolder();
+    if (const auto dir = platform::environment("KBCFG_LIBDIR"); dir && !dir->empty())
+        return (startFolder() / platform::fromUtf8(*dir)).lexically_normal();
+    const auto exe = platform::executablePath();
+    if (exe.empty()) return startFolder();
     // Installed, the libraries live in their own folder found relative to the executable, so a
     // moved tree keeps working; in the build tree they lie beside it.
     const auto installed = (exe.parent_path() / KBCFG_LIBDIR_FROM_BINDIR).lexically_normal();
+    std::error_code ec;
     if (std::filesystem::is_directory(installed, ec)) return installed;
     return exe.parent_path();
 }
@@ -49,30 +48,30 @@ SharedLibrary::SharedLibrary(std::string fileName, std::vector<const char*> symb
 void SharedLibrary::open() {
     std::call_once(opened_, [this] {
         const std::filesystem::path path = folder_ / fileName_;
+        const std::string shown = platform::utf8(path);
         std::error_code ec;
         if (!std::filesystem::exists(path, ec)) {
-            problem_ = "device library " + fileName_ + " not found in " + folder_.string();
+            problem_ = "device library " + fileName_ + " not found in " + platform::utf8(folder_);
             return;
         }
         // Code that another local user could change would run as this user (or as root).
         if (const std::string why = store::strangerWritable(path); !why.empty()) {
-            problem_ = "device library " + path.string() + " not loaded: " + why;
+            problem_ = "device library " + shown + " not loaded: " + why;
             return;
         }
-        // RTLD_LOCAL: the two libraries must not see each other's symbols.
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Loaded with its symbols kept to itself: the two libraries must not see each other's.
+        std::string why;
+        void* handle = platform::openLibrary(path, why);
         if (!handle) {
-            const char* why = dlerror();
-            problem_ = "device library " + path.string() +
-                       " cannot be loaded: " + (why ? why : "unknown error");
+            problem_ = "device library " + shown + " cannot be loaded: " + why;
             return;
         }
         std::string missing;
         for (std::size_t i = 0; i < names_.size(); ++i) {
-            addresses_[i] = dlsym(handle, names_[i]);
+            addresses_[i] = platform::librarySymbol(handle, names_[i]);
             if (!addresses_[i]) missing += std::string(missing.empty() ? "" : ", ") + names_[i];
         }
-        if (!missing.empty()) problem_ = "device library " + path.string() + " lacks " + missing;
+        if (!missing.empty()) problem_ = "device library " + shown + " lacks " + missing;
     });
 }
 

@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/dynlib.h"
+
 namespace kbcfg::remote {
 
-inline constexpr const char* kNetSdkFile = "libVyxNetSDK.so";
-inline constexpr const char* kVorpFile = "libVorp.so";
+// libVyxNetSDK.so and libVorp.so on Linux, VyxNetSDK.dll and Vorp.dll on Windows.
+inline const std::string kNetSdkFile = platform::libraryFileName("VyxNetSDK");
+inline const std::string kVorpFile = platform::libraryFileName("Vorp");
 
 // KBCFG_LIBDIR when set (a relative one taken from the folder the program started in), else the
 // installed library folder relative to the running executable when there is one, else the

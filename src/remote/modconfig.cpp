@@ -3,6 +3,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/paths.h"
 #include "store/ansi.h"
 #include "store/config_lock.h"
 #include "store/files.h"
@@ -25,7 +26,7 @@ std::optional<std::string> fetchConfigFile(NetSdk& sdk, int loginId,
     std::string why;
     const std::unique_ptr<store::ConfigLock> lock = store::ConfigLock::acquire(target, why);
     if (!lock) return why;
-    store::AtomicFile out(target, store::LinkPolicy::Replace, store::kPrivateFileMode);
+    store::AtomicFile out(target, store::LinkPolicy::Replace, store::kPrivateFile);
     if (out.ok() && sdk.getConfigFile(loginId, out.tempPath()) && out.commit()) return std::nullopt;
     return std::string();
 }
@@ -51,12 +52,12 @@ bool modconfig::usePath(const std::filesystem::path& given) {
     chosenPath = path;
     if (!checkPathLimits(host_, path)) {
         // The box keeps what it showed; only a too-long file name also forgets the session's.
-        if (store::codePointCount(path.native()) <= store::kMaxPathChars)
+        if (store::codePointCount(platform::utf8(path)) <= store::kMaxPathChars)
             session_.configPath.clear();
         chosenPath.clear();
         return false;
     }
-    pathField = path.string();
+    pathField = platform::utf8(path);
     store::setConfigPaths(session_, path);
     return true;
 }

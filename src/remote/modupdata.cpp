@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/paths.h"
 #include "store/full_path.h"
 #include "store/messages.h"
 #include "store/safe_file.h"
@@ -67,7 +68,7 @@ bool modupdata::usePackage(const std::filesystem::path& given) {
     packagePath.clear();
     if (!checkPathLimits(host_, path)) return false;
     packagePath = path;
-    pathField = path.string();
+    pathField = platform::utf8(path);
     return true;
 }
 

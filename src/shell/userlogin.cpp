@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "platform/paths.h"
 #include "store/ansi.h"
 #include "store/files.h"
 #include "store/messages.h"
@@ -43,7 +44,7 @@ std::string userlogin::cancelCaption() {
 
 void userlogin::open() {
     if (session_.mode == 2) {
-        path = session_.configPath.string();
+        path = platform::utf8(session_.configPath);
         browseEnabled = false;
         focus = Focus::UserName;
         session_.mode = 1;
@@ -52,23 +53,23 @@ void userlogin::open() {
 
 bool userlogin::browse() {
     if (!store::chooseConfigFile(host_, session_)) return false;
-    path = session_.configPath.string();
+    path = platform::utf8(session_.configPath);
     return true;
 }
 
 bool userlogin::useConfigFile(const std::filesystem::path& file) {
-    if (store::codePointCount(file.native()) > store::kMaxPathChars) {
+    if (store::codePointCount(platform::utf8(file)) > store::kMaxPathChars) {
         store::showMessage(host_, store::Msg::PathTooLong);
         session_.configPath.clear();
         return false;
     }
-    if (store::codePointCount(file.filename().native()) > store::kMaxFileNameChars) {
+    if (store::codePointCount(platform::utf8(file.filename())) > store::kMaxFileNameChars) {
         store::showMessage(host_, store::Msg::FileNameTooLong);
         session_.configPath.clear();
         return false;
     }
     store::setConfigPaths(session_, file);
-    path = session_.configPath.string();
+    path = platform::utf8(session_.configPath);
     return true;
 }
 
@@ -77,7 +78,8 @@ bool userlogin::openWithFile(const std::filesystem::path& file) {
     if (!browseEnabled || !useConfigFile(file)) return false;
     std::error_code ec;
     std::filesystem::current_path(session_.configFolder, ec);
-    store::backupConfigFile(host_, session_, file.filename().string(), store::kBackupLimitAtLogin);
+    store::backupConfigFile(host_, session_, platform::utf8(file.filename()),
+                            store::kBackupLimitAtLogin);
     focus = Focus::UserName;
     return true;
 }

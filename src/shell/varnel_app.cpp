@@ -1,8 +1,6 @@
 #include "shell/varnel_app.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "platform/network.h"
 #include "store/files.h"
 #include "store/messages.h"
 
@@ -35,10 +33,7 @@ void CvarnelApp::modesDestroyed(store::SessionState& session) {
 }
 
 bool socketLayerUsable() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    return platform::socketsUsable();
 }
 
 }  // namespace kbcfg::shell

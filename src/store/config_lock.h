@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/files.h"
 #include "store/safe_file.h"
 
 namespace kbcfg::store {
@@ -37,9 +38,9 @@ class ConfigLock {
     std::optional<FileIdentity> loaded;
 
   private:
-    ConfigLock(std::filesystem::path lockPath, int fd);
+    ConfigLock(std::filesystem::path lockPath, platform::File file);
     std::filesystem::path lockPath_;
-    int fd_;
+    platform::File file_;
     int removal_;  // the lock file goes with the process when a signal ends it
 };
 

@@ -1,18 +1,16 @@
 #include "store/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <system_error>
+
+#include "platform/access.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 
 #include "store/ansi.h"
 #include "store/checksum.h"
 #include "store/config_lock.h"
-#include "store/file_owner.h"
 #include "store/loader.h"
 #include "store/messages.h"
 #include "store/printable.h"
@@ -24,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::size_t pathChars(const fs::path& p) {
-    return codePointCount(p.native());
+    return codePointCount(platform::utf8(p));
 }
 
 void showFailure(Host& host, const std::string& detail) {
@@ -40,29 +38,30 @@ std::string lowerFirst(std::string text) {
 // Why readRegularFile refused path, found by looking again the same way (a FIFO opened
 // non-blocking does not wait for a writer).
 std::string unreadableReason(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        const int error = errno;
-        struct stat st {};
-        if (error == ENOENT)
-            return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)
+    std::error_code ec;
+    platform::File file = platform::openForReading(path, platform::Links::Follow, ec);
+    if (!file.valid()) {
+        if (ec == std::errc::no_such_file_or_directory) {
+            const auto there = platform::fileInfo(path, platform::Links::NoFollow, ec);
+            return there && there->kind == platform::FileKind::Link
                        ? "no such file (a link to a file that does not exist)"
                        : "no such file";
-        if (error == EACCES || error == EPERM) return "permission denied";
-        return lowerFirst(std::strerror(error));
+        }
+        if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+            return "permission denied";
+        return lowerFirst(ec.message());
     }
-    struct stat st {};
-    const bool known = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (known && S_ISDIR(st.st_mode)) return "not a regular file (a folder)";
-    if (known && !S_ISREG(st.st_mode)) return "not a regular file (a FIFO, device or socket)";
+    const auto info = platform::fileInfo(file, ec);
+    if (info && info->kind == platform::FileKind::Folder) return "not a regular file (a folder)";
+    if (info && info->kind != platform::FileKind::Regular)
+        return "not a regular file (a FIFO, device or socket)";
     return "cannot be read";
 }
 
 }  // namespace
 
 std::string unreadableFile(const fs::path& path) {
-    return printable(path.string()) + ": " + unreadableReason(path);
+    return printablePath(platform::utf8(path)) + ": " + unreadableReason(path);
 }
 
 std::optional<std::vector<std::uint8_t>> readFileBytes(const fs::path& path, std::size_t maxBytes,
@@ -82,37 +81,38 @@ bool ensureBackupFolder(const fs::path& backupFolder, const fs::path& configPath
     const fs::path folder =
         backupFolder.filename().empty() ? backupFolder.parent_path() : backupFolder;
     const auto refuse = [&](const std::string& text) {
-        if (why) *why = printable(folder.string()) + " " + text;
+        if (why) *why = printablePath(platform::utf8(folder)) + " " + text;
         return false;
     };
     // Whose the backups are: the configuration file's owner (its folder's while it is new).
-    struct stat owner {};
-    if (::stat(followLinks(configPath).c_str(), &owner) != 0 &&
-        ::stat(folder.parent_path().c_str(), &owner) != 0)
-        return refuse("cannot be made: " + std::string(std::strerror(errno)));
+    std::error_code ec;
+    auto owner = platform::fileInfo(followLinks(configPath), platform::Links::Follow, ec);
+    if (!owner) owner = platform::fileInfo(folder.parent_path(), platform::Links::Follow, ec);
+    if (!owner) return refuse("cannot be made: " + ec.message());
     // As private as the file: its readers may list the backups, nobody else.
-    const mode_t mode =
-        0700 | ((owner.st_mode & S_IRGRP) ? 0050 : 0) | ((owner.st_mode & S_IROTH) ? 0005 : 0);
-    if (::mkdir(folder.c_str(), mode) != 0 && errno != EEXIST)
-        return refuse("cannot be made: " + std::string(std::strerror(errno)));
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        return refuse(error == ELOOP || error == ENOTDIR
+    if (!platform::makeFolderFor(folder, owner->protection, ec) && ec != std::errc::file_exists)
+        return refuse("cannot be made: " + ec.message());
+    platform::File opened = platform::openFolder(folder, ec);
+    std::optional<platform::FileInfo> st;
+    if (opened.valid()) st = platform::fileInfo(opened, ec);
+    if (!st) {
+        return refuse(ec == std::errc::too_many_symbolic_link_levels ||
+                              ec == std::errc::not_a_directory
                           ? "is not a folder"
-                          : "cannot be opened: " + std::string(std::strerror(error)));
+                          : "cannot be opened: " + ec.message());
     }
     // A folder made by root for a user's file (now, or by an earlier version) goes to the user,
     // so that the file's owner can go on keeping and reading its backups.
-    if (::geteuid() == 0 && (st.st_uid != owner.st_uid || st.st_gid != owner.st_gid) &&
-        (st.st_uid == 0 || st.st_uid == owner.st_uid) &&
-        ::fchown(fd, owner.st_uid, owner.st_gid) == 0)
-        ::fstat(fd, &st);
-    ::close(fd);
-    if (st.st_uid != ::geteuid() && st.st_uid != owner.st_uid && st.st_uid != 0)
-        return refuse("belongs to user " + printable(userName(st.st_uid)) +
+    if (platform::isSuperuser() &&
+        (st->owner != owner->owner || st->protection.group != owner->protection.group) &&
+        (platform::isSystemUser(st->owner) || st->owner == owner->owner) &&
+        platform::giveFileTo(opened, owner->protection, ec)) {
+        if (auto now = platform::fileInfo(opened, ec)) st = now;
+    }
+    opened.close();
+    if (st->owner != platform::currentUser() && st->owner != owner->owner &&
+        !platform::isSystemUser(st->owner))
+        return refuse("belongs to user " + printable(platform::userName(st->owner)) +
                       ", who does not own the configuration file; it is not used");
     return true;
 }
@@ -141,15 +141,15 @@ bool chooseConfigFile(Host& host, SessionState& session) {
     std::error_code ec;
     fs::current_path(session.configFolder, ec);
 
-    backupConfigFile(host, session, fileName.string(), kBackupLimitAtLogin);
+    backupConfigFile(host, session, platform::utf8(fileName), kBackupLimitAtLogin);
     return true;
 }
 
 void backupConfigFile(Host& host, SessionState& session, const std::string& fileName,
                       std::size_t limit) {
     const fs::path folder = backupFolder(session);
-    const fs::path source = session.configFolder / fileName;
-    const fs::path target = folder / fileName;
+    const fs::path source = session.configFolder / platform::fromUtf8(fileName);
+    const fs::path target = folder / platform::fromUtf8(fileName);
     // A folder that cannot be trusted gets no copy; the file itself is untouched either way.
     if (!ensureBackupFolder(folder, source)) return;
 
@@ -187,9 +187,9 @@ int scrambleFile(Host& host, const fs::path& source, const fs::path& target) {
         showFailure(host, why);
         return -1;
     }
-    AtomicFile out(target, LinkPolicy::Replace, kPrivateFileMode);
+    AtomicFile out(target, LinkPolicy::Replace, kPrivateFile);
     if (!out.ok() || !out.write(bytes->data(), bytes->size()) || !out.commit()) {
-        showFailure(host, "Cannot write " + target.string() + ": " + out.error());
+        showFailure(host, "Cannot write " + platform::utf8(target) + ": " + out.error());
         return -1;
     }
     return 0;
@@ -211,7 +211,7 @@ int loadImage(Host& host, const SessionState& session, ConfigImage& image,
     if (!result.ok()) {
         // The catalogue's text first, as the desktop tool has always shown it; then which file.
         showMessage(host, *result.message,
-                    printable(session.configPath.string()) + ": " + result.reason);
+                    printablePath(platform::utf8(session.configPath)) + ": " + result.reason);
         return -1;
     }
     if (session.editLock) session.editLock->loaded = identity;
@@ -221,7 +221,7 @@ int loadImage(Host& host, const SessionState& session, ConfigImage& image,
 int saveImage(Host& host, const SessionState& session, const ConfigImage& image) {
     ConfigLock* lock = session.editLock.get();
     if (lock && lock->loaded && identityOf(followLinks(session.configPath)) != lock->loaded) {
-        showFailure(host, session.configPath.string() +
+        showFailure(host, platform::utf8(session.configPath) +
                               " was changed on disk since it was loaded; nothing was written. "
                               "Log in again to edit it.");
         return -1;
@@ -232,7 +232,7 @@ int saveImage(Host& host, const SessionState& session, const ConfigImage& image)
     AtomicFile out(session.configPath, LinkPolicy::Follow);
     FileIdentity written;
     if (!out.ok() || !out.write(scrambled.data(), scrambled.size()) || !out.commit(&written)) {
-        showFailure(host, "Cannot save " + out.target().string() + ": " + out.error());
+        showFailure(host, "Cannot save " + platform::utf8(out.target()) + ": " + out.error());
         return -1;
     }
     if (lock) lock->loaded = written;
@@ -262,8 +262,7 @@ void endEditSession(SessionState& session) {
 
 std::string localTimeStamp() {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = platform::localTime(now);
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;

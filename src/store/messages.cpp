@@ -4,10 +4,13 @@
 #include "store/messages.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <system_error>
 
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "store/files.h"
 
 namespace kbcfg::store {
@@ -510,7 +513,14 @@ Language languageForLocale(std::string_view locale) {
 }
 
 Environment processEnvironment() {
-    return [](const char* name) -> const char* { return std::getenv(name); };
+    // The values are kept for as long as the function lives, so the pointers it hands out stay
+    // valid; each variable is read once.
+    using Values = std::map<std::string, std::optional<std::string>, std::less<>>;
+    return [values = std::make_shared<Values>()](const char* name) -> const char* {
+        auto it = values->find(std::string_view(name));
+        if (it == values->end()) it = values->emplace(name, platform::environment(name)).first;
+        return it->second ? it->second->c_str() : nullptr;
+    };
 }
 
 Language localeLanguage(const Environment& env) {
@@ -555,8 +565,9 @@ void askMessage(Host& host, SessionState& session, Msg id, const std::string& ar
     if (answer == Answer::Cancel) return;
     const std::filesystem::path folder = backupFolder(session);
     // A failed backup is not reported: the configuration file itself stays untouched.
-    if (!ensureBackupFolder(folder, session.configFolder / argument)) return;
-    copyFileOverwrite(session.configFolder / argument, folder / argument);
+    const std::filesystem::path fileName = platform::fromUtf8(argument);
+    if (!ensureBackupFolder(folder, session.configFolder / fileName)) return;
+    copyFileOverwrite(session.configFolder / fileName, folder / fileName);
 }
 
 }  // namespace kbcfg::store

@@ -1,6 +1,7 @@
 #include "store/printable.h"
 
 #include <cstdint>
+#include <filesystem>
 
 namespace kbcfg::store {
 
@@ -43,15 +44,13 @@ std::size_t sequenceAt(std::string_view text, std::size_t i) {
     return length;
 }
 
-}  // namespace
-
-std::string printable(std::string_view text) {
+std::string escaped(std::string_view text, bool keepBackslash) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x20 && c < 0x7F) {
-            if (c == '\\') out += '\\';
+            if (c == '\\' && !keepBackslash) out += '\\';
             out += static_cast<char>(c);
             ++i;
         } else if (c == '\n') {
@@ -69,6 +68,16 @@ std::string printable(std::string_view text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+    return escaped(text, false);
+}
+
+std::string printablePath(std::string_view text) {
+    return escaped(text, std::filesystem::path::preferred_separator == '\\');
 }
 
 }  // namespace kbcfg::store

@@ -10,5 +10,9 @@ namespace kbcfg::store {
 // The text with C0 and C1 controls, DEL, backslashes and bytes that are not UTF-8 escaped
 // C-style (\n, \t, \r, \\, \xNN); printable UTF-8 stays as it is.
 std::string printable(std::string_view text);
+// A path's UTF-8 text as printable() shows text, except that the system's own separator stays as
+// it is: where that is a backslash (Windows) no name can hold one, so escaping it would only
+// double every separator of the message.
+std::string printablePath(std::string_view text);
 
 }  // namespace kbcfg::store

@@ -1,18 +1,15 @@
 #include "store/safe_file.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
+
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace kbcfg::store {
 
@@ -28,38 +25,23 @@ std::atomic<WriteCalls*> g_writeCalls{&g_systemCalls};
 constexpr std::string_view kTempMarker = ".kbcfg-";
 constexpr std::size_t kMaxNameInTemp = 80;  // keeps the temporary name within NAME_MAX
 
-std::int64_t modifiedNs(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+FileIdentity identityFrom(const platform::FileInfo& info) {
+    return {info.device, info.inode, info.size, info.modifiedNs};
 }
 
-FileIdentity identityFrom(const struct stat& st) {
-    return {st.st_dev, st.st_ino, st.st_size, modifiedNs(st)};
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+bool writeAll(platform::File& file, const std::uint8_t* data, std::size_t size,
+              std::error_code& ec) {
     WriteCalls& calls = *g_writeCalls.load();
     while (size > 0) {
-        const long n = calls.write(fd, data, size);
+        const long n = calls.write(file, data, size, ec);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (ec == std::errc::interrupted) continue;
             return false;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-// Whether this user may change the file in place. Root may write anything, but a file without
-// any write bit was protected on purpose and is left alone.
-bool mayWriteInPlace(const fs::path& path, const struct stat& st) {
-    if (::geteuid() == 0) return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
-bool processAlive(long pid) {
-    if (pid <= 0) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 // The pid in a temporary name of ours, or -1 when the name is not one of ours.
@@ -79,20 +61,22 @@ long tempOwnerPid(std::string_view name) {
 }
 
 // The temporary files being written, for removeTemporariesInFlight. A slot is claimed with its
-// flag, filled, then published; a signal handler only reads published slots.
+// flag, filled, then published; a signal handler only reads published slots. The paths are kept
+// in the system's own form, so that the handler removes them without converting anything.
 struct InFlight {
     std::atomic<int> state{0};  // 0 free, 1 being filled, 2 published
-    char path[4096] = {};
+    fs::path::value_type path[4096] = {};
 };
 constexpr int kInFlightSlots = 32;
 InFlight g_inFlight[kInFlightSlots];
 
-int registerInFlight(const std::string& path) {
-    if (path.size() >= sizeof(InFlight::path)) return -1;
+int registerInFlight(const fs::path& path) {
+    const fs::path::string_type& native = path.native();
+    if (native.size() >= std::extent_v<decltype(InFlight::path)>) return -1;
     for (int i = 0; i < kInFlightSlots; ++i) {
         int expected = 0;
         if (!g_inFlight[i].state.compare_exchange_strong(expected, 1)) continue;
-        std::memcpy(g_inFlight[i].path, path.c_str(), path.size() + 1);
+        std::copy(native.c_str(), native.c_str() + native.size() + 1, g_inFlight[i].path);
         g_inFlight[i].state.store(2);
         return i;
     }
@@ -103,9 +87,14 @@ void unregisterInFlight(int slot) {
     if (slot >= 0) g_inFlight[slot].state.store(0);
 }
 
+fs::path folderOf(const fs::path& path) {
+    fs::path folder = path.parent_path();
+    return folder.empty() ? fs::path(".") : folder;
+}
+
 }  // namespace
 
-int removeOnSignal(const std::string& path) {
+int removeOnSignal(const fs::path& path) {
     return registerInFlight(path);
 }
 
@@ -115,15 +104,16 @@ void keepOnSignal(int handle) {
 
 void removeTemporariesInFlight() noexcept {
     for (InFlight& slot : g_inFlight)
-        if (slot.state.load() == 2) ::unlink(slot.path);
+        if (slot.state.load() == 2) platform::removeFileNow(slot.path);
 }
 
-long WriteCalls::write(int fd, const std::uint8_t* data, std::size_t size) {
-    return static_cast<long>(::write(fd, data, size));
+long WriteCalls::write(platform::File& file, const std::uint8_t* data, std::size_t size,
+                       std::error_code& ec) {
+    return platform::write(file, data, size, ec);
 }
 
-int WriteCalls::syncFolder(int fd) {
-    return ::fsync(fd);
+bool WriteCalls::syncFolder(const fs::path& folder, std::error_code& ec) {
+    return platform::flushFolder(folder, ec);
 }
 
 WriteCalls* useWriteCalls(WriteCalls* calls) {
@@ -133,9 +123,9 @@ WriteCalls* useWriteCalls(WriteCalls* calls) {
 fs::path followLinks(const fs::path& path) {
     fs::path current = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
         std::error_code ec;
+        const auto info = platform::fileInfo(current, platform::Links::NoFollow, ec);
+        if (!info || info->kind != platform::FileKind::Link) return current;
         const fs::path link = fs::read_symlink(current, ec);
         if (ec) return current;
         current = link.is_absolute() ? link : current.parent_path() / link;
@@ -144,63 +134,67 @@ fs::path followLinks(const fs::path& path) {
 }
 
 std::optional<FileIdentity> identityOf(const fs::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return identityFrom(st);
+    std::error_code ec;
+    const auto info = platform::fileInfo(path, platform::Links::Follow, ec);
+    if (!info) return std::nullopt;
+    return identityFrom(*info);
 }
 
-AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links, mode_t newFileMode)
+AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links, platform::NewFile newFile)
     : target_(links == LinkPolicy::Follow ? followLinks(target) : target) {
-    fs::path folder = target_.parent_path();
-    if (folder.empty()) folder = ".";
+    open(links, newFile, nullptr);
+}
+
+AtomicFile::AtomicFile(const fs::path& target, LinkPolicy links, const platform::Protection& source)
+    : target_(links == LinkPolicy::Follow ? followLinks(target) : target) {
+    open(links, std::nullopt, &source);
+}
+
+void AtomicFile::open(LinkPolicy, std::optional<platform::NewFile> kind,
+                      const platform::Protection* source) {
+    const fs::path folder = folderOf(target_);
     if (target_.filename().empty()) {
         error_ = "not a file name";
         return;
     }
 
-    struct stat st {};
-    if (::lstat(target_.c_str(), &st) == 0) {
-        if (S_ISREG(st.st_mode)) {
-            if (!mayWriteInPlace(target_, st)) {
+    std::error_code ec;
+    if (const auto info = platform::fileInfo(target_, platform::Links::NoFollow, ec)) {
+        if (info->kind == platform::FileKind::Regular) {
+            if (!platform::mayWriteInPlace(target_)) {
                 error_ = "permission denied";
                 return;
             }
             replacesExisting_ = true;
-            owner_ = st.st_uid;
-            group_ = st.st_gid;
-            // Set-user and set-group bits are never carried over to a data file.
-            mode_ = st.st_mode & 01777;
-        } else if (!S_ISLNK(st.st_mode)) {
+            protection_ = info->protection;
+        } else if (info->kind != platform::FileKind::Link) {
             error_ = "not a regular file";
             return;
         }
-    } else if (errno != ENOENT) {
-        error_ = std::strerror(errno);
+    } else if (ec != std::errc::no_such_file_or_directory) {
+        error_ = ec.message();
         return;
     }
-    if (!replacesExisting_) {
-        // The mask is read by setting it: writers on other threads must not catch it at 0.
-        static std::mutex umaskLock;
-        std::lock_guard guard(umaskLock);
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode_ = newFileMode & 0777 & ~mask;
-    }
+    if (!replacesExisting_)
+        protection_ = source
+                          ? platform::protectionLike(*source)
+                          : platform::protectionForNew(kind.value_or(platform::NewFile::Default));
 
     // A writer killed mid-save leaves its temporary file: the next writer here clears it away.
     removeStaleTemporaries(folder);
-    const std::string name = target_.filename().string().substr(0, kMaxNameInTemp);
-    std::string pattern =
-        (folder / ("." + name + std::string(kTempMarker) + std::to_string(::getpid()) + "-XXXXXX"))
-            .string();
-    // mkostemp creates the file 0600: nobody else can read the content before it is complete.
-    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        error_ = std::strerror(errno);
+    const std::string name = platform::utf8(target_.filename()).substr(0, kMaxNameInTemp);
+    const fs::path prefix =
+        folder / platform::fromUtf8("." + name + std::string(kTempMarker) +
+                                    std::to_string(platform::processId()) + "-");
+    // The temporary file is private: nobody else can read the content before it is complete.
+    fs::path made;
+    file_ = platform::createUnique(prefix, made, ec);
+    if (!file_.valid()) {
+        error_ = ec.message();
         return;
     }
-    temp_ = pattern;
-    inFlightSlot_ = registerInFlight(pattern);
+    temp_ = made;
+    inFlightSlot_ = registerInFlight(made);
 }
 
 AtomicFile::~AtomicFile() {
@@ -208,113 +202,101 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    file_.close();
+    std::error_code ec;
+    if (!temp_.empty()) platform::removeFile(temp_, ec);
     temp_.clear();
     unregisterInFlight(inFlightSlot_);
     inFlightSlot_ = -1;
 }
 
-bool AtomicFile::fail(const char* what) {
-    error_ = std::string(what) + ": " + std::strerror(errno);
+bool AtomicFile::fail(const char* what, const std::error_code& ec) {
+    error_ = std::string(what) + ": " + ec.message();
     discard();
     return false;
 }
 
-void AtomicFile::giveNewFileTo(uid_t owner, gid_t group) {
+void AtomicFile::giveNewFileTo(const platform::Protection& owner) {
     if (replacesExisting_) return;
     giveAway_ = true;
-    owner_ = owner;
-    group_ = group;
+    protection_.owner = owner.owner;
+    protection_.group = owner.group;
 }
 
 bool AtomicFile::write(const void* data, std::size_t size) {
-    if (fd_ < 0) return false;
-    if (!writeAll(fd_, static_cast<const std::uint8_t*>(data), size)) return fail("write");
+    if (!file_.valid()) return false;
+    std::error_code ec;
+    if (!writeAll(file_, static_cast<const std::uint8_t*>(data), size, ec))
+        return fail("write", ec);
     return true;
 }
 
 bool AtomicFile::commit(FileIdentity* written) {
-    if (fd_ < 0) return false;
-    if ((replacesExisting_ || giveAway_) && ::fchown(fd_, owner_, group_) != 0) {
-        // Only root may give a file away; another user with write access keeps the group at
-        // least (and the file becomes his, as with any editor that saves by renaming).
-        if (::fchown(fd_, static_cast<uid_t>(-1), group_) != 0 && errno != EPERM)
-            return fail("chown");
+    if (!file_.valid()) return false;
+    std::string why;
+    if (!platform::applyProtection(file_, protection_, replacesExisting_ || giveAway_, why)) {
+        error_ = why;
+        discard();
+        return false;
     }
-    if (::fchmod(fd_, mode_) != 0) return fail("chmod");
-    if (::fsync(fd_) != 0) return fail("fsync");
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return fail("stat");
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) return fail("close");
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("rename");
+    std::error_code ec;
+    if (!platform::flush(file_, ec)) return fail("fsync", ec);
+    const auto info = platform::fileInfo(file_, ec);
+    if (!info) return fail("stat", ec);
+    if (!file_.close()) return fail("close", platform::lastError());
+    if (!platform::replaceFile(temp_, target_, ec)) return fail("rename", ec);
     temp_.clear();
     unregisterInFlight(inFlightSlot_);
     inFlightSlot_ = -1;
-    if (written) *written = identityFrom(st);
+    if (written) *written = identityFrom(*info);
 
-    fs::path folder = target_.parent_path();
-    if (folder.empty()) folder = ".";
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) {
-        // A folder we may write but not read cannot be flushed; the rename stands.
-        if (errno == EACCES) return true;
-        error_ = std::string("open folder: ") + std::strerror(errno);
+    // A folder we may write but not read cannot be flushed; the rename stands.
+    if (!g_writeCalls.load()->syncFolder(folderOf(target_), ec)) {
+        error_ = "fsync folder: " + ec.message();
         return false;
     }
-    const bool synced = g_writeCalls.load()->syncFolder(dir) == 0;
-    if (!synced) error_ = std::string("fsync folder: ") + std::strerror(errno);
-    ::close(dir);
-    return synced;
+    return true;
 }
 
 bool writeFileAtomically(const fs::path& path, const std::uint8_t* data, std::size_t size,
-                         LinkPolicy links, FileIdentity* written, mode_t newFileMode) {
-    AtomicFile file(path, links, newFileMode);
+                         LinkPolicy links, FileIdentity* written, platform::NewFile newFile) {
+    AtomicFile file(path, links, newFile);
     return file.ok() && file.write(data, size) && file.commit(written);
 }
 
 namespace {
 // Opens a regular file for reading without ever blocking on it.
-int openRegular(const fs::path& path, struct stat& st) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+platform::File openRegular(const fs::path& path, platform::FileInfo& info) {
+    std::error_code ec;
+    platform::File file = platform::openForReading(path, platform::Links::Follow, ec);
+    if (!file.valid()) return file;
+    const auto opened = platform::fileInfo(file, ec);
+    if (!opened || opened->kind != platform::FileKind::Regular) {
         errno = EINVAL;
-        return -1;
+        return {};
     }
-    return fd;
+    info = *opened;
+    return file;
 }
-}  // namespace
 
-namespace {
-// Reads what is left of an opened regular file, at most maxBytes; closes it.
-std::optional<std::vector<std::uint8_t>> readOpened(int fd, const struct stat& st,
-                                                    std::size_t maxBytes) {
-    std::vector<std::uint8_t> bytes(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
+// Reads what is left of an opened regular file, at most maxBytes.
+std::optional<std::vector<std::uint8_t>> readOpened(platform::File& file,
+                                                    const platform::FileInfo& info,
+                                                    std::size_t maxBytes, std::error_code& ec) {
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min<std::uint64_t>(info.size, maxBytes)));
     std::size_t got = 0;
-    bool failed = false;
     for (;;) {
         if (got == bytes.size()) {
             if (bytes.size() >= maxBytes) break;
             // The file grew while it was read: read on in steps, up to the limit.
             bytes.resize(std::min(maxBytes, std::max<std::size_t>(bytes.size() * 2, 65536)));
         }
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failed = true;
-            break;
-        }
+        const long n = platform::read(file, bytes.data() + got, bytes.size() - got, ec);
+        if (n < 0) return std::nullopt;
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
-    if (failed) return std::nullopt;
     bytes.resize(got);
     return bytes;
 }
@@ -322,82 +304,80 @@ std::optional<std::vector<std::uint8_t>> readOpened(int fd, const struct stat& s
 
 std::optional<std::vector<std::uint8_t>> readRegularFile(const fs::path& path, std::size_t maxBytes,
                                                          FileIdentity* identity) {
-    struct stat st {};
-    const int fd = openRegular(path, st);
-    if (fd < 0) return std::nullopt;
-    auto bytes = readOpened(fd, st, maxBytes);
-    if (bytes && identity) *identity = identityFrom(st);
+    platform::FileInfo info;
+    platform::File file = openRegular(path, info);
+    if (!file.valid()) return std::nullopt;
+    std::error_code ec;
+    auto bytes = readOpened(file, info, maxBytes, ec);
+    if (bytes && identity) *identity = identityFrom(info);
     return bytes;
 }
 
 std::optional<std::uintmax_t> regularFileSize(const fs::path& path) {
-    struct stat st {};
-    const int fd = openRegular(path, st);
-    if (fd < 0) return std::nullopt;
-    ::close(fd);
-    return static_cast<std::uintmax_t>(st.st_size);
+    platform::FileInfo info;
+    if (!openRegular(path, info).valid()) return std::nullopt;
+    return static_cast<std::uintmax_t>(info.size);
 }
 
 std::optional<std::vector<std::uint8_t>> readPrivateFile(const fs::path& path, std::size_t maxBytes,
                                                          std::string& why) {
-    struct stat st {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        why = std::strerror(errno);
+    std::error_code ec;
+    platform::File file = platform::openForReading(path, platform::Links::Follow, ec);
+    if (!file.valid()) {
+        why = ec.message();
         return std::nullopt;
     }
-    if (::fstat(fd, &st) != 0) {
-        why = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
+    const auto info = platform::fileInfo(file, ec);
+    if (!info) {
+        why = ec.message();
+    } else if (info->kind != platform::FileKind::Regular) {
         why = "not a regular file";
-    } else if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
+    } else if (platform::othersMayAccess(*info)) {
         why = "others may read or change it; it must be yours alone (chmod 600)";
-    } else if (static_cast<std::size_t>(st.st_size) > maxBytes) {
+    } else if (info->size > maxBytes) {
         why = "larger than " + std::to_string(maxBytes) + " bytes";
-    } else if (auto bytes = readOpened(fd, st, maxBytes)) {
+    } else if (auto bytes = readOpened(file, *info, maxBytes, ec)) {
         return bytes;
     } else {
-        why = std::strerror(errno);
-        return std::nullopt;
+        why = ec.message();
     }
-    ::close(fd);
     return std::nullopt;
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to, bool sameOwner) {
-    struct stat st {};
-    const int in = openRegular(from, st);
-    if (in < 0) return false;
-    AtomicFile out(to, LinkPolicy::Replace, st.st_mode);
-    if (sameOwner) out.giveNewFileTo(st.st_uid, st.st_gid);
+    platform::FileInfo info;
+    platform::File in = openRegular(from, info);
+    if (!in.valid()) return false;
+    AtomicFile out(to, LinkPolicy::Replace, info.protection);
+    if (sameOwner) out.giveNewFileTo(info.protection);
     std::vector<std::uint8_t> buffer(1 << 20);
     bool good = out.ok();
     while (good) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        std::error_code ec;
+        const long n = platform::read(in, buffer.data(), buffer.size(), ec);
         if (n <= 0) {
             good = n == 0;
             break;
         }
         good = out.write(buffer.data(), static_cast<std::size_t>(n));
     }
-    ::close(in);
     return good && out.commit();
 }
 
 void removeStaleTemporaries(const fs::path& folder) {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return;
-    const int dfd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        const long pid = tempOwnerPid(entry->d_name);
-        if (pid < 0 || processAlive(pid)) continue;
-        struct stat st {};
-        if (::fstatat(dfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
-        ::unlinkat(dfd, entry->d_name, 0);
+    const fs::path where = folder.empty() ? fs::path(".") : folder;
+    std::error_code ec;
+    const auto names = platform::folderEntries(where, ec);
+    if (!names) return;
+    const platform::UserId me = platform::currentUser();
+    for (const std::string& name : *names) {
+        const long pid = tempOwnerPid(name);
+        if (pid < 0 || platform::processAlive(pid)) continue;
+        const fs::path path = where / platform::fromUtf8(name);
+        const auto info = platform::fileInfo(path, platform::Links::NoFollow, ec);
+        if (!info || info->kind != platform::FileKind::Regular || info->owner != me) continue;
+        platform::removeFile(path, ec);
     }
-    ::closedir(dir);
 }
 
 }  // namespace kbcfg::store

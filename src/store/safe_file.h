@@ -1,34 +1,36 @@
 #pragma once
-// The one way this tool writes a file: a temporary file (0600) beside the target, fsync, rename
-// over the target, fsync of the folder. A crash, a full disk or a failed write never leaves a
-// torn target behind, and the replacement keeps the owner, group and mode of the file it
-// replaces. Reading goes through readRegularFile, which opens regular files only.
-
-#include <sys/types.h>
+// The one way this tool writes a file: a private temporary file beside the target, flushed,
+// put over the target in one step, then the folder flushed. A crash, a full disk or a failed write
+// never leaves a torn target behind, and the replacement keeps the owner, group and mode of the
+// file it replaces. Reading goes through readRegularFile, which opens regular files only.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "platform/access.h"
+#include "platform/files.h"
 
 namespace kbcfg::store {
 
 // What identifies one version of a file on disk: a save replaces the inode, an edit in place
 // changes the size or the modification time.
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;
 
     bool operator==(const FileIdentity&) const = default;
 };
 
-// The mode of a new file that holds a configuration or a password: its owner's alone. (A file
-// that is replaced keeps its own mode.)
-inline constexpr mode_t kPrivateFileMode = 0600;
+// A new file that holds a configuration or a password: its owner's alone. (A file that is
+// replaced keeps its own protection.)
+inline constexpr platform::NewFile kPrivateFile = platform::NewFile::Private;
 
 // How a target that is a symbolic link is treated.
 enum class LinkPolicy {
@@ -41,14 +43,18 @@ class AtomicFile {
     // Creates the temporary file beside the target. ok() tells whether that worked; a target
     // that exists but is not a regular file, or that the user could not write in place, is
     // refused here.
-    // A new file gets `newFileMode` less the umask (a copy passes its source's mode, so that a
-    // private file never gets a readable copy).
-    AtomicFile(const std::filesystem::path& target, LinkPolicy links, mode_t newFileMode = 0666);
+    // A new file gets the protection of its kind (a private one, or as the system makes files).
+    AtomicFile(const std::filesystem::path& target, LinkPolicy links,
+               platform::NewFile newFile = platform::NewFile::Default);
+    // A new file is no more open than `source` (a copy: a private file never gets a readable
+    // copy).
+    AtomicFile(const std::filesystem::path& target, LinkPolicy links,
+               const platform::Protection& source);
     ~AtomicFile();  // removes the temporary file unless committed
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    bool ok() const { return fd_ >= 0; }
+    bool ok() const { return file_.valid(); }
     // Why the last step failed, in a few words ("permission denied", ...).
     const std::string& error() const { return error_; }
     // The file that is replaced (after following links, by the policy).
@@ -57,9 +63,9 @@ class AtomicFile {
     // file); it is committed the same way.
     const std::filesystem::path& tempPath() const { return temp_; }
 
-    // A new file is given to this owner and group instead of the writer's (when the writer may:
-    // root, or a group of the writer's own). A replaced file keeps its own in any case.
-    void giveNewFileTo(uid_t owner, gid_t group);
+    // A new file is given to the owner and group of `owner` instead of the writer's (when the
+    // writer may: root, or a group of the writer's own). A replaced file keeps its own in any case.
+    void giveNewFileTo(const platform::Protection& owner);
 
     bool write(const void* data, std::size_t size);
     // Flushes, gives the file the target's owner and mode, renames it over the target and flushes
@@ -68,25 +74,26 @@ class AtomicFile {
     bool commit(FileIdentity* written = nullptr);
 
   private:
-    bool fail(const char* what);
+    void open(LinkPolicy links, std::optional<platform::NewFile> kind,
+              const platform::Protection* source);
+    bool fail(const char* what, const std::error_code& ec);
     void discard();
 
     std::filesystem::path target_;
     std::filesystem::path temp_;
     std::string error_;
-    int fd_ = -1;
+    platform::File file_;
     int inFlightSlot_ = -1;
     bool replacesExisting_ = false;
     bool giveAway_ = false;
-    uid_t owner_ = 0;
-    gid_t group_ = 0;
-    mode_t mode_ = 0;
+    platform::Protection protection_;
 };
 
 // Writes the bytes as the whole new content of path. False on any failure, path untouched.
 bool writeFileAtomically(const std::filesystem::path& path, const std::uint8_t* data,
                          std::size_t size, LinkPolicy links = LinkPolicy::Replace,
-                         FileIdentity* written = nullptr, mode_t newFileMode = 0666);
+                         FileIdentity* written = nullptr,
+                         platform::NewFile newFile = platform::NewFile::Default);
 
 // Copies a regular file over `to` the same way (streaming, any size), as private as its source.
 // With `sameOwner`, a new copy belongs to the source's owner and group. False on any failure.
@@ -124,7 +131,7 @@ void removeTemporariesInFlight() noexcept;
 
 // Registers a file that removeTemporariesInFlight removes (a lock file while it is held); the
 // handle for keepOnSignal, -1 when every slot is taken.
-int removeOnSignal(const std::string& path);
+int removeOnSignal(const std::filesystem::path& path);
 void keepOnSignal(int handle);
 
 // The calls through which a safe write reaches the disk: the system's, unless a test has put
@@ -132,9 +139,10 @@ void keepOnSignal(int handle);
 class WriteCalls {
   public:
     virtual ~WriteCalls() = default;
-    // As write(2) and fsync(2): -1 with errno set on failure.
-    virtual long write(int fd, const std::uint8_t* data, std::size_t size);
-    virtual int syncFolder(int fd);
+    // As platform::write and platform::flushFolder: -1 (false) with `ec` set on failure.
+    virtual long write(platform::File& file, const std::uint8_t* data, std::size_t size,
+                       std::error_code& ec);
+    virtual bool syncFolder(const std::filesystem::path& folder, std::error_code& ec);
 };
 // Puts `calls` in place for every later write (nullptr: the system's again); returns the calls
 // it replaces.

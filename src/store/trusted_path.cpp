@@ -1,17 +1,13 @@
 #include "store/trusted_path.h"
 
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <system_error>
 #include <vector>
 
-#include "store/file_owner.h"
+#include "platform/access.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "store/printable.h"
 
 namespace kbcfg::store {
@@ -20,39 +16,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string failed(const fs::path& path, int error) {
-    return path.string() + ": " + std::strerror(error);
+std::string failed(const fs::path& path, const std::error_code& error) {
+    return platform::utf8(path) + ": " + error.message();
 }
 
-// Whether the group is the owner's private group (its primary group, with no other member), as
-// with a umask of 002 under user private groups: its write bit lets nobody else in.
-bool privateGroup(uid_t owner, gid_t group) {
-    std::vector<char> buffer(16384);
-    struct passwd user {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(owner, &user, buffer.data(), buffer.size(), &found) != 0 || !found ||
-        user.pw_gid != group)
-        return false;
-    const std::string name = user.pw_name;
-    std::vector<char> groupBuffer(65536);
-    struct group entry {};
-    struct group* known = nullptr;
-    if (::getgrgid_r(group, &entry, groupBuffer.data(), groupBuffer.size(), &known) != 0 || !known)
-        return false;
-    for (char** member = known->gr_mem; *member; ++member)
-        if (name != *member) return false;
-    return true;
-}
-
-// Why others could change what lies at `path`: its owner, else its write bits. A sticky folder
-// (`stickyAllowed`) may be writable by all, as nobody else can rename or remove its entries.
-std::string othersCouldWrite(const fs::path& path, const struct stat& st, bool stickyAllowed) {
-    if (st.st_uid != 0 && st.st_uid != ::geteuid())
-        return path.string() + " is owned by user " + printable(userName(st.st_uid));
-    if (stickyAllowed && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) return {};
-    if ((st.st_mode & S_IWGRP) && !privateGroup(st.st_uid, st.st_gid))
-        return path.string() + " can be written by its group";
-    if (st.st_mode & S_IWOTH) return path.string() + " can be written by others";
+// Why others could change what lies at `path`, with the path in front; empty when nobody could.
+std::string othersCouldWrite(const fs::path& path, bool stickyAllowed) {
+    using Kind = platform::Strangers::Kind;
+    const platform::Strangers strangers = platform::othersCouldWrite(path, stickyAllowed);
+    const std::string shown = platform::utf8(path);
+    switch (strangers.kind) {
+        case Kind::Nobody:
+            return {};
+        case Kind::Owner:
+            return shown + " is owned by user " + printable(platform::userName(strangers.owner));
+        case Kind::Group:
+            return shown + " can be written by its group";
+        case Kind::Others:
+            return shown + " can be written by others";
+        case Kind::Unknown:
+            return shown + " cannot be examined: " + strangers.error.message();
+    }
     return {};
 }
 
@@ -61,9 +45,9 @@ std::string othersCouldWrite(const fs::path& path, const struct stat& st, bool s
 std::string foldersAbove(fs::path folder, bool ownSticky) {
     bool stickyAllowed = ownSticky;
     for (;;) {
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) != 0) return failed(folder, errno);
-        if (std::string why = othersCouldWrite(folder, st, stickyAllowed); !why.empty()) return why;
+        std::error_code ec;
+        if (!platform::fileInfo(folder, platform::Links::Follow, ec)) return failed(folder, ec);
+        if (std::string why = othersCouldWrite(folder, stickyAllowed); !why.empty()) return why;
         if (folder == folder.parent_path()) return {};
         folder = folder.parent_path();
         stickyAllowed = true;
@@ -79,10 +63,12 @@ std::string makeFolder(const fs::path& folder) {
     while (!fs::exists(existing, ec) && existing != existing.parent_path())
         existing = existing.parent_path();
     const fs::path real = fs::canonical(existing, ec);
-    if (ec) return existing.string() + ": " + ec.message();
+    if (ec) return platform::utf8(existing) + ": " + ec.message();
     if (std::string why = foldersAbove(real, true); !why.empty()) return why;
     fs::create_directories(folder.parent_path(), ec);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return failed(folder, errno);
+    if (!platform::makeFolder(folder, platform::FolderAccess::Private, ec) &&
+        ec != std::errc::file_exists)
+        return failed(folder, ec);
     return {};
 }
 
@@ -91,50 +77,46 @@ std::string makeFolder(const fs::path& folder) {
 std::string strangerWritable(const fs::path& file) {
     std::error_code ec;
     const fs::path real = fs::canonical(file, ec);
-    if (ec) return file.string() + ": " + ec.message();
-    struct stat st {};
-    if (::stat(real.c_str(), &st) != 0) return failed(real, errno);
-    if (!S_ISREG(st.st_mode)) return real.string() + " is not a regular file";
-    if (std::string why = othersCouldWrite(real, st, false); !why.empty()) return why;
+    if (ec) return platform::utf8(file) + ": " + ec.message();
+    const auto info = platform::fileInfo(real, platform::Links::Follow, ec);
+    if (!info) return failed(real, ec);
+    if (info->kind != platform::FileKind::Regular)
+        return platform::utf8(real) + " is not a regular file";
+    if (std::string why = othersCouldWrite(real, false); !why.empty()) return why;
     // The file's own folder must not be writable by others even with the sticky bit: once the
     // file is replaced or removed (an update, a clean), its name is theirs to take.
     return foldersAbove(real.parent_path(), false);
 }
 
 std::string notPrivate(const fs::path& folder) {
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) return failed(folder, errno);
-    if (S_ISLNK(st.st_mode)) return folder.string() + " is a symbolic link";
-    if (!S_ISDIR(st.st_mode)) return folder.string() + " is not a folder";
-    if (st.st_uid != ::geteuid())
-        return folder.string() + " is owned by user " + std::to_string(st.st_uid);
-    if (std::string why = othersCouldWrite(folder, st, false); !why.empty()) return why;
     std::error_code ec;
+    const auto info = platform::fileInfo(folder, platform::Links::NoFollow, ec);
+    if (!info) return failed(folder, ec);
+    if (info->kind == platform::FileKind::Link)
+        return platform::utf8(folder) + " is a symbolic link";
+    if (info->kind != platform::FileKind::Folder)
+        return platform::utf8(folder) + " is not a folder";
+    if (info->owner != platform::currentUser())
+        return platform::utf8(folder) + " is owned by user " + info->owner.id;
+    if (std::string why = othersCouldWrite(folder, false); !why.empty()) return why;
     const fs::path real = fs::canonical(folder, ec);
-    if (ec) return folder.string() + ": " + ec.message();
+    if (ec) return platform::utf8(folder) + ": " + ec.message();
     return foldersAbove(real.parent_path(), true);
 }
 
 fs::path privateRuntimeFolder(
     const std::function<void(const fs::path&, const std::string&)>& refused) {
-    std::vector<fs::path> candidates;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
-        candidates.emplace_back(runtime);
-    const std::size_t made = candidates.size();
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
-        candidates.push_back(fs::path(cache) / "kbcfg");
-    else if (const char* home = std::getenv("HOME"); home && *home == '/')
-        candidates.push_back(fs::path(home) / ".cache" / "kbcfg");
+    std::vector<platform::UserFolder> candidates = platform::userRuntimeFolders("kbcfg");
     std::error_code ec;
     fs::path temp = fs::temp_directory_path(ec);
     if (ec || temp.empty()) temp = "/tmp";
-    candidates.push_back(temp / ("kbcfg-" + std::to_string(::geteuid())));
+    candidates.push_back({temp / platform::fromUtf8("kbcfg-" + platform::currentUser().id), true});
 
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        std::string why = i < made ? std::string() : makeFolder(candidates[i]);
-        if (why.empty()) why = notPrivate(candidates[i]);
-        if (why.empty()) return candidates[i];
-        if (refused) refused(candidates[i], why);
+    for (const auto& candidate : candidates) {
+        std::string why = candidate.makeWhenMissing ? makeFolder(candidate.path) : std::string();
+        if (why.empty()) why = notPrivate(candidate.path);
+        if (why.empty()) return candidate.path;
+        if (refused) refused(candidate.path, why);
     }
     return {};
 }

@@ -23,7 +23,8 @@ std::string notPrivate(const std::filesystem::path& folder);
 
 // A private folder of this user for small run-time files such as locks and sockets:
 // XDG_RUNTIME_DIR when set, else $XDG_CACHE_HOME/kbcfg (~/.cache/kbcfg), else kbcfg-<uid> in the
-// temporary folder; the last two are made (0700) when missing. A candidate that fails notPrivate
+// temporary folder (on Windows: %LOCALAPPDATA%\kbcfg, else the temporary folder's kbcfg-<user>);
+// all but XDG_RUNTIME_DIR are made (0700) when missing. A candidate that fails notPrivate
 // is passed over and `refused` told why. Empty when none is usable.
 std::filesystem::path privateRuntimeFolder(
     const std::function<void(const std::filesystem::path&, const std::string&)>& refused);

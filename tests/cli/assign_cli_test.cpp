@@ -1,8 +1,6 @@
 // kbcfg user assign with several devices asked at once, against a simulated site whose devices
 // take their time and where some refuse or do not answer: the file and the counts are the same
 // whatever --jobs, and several jobs take a fraction of the time.
-#include <sys/wait.h>
-
 #include <csignal>
 #include <thread>
 
@@ -15,6 +13,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/paths.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
@@ -37,8 +36,8 @@ std::vector<std::string> slowSite(const TempDir& dir, int devices, const std::st
         }
         site << "]}";
     }
-    setenv("VYXSIM_INSTALLATION", (dir / "site.json").c_str(), 1);
-    unsetenv("KBCFG_PASSWORD");
+    setEnv("VYXSIM_INSTALLATION", platform::utf8(dir / "site.json"));
+    unsetEnv("KBCFG_PASSWORD");
     EXPECT_EQ(
         kbcfg({"keyboard", "export", "--ip", "198.51.100.2", "-p", "k", "--output", file}).status,
         0);
@@ -87,16 +86,21 @@ TEST(AssignCliTest, SeveralJobsWriteTheSameFileInAFractionOfTheTime) {
         if (std::string(jobs) == "8") {
             std::printf("user assign, 24 slow devices: 1 job %.2f s, 8 jobs %.2f s\n", oneJob,
                         seconds);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-            // A sanitizer slows the saves between the waits: reported, not judged.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && !defined(_WIN32)
+            // A sanitizer slows the saves between the waits: reported, not judged. Nor on
+            // Windows: timing is judged on Linux; Wine's process start and file calls are not
+            // Windows's.
             EXPECT_GT(oneJob / seconds, 3.0) << oneJob << " s with one job, " << seconds << " s";
 #endif
         }
     }
-    unsetenv("VYXSIM_INSTALLATION");
+    unsetEnv("VYXSIM_INSTALLATION");
 }
 
 TEST(AssignCliTest, CtrlCStopsBetweenTwoDevicesWithTheFirstOnesSaved) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Ctrl+C: Windows delivers it through a shared console, not to one child";
+#endif
     TempDir dir;
     const std::string file = (dir / "kb.bin").string();
     const std::vector<std::string> slots = slowSite(dir, 30, file);
@@ -104,16 +108,15 @@ TEST(AssignCliTest, CtrlCStopsBetweenTwoDevicesWithTheFirstOnesSaved) {
                                      "-u",           "admin", "-p",     "",   "--no-backup",
                                      "--record",     "1",     "--jobs", "2"};
     args.insert(args.end(), slots.begin(), slots.end());
-    const pid_t pid = spawnProgram(args, dir / "out.txt", dir / "err.txt");
-    ASSERT_GT(pid, 0);
+    Child child = spawnProgram(args, dir / "out.txt", dir / "err.txt");
+    ASSERT_TRUE(child.started());
     // Once a few devices are written.
     for (int i = 0; i < 200 && readText(dir / "err.txt").find("(6/30)") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    kill(pid, SIGINT);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << readText(dir / "err.txt");
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+#ifndef _WIN32
+    ::kill(static_cast<pid_t>(child.pid), SIGINT);
+#endif
+    ASSERT_EQ(waitFor(child), 1) << readText(dir / "err.txt");
     EXPECT_THAT(readText(dir / "err.txt"), ::testing::HasSubstr("kbcfg: stopping after"));
     EXPECT_THAT(readText(dir / "out.txt"), ::testing::HasSubstr("; stopped by Ctrl+C\n"));
 
@@ -129,7 +132,7 @@ TEST(AssignCliTest, CtrlCStopsBetweenTwoDevicesWithTheFirstOnesSaved) {
         EXPECT_GT(row["slot"].get<int>(), last);
         last = row["slot"].get<int>();
     }
-    unsetenv("VYXSIM_INSTALLATION");
+    unsetEnv("VYXSIM_INSTALLATION");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "platform/paths.h"
 #include "support/cli_runner.h"
 
 namespace kbcfg::testing {
@@ -41,8 +42,8 @@ TEST(CommandsCli, KeyboardCommandsPrintWhatTheDialogsShowInTheirOrder) {
     const std::string fw = (dir / "fw.dav").string(), panel = (dir / "panel.hex").string();
     std::ofstream(fw) << "firmware";
     std::ofstream(panel) << ":" << std::string(2000, '0');
-    setenv("VYXSIM_INSTALLATION", (dir / "site.json").c_str(), 1);
-    setenv("KBCFG_PASSWORD", "k", 1);
+    setEnv("VYXSIM_INSTALLATION", platform::utf8(dir / "site.json"));
+    setEnv("KBCFG_PASSWORD", "k");
     for (const auto& [args, err] : std::vector<std::pair<Args, std::string>>{
              {{"export", "--ip", "198.51.100.5", "-p", "x", "--output", fw + ".bin"},
               "Login keyboard failed!\nwrong password\n"},
@@ -55,8 +56,8 @@ TEST(CommandsCli, KeyboardCommandsPrintWhatTheDialogsShowInTheirOrder) {
         line.insert(line.end(), args.begin(), args.end());
         EXPECT_EQ(kbcfg(line).err, err) << args[0];
     }
-    unsetenv("VYXSIM_INSTALLATION");
-    unsetenv("KBCFG_PASSWORD");
+    unsetEnv("VYXSIM_INSTALLATION");
+    unsetEnv("KBCFG_PASSWORD");
 }
 
 }  // namespace

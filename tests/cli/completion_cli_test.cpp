@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "platform/paths.h"
 #include "support/cli_runner.h"
 
 namespace kbcfg::testing {
@@ -34,11 +35,12 @@ zpty -w -n z "$LINE$(printf "\t")"; while zpty -r z x; do :; done; cat $OUT 2>/d
 
 // The candidates one shell offers, unquoted ("my\ site.bin"), without an "--file=" before them.
 Words offers(const std::string& shell, const TempDir& dir, const std::string& line) {
-    setenv("S", (dir / ("kbcfg." + shell)).c_str(), 1);
-    setenv("W", (dir / "work").c_str(), 1);
-    setenv("OUT", (dir / "out").c_str(), 1);
-    setenv("LINE", line.c_str(), 1);
-    std::remove((dir / "out").c_str());
+    setEnv("S", platform::utf8(dir / ("kbcfg." + shell)));
+    setEnv("W", platform::utf8(dir / "work"));
+    setEnv("OUT", platform::utf8(dir / "out"));
+    setEnv("LINE", line);
+    std::error_code ignored;
+    fs::remove(dir / "out", ignored);
     const std::string command = "cd \"$W\" && timeout 10 " + kDrivers.at(shell) +
                                 R"( | sed -e 's/^--[a-z-]*=//' -e 's/\\//g')";
     Words got;

@@ -2,8 +2,10 @@
 // nothing, passwords through --base, the shipped schema, diff's exit codes, and the time a full
 // file takes.
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
+#endif
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -74,6 +76,9 @@ TEST(ConfigAsCode, ExportThenBuildWritesWhatConvertWrites) {
 // "-" is the text form's stream (build reads it with a file's cap); a configuration file named
 // "-" stays a file.
 TEST(ConfigAsCode, DashIsTheStreamOfTheTextForm) {
+#ifdef _WIN32
+    GTEST_SKIP() << "sh command lines (cd, quotes, <, /dev/zero); cmd.exe has other rules";
+#else
     TempDir dir;
     writeConfig(dir, "in.bin", makeCurrentFile(noisySample()));
     for (const auto& [command, status] : std::vector<std::pair<std::string, int>>{
@@ -87,6 +92,7 @@ TEST(ConfigAsCode, DashIsTheStreamOfTheTextForm) {
     }
     EXPECT_EQ(readAll(dir / "built.bin"), readAll(dir / "-"));
     EXPECT_FALSE(fs::exists(dir / "big.bin"));
+#endif
 }
 
 TEST(ConfigAsCode, PasswordsStayOutUnlessAskedAndComeBackFromTheBase) {
@@ -161,6 +167,10 @@ TEST(ConfigAsCode, BrokenFormsAreRefusedWithTheirPathAndWriteNothing) {
 }
 
 TEST(ConfigAsCode, ExportedFormsFollowTheShippedSchema) {
+#ifdef _WIN32
+    GTEST_SKIP() << "python3 with jsonschema, started through sh; Linux runs this check on "
+                    "the same forms (--json and the text form are the same bytes there)";
+#endif
     TempDir dir;
     FileContent noise = noisySample();
     noise.operators.push_back({.record = 3, .name = "caf\xe9\x81", .password = "x"});
@@ -234,6 +244,9 @@ TEST(ConfigAsCode, DiffExitsLikeDiffAndPrintsTheSameSortedLinesEachTime) {
 }
 
 TEST(ConfigAsCode, AFullFileTakesUnder200MillisecondsACommand) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the processor time of child programs (RUSAGE_CHILDREN) is POSIX alone";
+#else
     TempDir dir;
     const fs::path full = writeConfig(dir, "full.bin", makeCurrentFile(indexBaseStressContent(30)));
     ASSERT_EQ(kbcfg({"convert", full, dir / "other.bin"}).status, 0);
@@ -264,6 +277,7 @@ TEST(ConfigAsCode, AFullFileTakesUnder200MillisecondsACommand) {
 #endif
     }
     EXPECT_EQ(readAll(dir / "built.bin"), readAll(dir / "other.bin"));
+#endif
 }
 
 }  // namespace

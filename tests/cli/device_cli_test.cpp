@@ -154,9 +154,9 @@ TEST_F(DeviceCliTest, LoginRulesApply) {
     r = kbcfg({"device", "list", "-f", file(), "-u", "op1"});  // an operator: not his page
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("administrator"));
-    setenv("KBCFG_PASSWORD", "pw", 1);
+    setEnv("KBCFG_PASSWORD", "pw");
     r = kbcfg({"device", "list", "-f", file(), "-u", "boss"});
-    unsetenv("KBCFG_PASSWORD");
+    unsetEnv("KBCFG_PASSWORD");
     EXPECT_EQ(r.status, 0) << r.err;
     r = kbcfg({"device", "list", "-u", "boss"});
     EXPECT_EQ(r.status, 2);

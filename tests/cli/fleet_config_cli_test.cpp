@@ -1,8 +1,6 @@
 // kbcfg fleet backup, plan and apply against simulated keyboards that keep what they are sent
 // across processes: the whole road of a change, and each way an apply can end badly.
 
-#include <sys/stat.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "history/git_repository.h"
+#include "platform/access.h"
+#include "platform/paths.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
@@ -34,12 +34,12 @@ class FleetConfigTest : public ::testing::Test {
         }
         std::ofstream(dir / "site.json") << text + "]}";
         std::ofstream(dir / "site.csv") << inventory;
-        setenv("VYXSIM_INSTALLATION", (dir / "site.json").c_str(), 1);
-        setenv("VYXSIM_STATE", (dir / "state").c_str(), 1);
+        setEnv("VYXSIM_INSTALLATION", platform::utf8(dir / "site.json"));
+        setEnv("VYXSIM_STATE", platform::utf8(dir / "state"));
     }
     void TearDown() override {
-        unsetenv("VYXSIM_INSTALLATION");
-        unsetenv("VYXSIM_STATE");
+        unsetEnv("VYXSIM_INSTALLATION");
+        unsetEnv("VYXSIM_STATE");
     }
     Result fleet(const char* task, std::vector<std::string> more = {}) {
         std::vector<std::string> args = {"fleet",
@@ -102,7 +102,7 @@ TEST_F(FleetConfigTest, ARoadFromBackupThroughPlanAndApplyToACleanPlan) {
                 ElementsAre("kb1 unchanged", "kb2 unchanged", "kb3 applied", "kb4 unchanged",
                             "kb5 unchanged"));
     const fs::path kept = Json::parse(r.out)["keyboards"][2]["rollbackImage"];
-    EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(platform::othersMayAccess(kept));
 
     // A separate process sees what the keyboard keeps: one commit, then nothing to do.
     r = fleet("backup");

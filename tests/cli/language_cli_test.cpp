@@ -40,8 +40,8 @@ void expectSameButTexts(const Json& en, const Json& zh, const std::string& where
 }
 
 TEST(LanguageCliTest, ChineseRunSaysItsOwnLinesInChineseWithTheSameJson) {
-    unsetenv("VYXSIM_INSTALLATION");
-    unsetenv("KBCFG_PASSWORD");
+    unsetEnv("VYXSIM_INSTALLATION");
+    unsetEnv("KBCFG_PASSWORD");
     TempDir dir;
     const std::string file = (dir / "run/kb.bin").string(),
                       first = (dir / "run/first.bin").string();
@@ -75,7 +75,7 @@ TEST(LanguageCliTest, ChineseRunSaysItsOwnLinesInChineseWithTheSameJson) {
     const auto session = [&](const char* language, bool json) {
         std::filesystem::remove_all(dir / "run");
         std::filesystem::create_directory(dir / "run");
-        setenv("KBCFG_LANG", language, 1);
+        setEnv("KBCFG_LANG", language);
         std::vector<Result> results;
         for (const Step& step : steps) {
             std::vector<std::string> args = step.args;
@@ -83,7 +83,7 @@ TEST(LanguageCliTest, ChineseRunSaysItsOwnLinesInChineseWithTheSameJson) {
             results.push_back(kbcfg(args));
             if (results.size() == 1) std::filesystem::copy_file(file, first);
         }
-        setenv("KBCFG_LANG", "en", 1);
+        setEnv("KBCFG_LANG", "en");
         return results;
     };
     const auto zhText = session("zh", false), enJson = session("en", true),

@@ -60,7 +60,7 @@ TEST(LintCliTest, ExitStatusFollowsTheWorstFinding) {
     writeAll(dir / "torn.bin", torn);
 
     struct Row {
-        std::vector<std::string> args;
+        std::vector<Arg> args;
         int status;
         std::string out;
     };
@@ -82,7 +82,7 @@ TEST(LintCliTest, ExitStatusFollowsTheWorstFinding) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
-        const Result r = kbcfg(row.args);
+        const Result r = kbcfg({row.args.begin(), row.args.end()});
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_EQ(r.out, row.out);
         if (row.status == 2) {

@@ -18,13 +18,13 @@ TEST(ReportCliTest, ADeviceThatDoesNotAnswerIsNamedOnceAndFailsTheCommand) {
     const std::string on = R"({"timeoutMs": 20, "keyboards": [{"address": "198.51.100.2"}],
         "devices": [{"address": "198.51.100.20", "type": 75, "analogChannels": 16}]})";
     std::ofstream(site) << on;
-    setenv("VYXSIM_INSTALLATION", site.c_str(), 1);
+    setEnv("VYXSIM_INSTALLATION", site);
     kbcfg({"keyboard", "export", "--ip", "198.51.100.2", "--output", file});
     run({"user", "add", "--name", "op", "--password", "pw"});
     run({"user", "assign", "--record", "1", "--slot", "0"});
     std::ofstream(site) << on.substr(0, on.size() - 3) << R"(, "reachable": false}]})";
     const auto j = nlohmann::json::parse(run({"channel", "report", "--user", "op", "--json"}));
-    unsetenv("VYXSIM_INSTALLATION");
+    unsetEnv("VYXSIM_INSTALLATION");
     EXPECT_EQ(j["status"], 1);
     EXPECT_EQ(j["summary"], "report saved to " + (dir / "op.txt").string() +
                                 "; 16 channels left out (login failed on 1 device)");

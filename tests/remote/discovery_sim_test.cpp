@@ -140,7 +140,7 @@ TEST(DiscoveryLoader, MissingLibraryRefusesToStartAndSaysSoOnce) {
     EXPECT_FALSE(discovery.start([](const std::uint8_t*) {}));
     discovery.stop();
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_THAT(notices[0], HasSubstr("libVorp.so not found in " + empty.path().string()));
+    EXPECT_THAT(notices[0], HasSubstr(kVorpFile + " not found in " + platform::utf8(empty.path())));
 }
 
 }  // namespace

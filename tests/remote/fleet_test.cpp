@@ -3,8 +3,10 @@
 
 #include "remote/fleet.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gmock/gmock.h>
 
@@ -12,9 +14,11 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/access.h"
 #include "remote/dynamic_netsdk.h"
 #include "sim_fixture.h"
 #include "store/config_image.h"
+#include "support/platform_files.h"
 
 namespace kbcfg::remote {
 namespace {
@@ -102,10 +106,14 @@ TEST(FleetInventory, RefusesWhatWouldMisdirectAKeyboardNamingWhere) {
 
 class FleetPasswords : public ::testing::Test {
   protected:
-    std::filesystem::path file(const std::string& text, mode_t mode) {
+    // A file of that mode; on Windows one of the owner alone by its ACL, or as files are made.
+    std::filesystem::path file(const std::string& text, unsigned mode) {
         const auto p = dir / ("pw" + std::to_string(++n_));
+#ifdef _WIN32
+        if ((mode & 077) == 0 && kbcfg::testing::writePrivate(p, text)) return p;
+#endif
         std::ofstream(p) << text;
-        chmod(p.c_str(), mode);
+        std::filesystem::permissions(p, static_cast<std::filesystem::perms>(mode));
         return p;
     }
     kbcfg::testing::TempDir dir;
@@ -116,6 +124,7 @@ class FleetPasswords : public ::testing::Test {
 
 TEST_F(FleetPasswords, OnlyAFileOfTheOwnerAloneIsRead) {
     std::string error;
+#ifndef _WIN32  // Unix modes and FIFOs; a password file of the CLI is checked by its ACL there
     for (mode_t mode : {0644, 0640, 0604, 0660, 0602}) {
         SCOPED_TRACE(mode);
         EXPECT_FALSE(readPasswordFile(file("*:x\n", mode), error));
@@ -124,6 +133,7 @@ TEST_F(FleetPasswords, OnlyAFileOfTheOwnerAloneIsRead) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(readPasswordFile(dir / "fifo", error));
     EXPECT_THAT(error, HasSubstr("not a regular file"));
+#endif
     EXPECT_FALSE(readPasswordFile(dir / "absent", error));
 
     const auto read =
@@ -237,10 +247,14 @@ TEST_F(FleetRunTest, ExportWritesEachKeyboardsFileAndOneFailureStopsNoOther) {
     // Nothing but the exported files, each its user's alone as its folders are: no temporary
     // file left beside them, no name claimed by a keyboard that failed.
     std::set<std::string> files;
-    EXPECT_EQ(std::filesystem::status(dir / "out").permissions(), perms(0700));
+    EXPECT_FALSE(platform::othersMayAccess(dir / "out"));
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "out")) {
+#ifndef _WIN32
         EXPECT_EQ(e.status().permissions(), perms(e.is_directory() ? 0700 : 0600));
-        if (e.is_regular_file()) files.insert(e.path().lexically_relative(dir / "out"));
+#endif
+        EXPECT_FALSE(platform::othersMayAccess(e.path())) << e.path();
+        if (e.is_regular_file())
+            files.insert(e.path().lexically_relative(dir / "out").generic_string());
     }
     EXPECT_EQ(files,
               (std::set<std::string>{"ok/20261210-040000.bin", "stubborn/20261210-040000.bin",
@@ -290,6 +304,9 @@ TEST_F(FleetRunTest, ImportAndUpgradeReportEachKeyboardsOwnEnd) {
 }
 
 TEST_F(FleetRunTest, ExportOutputCannotBeRedirectedNorShared) {
+#ifdef _WIN32
+    GTEST_SKIP() << "sticky folders, Unix owners and modes; no link can be made under Wine";
+#else
     keyboards.resize(1);  // "ok"
     const auto elsewhere = dir / "elsewhere";
     std::filesystem::create_directory(elsewhere);
@@ -313,6 +330,7 @@ TEST_F(FleetRunTest, ExportOutputCannotBeRedirectedNorShared) {
     for (int i = 0; i < 3; ++i)
         names.insert(run(makeJob(FleetTask::Export, dir / "out", "s"))[0].output.filename());
     EXPECT_EQ(names, (std::set<std::filesystem::path>{"s.bin", "s-2.bin", "s-3.bin"}));
+#endif
 }
 
 TEST_F(FleetRunTest, AWorkerWithoutALibraryFailsItsKeyboardsAndTheRunEnds) {

@@ -4,11 +4,13 @@
 #include <fstream>
 #include <functional>
 
+#include "platform/paths.h"
 #include "remote/config.h"
 #include "remote/mankb.h"
 #include "remote/modconfig.h"
 #include "remote/modupdata.h"
 #include "support/fake_netsdk.h"
+#include "support/platform_files.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -94,11 +96,11 @@ TEST_F(KeyboardTest, ExportFetchesAsAdmin) {
                                        "LogoutEx 0"));
     // A link planted at the chosen path is replaced, not written through.
     kbcfg::testing::writeAll(dir / "victim", {9});
-    std::filesystem::create_symlink("victim", dir / "link.bin");
+    KBCFG_LINK_OR_SKIP("victim", dir / "link.bin");
     ASSERT_TRUE(dialog.usePath(dir / "link.bin"));
     ASSERT_EQ(dialog.exportFile(), Outcome::Done);
     EXPECT_EQ(kbcfg::testing::readAll(dir / "victim"), std::vector<std::uint8_t>{9});
-    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.bin"));
+    EXPECT_FALSE(kbcfg::testing::isLink(dir / "link.bin"));
     sdk.node(kKeyboard).refuseGetConfig = true;
     host.clear();
     EXPECT_EQ(dialog.exportFile(), Outcome::Refused);
@@ -134,9 +136,10 @@ TEST_F(KeyboardTest, ExportAndLoginOpensTheLogin) {
 
 TEST_F(KeyboardTest, PathLimits) {
     modconfig dialog(host, session, sdk);
-    const std::string base = dir.path().string() + "/";
-    std::filesystem::path exact =
-        base + std::string(128 - base.size() - 33, 'd') + "/" + std::string(32, 'f');
+    // Made with the system's own separator, which the box shows.
+    const std::size_t base = platform::utf8(dir.path()).size() + 1;
+    const std::filesystem::path exact =
+        dir / std::string(128 - base - 33, 'd') / std::string(32, 'f');
     EXPECT_TRUE(dialog.usePath(exact));
     session.configPath = "kept";
     EXPECT_FALSE(dialog.usePath(exact.string() + "x"));  // 129 characters

@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <gmock/gmock.h>
 
 #include <atomic>
@@ -13,6 +11,7 @@
 #include "store/config_image.h"
 #include "store/files.h"
 #include "store/session.h"
+#include "support/platform_files.h"
 #include "support/scripted_host.h"
 
 namespace kbcfg::remote {
@@ -275,7 +274,8 @@ TEST_F(NetSdkSimTest, KeyboardsKeepForgetOrRefuseRollbacksAcrossProcesses) {
     for (int run = 0; run < 8; ++run) {
         const auto& [switches, keeps, rollbackAccepted] = cases[run % 4];
         SCOPED_TRACE(std::string(switches) + (run >= 4 ? " with a state folder" : ""));
-        ScopedEnv env("VYXSIM_STATE", run >= 4 ? (dir / std::to_string(run)).c_str() : nullptr);
+        const std::string state = platform::utf8(dir / std::to_string(run));
+        ScopedEnv env("VYXSIM_STATE", run >= 4 ? state.c_str() : nullptr);
         const std::string site =
             std::string(R"({"keyboards": [{"address": "198.51.100.2")") + switches + "}]}";
         useInstallation(site, std::to_string(run) + ".json");
@@ -296,7 +296,7 @@ TEST_F(NetSdkSimTest, KeyboardsKeepForgetOrRefuseRollbacksAcrossProcesses) {
     edited.resize(1'778'177);
     EXPECT_EQ(sdk.setConfigFile(id, file("large.bin", edited)), 0);
     std::filesystem::remove(dir / "4" / "198.51.100.2_8000.bin");
-    std::filesystem::create_symlink(dir / "edited.bin", dir / "4" / "198.51.100.2_8000.bin");
+    KBCFG_LINK_OR_SKIP(dir / "edited.bin", dir / "4" / "198.51.100.2_8000.bin");
     EXPECT_EQ(sdk.getConfigFile(id, dir / "out.bin"), 0);
 }
 
@@ -350,7 +350,7 @@ TEST_F(NetSdkSimTest, PanelUpgradeReportsStepsAndCanBeRefused) {
 }
 
 TEST_F(NetSdkSimTest, UnusableDescriptionGivesAClearErrorAndAnEmptyInstallation) {
-    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    KBCFG_FIFO_OR_SKIP(dir / "fifo");
     std::filesystem::create_directory(dir / "folder");
     kbcfg::testing::writeAll(dir / "large.bin", std::vector<std::uint8_t>(1'778'177, 1));
     const std::pair<const char*, const char*> cases[] = {
@@ -408,11 +408,11 @@ TEST_F(NetSdkSimTest, ConfigFileNamedInTheDescriptionIsHandedOut) {
 // A FIFO would block the library, a device would fill the memory: only regular files are read.
 TEST_F(NetSdkSimTest, OnlyRegularFilesAreRead) {
     const auto fifo = dir / "fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    KBCFG_FIFO_OR_SKIP(fifo);
     constexpr std::size_t kLargest = 1'778'176;  // the largest layout
     kbcfg::testing::writeAll(dir / "largest.bin", std::vector<std::uint8_t>(kLargest, 7));
     {
-        ScopedEnv fifoDescription("VYXSIM_INSTALLATION", fifo.c_str());
+        ScopedEnv fifoDescription("VYXSIM_INSTALLATION", fifo);
         ::testing::internal::CaptureStderr();
         sdk.init();
         EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("not a regular file"));
@@ -448,8 +448,8 @@ TEST(NetSdkLoader, MissingLibraryFailsEveryCallAndSaysSoOnce) {
     EXPECT_LT(sdk.upgrade(0, "x"), 0);
     EXPECT_EQ(sdk.getUpgradeState(0), -1);
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_THAT(notices[0], HasSubstr("libVyxNetSDK.so"));
-    EXPECT_THAT(notices[0], HasSubstr(empty.path().string()));
+    EXPECT_THAT(notices[0], HasSubstr(kNetSdkFile));
+    EXPECT_THAT(notices[0], HasSubstr(platform::utf8(empty.path())));
     EXPECT_EQ(sdk.problem(), notices[0]);
 }
 
@@ -467,8 +467,13 @@ TEST(NetSdkLoader, LibraryWithoutTheFunctionsCountsAsMissing) {
 
 TEST(NetSdkLoader, FolderComesFromTheEnvironmentFirst) {
     {
-        ScopedEnv env("KBCFG_LIBDIR", "/opt/site/lib");
-        EXPECT_EQ(libraryFolder(), std::filesystem::path("/opt/site/lib"));
+#ifdef _WIN32
+        const char* site = "C:\\opt\\site\\lib";  // "/opt/..." lacks a drive there
+#else
+        const char* site = "/opt/site/lib";
+#endif
+        ScopedEnv env("KBCFG_LIBDIR", site);
+        EXPECT_EQ(libraryFolder(), std::filesystem::path(site));
     }
     ScopedEnv unset("KBCFG_LIBDIR", nullptr);
     EXPECT_TRUE(std::filesystem::exists(libraryFolder() / kNetSdkFile)) << libraryFolder();

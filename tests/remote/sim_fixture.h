@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 
+#include "platform/paths.h"
+#include "support/env.h"
 #include "support/temp_dir.h"
 
 namespace kbcfg::remote {
@@ -19,15 +22,18 @@ class ScopedEnv {
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         if (value)
-            setenv(name, value, 1);
+            kbcfg::testing::setEnv(name, value);
         else
-            unsetenv(name);
+            kbcfg::testing::unsetEnv(name);
     }
+    // A path as its UTF-8 text (a wide string on Windows).
+    ScopedEnv(const char* name, const std::filesystem::path& value)
+        : ScopedEnv(name, platform::utf8(value).c_str()) {}
     ~ScopedEnv() {
         if (old_)
-            setenv(name_, old_->c_str(), 1);
+            kbcfg::testing::setEnv(name_, *old_);
         else
-            unsetenv(name_);
+            kbcfg::testing::unsetEnv(name_);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -43,7 +49,7 @@ class SimTest : public ::testing::Test {
     void useInstallation(const std::string& json, const std::string& name = "site.json") {
         const auto path = dir / name;
         std::ofstream(path) << json;
-        env_.emplace("VYXSIM_INSTALLATION", path.c_str());
+        env_.emplace("VYXSIM_INSTALLATION", path);
     }
     void useDemo() { env_.emplace("VYXSIM_INSTALLATION", nullptr); }
 

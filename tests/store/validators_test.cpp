@@ -1,9 +1,9 @@
 #include "store/validators.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "store/ansi.h"
+#include "support/env.h"
 
 namespace kbcfg::store {
 namespace {
@@ -74,7 +74,7 @@ TEST(Validators, ReadNumber) {
 }
 
 TEST(Ansi, ConvertsThroughTheCodePage) {
-    unsetenv("KBCFG_CODEPAGE");
+    kbcfg::testing::unsetEnv("KBCFG_CODEPAGE");
     EXPECT_EQ(codePage(), "CP1252");
     EXPECT_EQ(toAnsi("caf\xC3\xA9"), "caf\xE9");
     EXPECT_EQ(fromAnsi("caf\xE9"), "caf\xC3\xA9");
@@ -87,13 +87,13 @@ TEST(Ansi, ConvertsThroughTheCodePage) {
               "x?y");                  // invalid UTF-8 is replaced too
     EXPECT_EQ(fromAnsi("\x81"), "?");  // an undefined CP1252 byte
 
-    setenv("KBCFG_CODEPAGE", "GBK", 1);
+    kbcfg::testing::setEnv("KBCFG_CODEPAGE", "GBK");
     EXPECT_EQ(toAnsi("\xE4\xB8\xAD"), "\xD6\xD0");
     EXPECT_EQ(fromAnsi("\xD6\xD0"), "\xE4\xB8\xAD");
     EXPECT_EQ(fromAnsi("a\xD6"), "a?");  // a lead byte with nothing after it
-    setenv("KBCFG_CODEPAGE", "NO-SUCH-CODEPAGE", 1);
+    kbcfg::testing::setEnv("KBCFG_CODEPAGE", "NO-SUCH-CODEPAGE");
     EXPECT_EQ(toAnsi("caf\xC3\xA9"), "caf\xE9");  // falls back to CP1252
-    unsetenv("KBCFG_CODEPAGE");
+    kbcfg::testing::unsetEnv("KBCFG_CODEPAGE");
 
     EXPECT_EQ(codePointCount("caf\xC3\xA9"), 4u);
     EXPECT_EQ(codePointCount("\xE4\xB8\xAD\xF0\x9F\x98\x80"), 2u);

@@ -3,8 +3,8 @@
 // a disk that fills up), or when the folder is flushed.
 
 #include <algorithm>
-#include <cerrno>
 #include <optional>
+#include <system_error>
 
 #include "store/safe_file.h"
 
@@ -21,19 +21,20 @@ class FailingWrites : public store::WriteCalls {
     FailingWrites(const FailingWrites&) = delete;
     FailingWrites& operator=(const FailingWrites&) = delete;
 
-    long write(int fd, const std::uint8_t* data, std::size_t size) override {
+    long write(platform::File& file, const std::uint8_t* data, std::size_t size,
+               std::error_code& ec) override {
         if (left_ && *left_ == 0) {
-            errno = ENOSPC;
+            ec = std::make_error_code(std::errc::no_space_on_device);
             return -1;
         }
-        const long n = WriteCalls::write(fd, data, left_ ? std::min(size, *left_) : size);
+        const long n = WriteCalls::write(file, data, left_ ? std::min(size, *left_) : size, ec);
         if (left_ && n > 0) *left_ -= static_cast<std::size_t>(n);
         return n;
     }
-    int syncFolder(int fd) override {
-        if (!folderSyncFails_) return WriteCalls::syncFolder(fd);
-        errno = EIO;
-        return -1;
+    bool syncFolder(const std::filesystem::path& folder, std::error_code& ec) override {
+        if (!folderSyncFails_) return WriteCalls::syncFolder(folder, ec);
+        ec = std::make_error_code(std::errc::io_error);
+        return false;
     }
 
   private:

@@ -6,17 +6,29 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "platform/paths.h"
 
 namespace kbcfg::testing {
 
 class TempDir {
   public:
+    // A random name, made only if no such folder exists yet, and the owner's alone (as mkdtemp).
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kbcfg-test-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        path_ = tmpl;
+        namespace fs = std::filesystem;
+        const fs::path top = fs::temp_directory_path();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const fs::path candidate = top / ("kbcfg-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) path_ = candidate;
+        }
+        if (path_.empty()) std::abort();
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::replace, ec);
     }
     ~TempDir() {
         std::error_code ec;
@@ -28,7 +40,10 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // `name` is UTF-8 text, as the tests write names.
+    std::filesystem::path operator/(const std::string& name) const {
+        return path_ / platform::fromUtf8(name);
+    }
 
   private:
     std::filesystem::path path_;
