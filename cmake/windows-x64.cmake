@@ -25,5 +25,5 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 # Release at -O2 as the Linux build: GCC 12's -O3 warns falsely of overlapping copies inside
 # std::string (-Wrestrict), which -Werror turns into a failed build.
-set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
-set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Release: -O2, as the Linux build")
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Release: -O2, as the Linux build")
