@@ -121,22 +121,39 @@ bool trustedFor(const std::string& sid, const std::string& owner) {
            sid == kOwnerRights || sid == kCreatorOwner;
 }
 
-// Whether the DACL grants any of `rights` to someone not trusted (a NULL DACL grants everything
+// The SIDs not trusted to which the DACL grants any of `rights` (a NULL DACL grants everything
 // to everybody). A grant counts unless a denial before it, for that SID or for everyone, takes
 // the same rights away.
-bool grantsOthers(const Security& security, DWORD rights) {
-    if (!security.daclPresent || !security.dacl) return true;
+std::vector<std::string> othersGranted(const Security& security, DWORD rights) {
+    if (!security.daclPresent || !security.dacl) return {kEveryone};
     const std::string owner = security.owner ? win::sidText(security.owner) : std::string();
+    std::vector<std::string> granted;
     std::map<std::string, DWORD> denied;
     for (const Ace& ace : acesOf(security.dacl)) {
         if (!ace.allow) {
             denied[ace.sid] |= ace.mask;
             continue;
         }
-        const DWORD granted = ace.mask & ~denied[ace.sid] & ~denied[kEveryone];
-        if ((granted & rights) && !trustedFor(ace.sid, owner)) return true;
+        const DWORD left = ace.mask & ~denied[ace.sid] & ~denied[kEveryone];
+        if ((left & rights) && !trustedFor(ace.sid, owner) &&
+            std::find(granted.begin(), granted.end(), ace.sid) == granted.end())
+            granted.push_back(ace.sid);
     }
-    return false;
+    return granted;
+}
+
+bool grantsOthers(const Security& security, DWORD rights) {
+    return !othersGranted(security, rights).empty();
+}
+
+// Whether this program runs under Wine, which makes a file's owner and DACL up from its Unix
+// owner and mode: every file shows as this user's, and the sticky bit is left out.
+bool underWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
 }
 
 std::vector<std::uint8_t> selfRelative(PSECURITY_DESCRIPTOR descriptor) {
@@ -385,8 +402,12 @@ Strangers othersCouldWrite(const fs::path& path, bool stickyAllowed) {
     const DWORD attributes = ::GetFileAttributesW(win::nativePath(path).c_str());
     const bool folder =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (grantsOthers(security, stickyAllowed && folder ? kReplaceRights : kWriteRights))
-        return {Kind::Others, {}, {}};
+    DWORD rights = stickyAllowed && folder ? kReplaceRights : kWriteRights;
+    // Wine shows /tmp (mode 1777) as a folder everyone may empty: a folder where a sticky one is
+    // accepted is judged by the rights that no Unix mode gives others, those over its DACL and
+    // owner. The file and its own folder are judged in full.
+    if (stickyAllowed && folder && underWine()) rights = WRITE_DAC | WRITE_OWNER;
+    if (grantsOthers(security, rights)) return {Kind::Others, {}, {}};
     return {};
 }
 
@@ -472,23 +493,8 @@ std::vector<std::uint8_t> privateDescriptor(bool folder, const std::vector<std::
 }
 
 std::vector<std::string> otherReaders(const std::vector<std::uint8_t>& descriptor) {
-    std::vector<std::string> readers;
     const Security security(descriptor);
-    if (!security.ok) return readers;
-    if (!security.daclPresent || !security.dacl) return {kEveryone};
-    const std::string owner = security.owner ? sidText(security.owner) : std::string();
-    std::map<std::string, DWORD> denied;
-    for (const Ace& ace : acesOf(security.dacl)) {
-        if (!ace.allow) {
-            denied[ace.sid] |= ace.mask;
-            continue;
-        }
-        const DWORD granted = ace.mask & ~denied[ace.sid] & ~denied[kEveryone];
-        if ((granted & FILE_READ_DATA) && !trustedFor(ace.sid, owner) &&
-            std::find(readers.begin(), readers.end(), ace.sid) == readers.end())
-            readers.push_back(ace.sid);
-    }
-    return readers;
+    return security.ok ? othersGranted(security, FILE_READ_DATA) : std::vector<std::string>{};
 }
 
 std::vector<std::uint8_t> descriptorOf(HANDLE handle) {
