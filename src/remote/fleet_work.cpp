@@ -205,7 +205,7 @@ bool keyboardFolder(const std::filesystem::path& folder, std::string& problem) {
         problem = shownPath(folder) + " is not a folder; not used";
     else if (info->owner != platform::currentUser())
         problem = shownPath(folder) + " belongs to user " +
-                  store::printable(platform::userName(info->owner)) + "; not used";
+                  store::printableUserName(platform::userName(info->owner)) + "; not used";
     else if (platform::othersMayWrite(*info))
         problem = shownPath(folder) + " can be written by others; not used";
     else

@@ -54,8 +54,10 @@ bool trustworthy(const FileInfo& lock, const Subject& subject) {
            ownerTrusted(lock, subject);
 }
 
+// With the system's own separator throughout: the lock's name is joined to the folder as given,
+// where Windows also takes '/'.
 std::string shown(const fs::path& path) {
-    return printablePath(platform::utf8(path));
+    return printablePath(platform::utf8(fs::path(path).make_preferred()));
 }
 
 // Who holds the lock, from the line the holder wrote ("PID PROGRAM"), believed only as far as it
@@ -73,7 +75,7 @@ std::string holderOf(platform::File& lockFile, const FileInfo& lock, const fs::p
         !pid.empty() && pid.size() < 10 && pid.find_first_not_of("0123456789") == std::string::npos;
     const std::string user = lock.owner == platform::currentUser()
                                  ? std::string()
-                                 : " of user " + printable(platform::userName(lock.owner));
+                                 : " of user " + printableUserName(platform::userName(lock.owner));
     const std::string file = shown(configPath);
     const std::string program = space == std::string::npos ? std::string() : line.substr(space + 1);
     if (!numeric || !platform::processRuns(std::stol(pid), program))
@@ -86,8 +88,9 @@ std::string holderOf(platform::File& lockFile, const FileInfo& lock, const fs::p
 
 std::string untrustedText(const FileInfo& lock, const fs::path& lockPath,
                           const fs::path& configPath) {
-    return shown(lockPath) + " belongs to user " + printable(platform::userName(lock.owner)) +
-           ", who may not write " + shown(configPath) +
+    return shown(lockPath) + " belongs to user " +
+           printableUserName(platform::userName(lock.owner)) + ", who may not write " +
+           shown(configPath) +
            "; it is not trusted. It can be removed (by its owner or root) to edit the file.";
 }
 
@@ -113,7 +116,7 @@ std::string cannotOpenText(const std::error_code& error, const FileInfo& info,
     if (denied && trustworthy(info, subject)) {
         // A lock file of someone else who may write the file, closed to this user.
         return configText + " is being edited by user " +
-               printable(platform::userName(info.owner)) + " (lock file " + shown(lock) +
+               printableUserName(platform::userName(info.owner)) + " (lock file " + shown(lock) +
                "); if nobody is editing it, the lock file can be removed.";
     }
     if (error == std::errc::too_many_symbolic_link_levels || denied ||

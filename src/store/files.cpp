@@ -112,7 +112,7 @@ bool ensureBackupFolder(const fs::path& backupFolder, const fs::path& configPath
     opened.close();
     if (st->owner != platform::currentUser() && st->owner != owner->owner &&
         !platform::isSystemUser(st->owner))
-        return refuse("belongs to user " + printable(platform::userName(st->owner)) +
+        return refuse("belongs to user " + printableUserName(platform::userName(st->owner)) +
                       ", who does not own the configuration file; it is not used");
     return true;
 }

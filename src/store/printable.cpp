@@ -80,4 +80,8 @@ std::string printablePath(std::string_view text) {
     return escaped(text, std::filesystem::path::preferred_separator == '\\');
 }
 
+std::string printableUserName(std::string_view name) {
+    return printablePath(name);
+}
+
 }  // namespace kbcfg::store

@@ -14,5 +14,8 @@ std::string printable(std::string_view text);
 // it is: where that is a backslash (Windows) no name can hold one, so escaping it would only
 // double every separator of the message.
 std::string printablePath(std::string_view text);
+// A user's name as the system gives it (on Windows DOMAIN\name, whose backslash no name part can
+// hold) as printablePath() shows a path.
+std::string printableUserName(std::string_view name);
 
 }  // namespace kbcfg::store

@@ -29,7 +29,8 @@ std::string othersCouldWrite(const fs::path& path, bool stickyAllowed) {
         case Kind::Nobody:
             return {};
         case Kind::Owner:
-            return shown + " is owned by user " + printable(platform::userName(strangers.owner));
+            return shown + " is owned by user " +
+                   printableUserName(platform::userName(strangers.owner));
         case Kind::Group:
             return shown + " can be written by its group";
         case Kind::Others:
