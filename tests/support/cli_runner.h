@@ -2,12 +2,6 @@
 // Runs the built kbcfg (KBCFG_CLI_PATH) and captures what it prints and its exit status.
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #else
 #include <fcntl.h>

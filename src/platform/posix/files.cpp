@@ -57,6 +57,20 @@ File opened(int fd, std::error_code& ec) {
     return File(fd);
 }
 
+// The bytes a read or write call moved, the call repeated while a signal interrupts it; -1 with
+// `ec` set when it fails.
+template <typename Call>
+long transferred(Call call, std::error_code& ec) {
+    for (;;) {
+        const ssize_t n = call();
+        if (n >= 0) return static_cast<long>(n);
+        if (errno != EINTR) {
+            ec = lastError();
+            return -1;
+        }
+    }
+}
+
 }  // namespace
 
 bool File::close() noexcept {
@@ -128,33 +142,16 @@ std::optional<fs::path> createUniqueFolder(const fs::path& prefix, std::error_co
 }
 
 long read(File& file, void* data, std::size_t size, std::error_code& ec) {
-    for (;;) {
-        const ssize_t n = ::read(fdOf(file), data, size);
-        if (n >= 0) return static_cast<long>(n);
-        if (errno == EINTR) continue;
-        ec = lastError();
-        return -1;
-    }
+    return transferred([&] { return ::read(fdOf(file), data, size); }, ec);
 }
 
 long readAt(File& file, void* data, std::size_t size, std::uint64_t offset, std::error_code& ec) {
-    for (;;) {
-        const ssize_t n = ::pread(fdOf(file), data, size, static_cast<off_t>(offset));
-        if (n >= 0) return static_cast<long>(n);
-        if (errno == EINTR) continue;
-        ec = lastError();
-        return -1;
-    }
+    return transferred([&] { return ::pread(fdOf(file), data, size, static_cast<off_t>(offset)); },
+                       ec);
 }
 
 long write(File& file, const void* data, std::size_t size, std::error_code& ec) {
-    for (;;) {
-        const ssize_t n = ::write(fdOf(file), data, size);
-        if (n >= 0) return static_cast<long>(n);
-        if (errno == EINTR) continue;
-        ec = lastError();
-        return -1;
-    }
+    return transferred([&] { return ::write(fdOf(file), data, size); }, ec);
 }
 
 bool writeAt(File& file, const void* data, std::size_t size, std::uint64_t offset,
