@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/dynlib.h"
 #include "platform/windows/win32.h"
 
 namespace kbcfg::platform {
@@ -58,18 +59,7 @@ bool processRuns(long pid, const std::string& program) {
 }
 
 std::string programName() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return win::toUtf8(stemOf(path));
+    return win::toUtf8(executablePath().stem().native());
 }
 
 }  // namespace kbcfg::platform
